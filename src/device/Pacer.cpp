@@ -1,0 +1,117 @@
+#include "device/Pacer.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QThread>
+#include <QTimer>
+
+#include <cmath>
+
+namespace {
+Pacer *g_installed = nullptr;
+
+RealPacer &realPacer()
+{
+    static RealPacer p;
+    return p;
+}
+} // namespace
+
+Pacer &Pacer::instance() { return g_installed ? *g_installed : realPacer(); }
+void Pacer::install(Pacer *p) { g_installed = p; }
+
+// ---------------------------------------------------------------------------------------------
+RealPacer::RealPacer() { clock_.start(); }
+
+double RealPacer::now() { return double(clock_.nsecsElapsed()) / 1e9; }
+
+void RealPacer::serveFor(int maxMs)
+{
+    QCoreApplication::sendPostedEvents();
+    auto *dispatcher = QAbstractEventDispatcher::instance();
+    if (!dispatcher) {
+        QThread::msleep(ulong(maxMs));
+        return;
+    }
+    // Sleep in the event loop: a window event, serial input or the tick wakes us.
+    QTimer tick;
+    tick.setSingleShot(true);
+    tick.setTimerType(Qt::PreciseTimer);
+    tick.start(maxMs);
+    dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+void RealPacer::serve() { serveFor(10); }
+
+void RealPacer::serveOnce()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void RealPacer::idle() { QThread::usleep(2000); }
+
+void RealPacer::pause(double seconds, bool serveEvents)
+{
+    const double end = now() + seconds;
+    for (;;) {
+        const double left = end - now();
+        if (left <= 0)
+            return;
+        if (serveEvents)
+            serveFor(std::max(1, std::min(10, int(std::ceil(left * 1000.0)))));
+        else
+            QThread::usleep(ulong(std::min(left, 0.01) * 1e6));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+VirtualPacer::VirtualPacer(double start, double tick) : now_(start), tick_(tick) {}
+
+void VirtualPacer::runDue()
+{
+    while (!actions_.empty() && actions_.begin()->first <= now_ + 1e-9) {
+        auto action = std::move(actions_.begin()->second);
+        actions_.erase(actions_.begin());
+        action();
+    }
+}
+
+void VirtualPacer::serveOnce()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    runDue();
+}
+
+void VirtualPacer::serve()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    now_ += tick_;
+    runDue();
+}
+
+void VirtualPacer::idle()
+{
+    now_ += tick_;
+    runDue();
+}
+
+void VirtualPacer::moveTo(double t, bool serveEvents)
+{
+    // Step through scheduled actions in order so each runs at its own time.
+    while (!actions_.empty() && actions_.begin()->first <= t) {
+        now_ = std::max(now_, actions_.begin()->first);
+        runDue();
+        if (serveEvents)
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+    now_ = std::max(now_, t);
+    if (serveEvents)
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    runDue();
+}
+
+void VirtualPacer::pause(double seconds, bool serveEvents) { moveTo(now_ + seconds, serveEvents); }
+
+void VirtualPacer::advance(double dt) { moveTo(now_ + dt, false); }
+
+void VirtualPacer::at(double t, std::function<void()> action) { actions_.emplace(t, std::move(action)); }

@@ -1,0 +1,72 @@
+#pragma once
+// Every wait of the program goes through the installed Pacer: it tells the time (monotonic
+// seconds) and serves window events between polls. Production sleeps in the event loop; tests
+// install a VirtualPacer whose clock moves only when the code waits.
+#include <QElapsedTimer>
+#include <functional>
+#include <map>
+
+class Pacer {
+public:
+    virtual ~Pacer() = default;
+
+    // Monotonic seconds: never the wall clock, so a wait across midnight ends on time.
+    virtual double now() = 0;
+    // One pass of a polling loop that serves window events. May sleep until an event, new
+    // serial input or a short tick, so a long wait costs next to no CPU.
+    virtual void serve() = 0;
+    // One pass of a polling loop that serves no events (a short sleep).
+    virtual void idle() = 0;
+    // A fixed wait of `seconds`, serving events on each pass or not.
+    virtual void pause(double seconds, bool serveEvents) = 0;
+    // Serve pending events once, without waiting.
+    virtual void serveOnce() = 0;
+
+    static Pacer &instance();
+    // Installs p (not owned); nullptr restores the real pacer.
+    static void install(Pacer *p);
+};
+
+inline Pacer &pacer() { return Pacer::instance(); }
+
+class RealPacer final : public Pacer {
+public:
+    RealPacer();
+    double now() override;
+    void serve() override;
+    void idle() override;
+    void pause(double seconds, bool serveEvents) override;
+    void serveOnce() override;
+
+private:
+    void serveFor(int maxMs);
+    QElapsedTimer clock_;
+};
+
+// Time advances by one tick per polling pass and by the exact length of a fixed wait.
+// Actions scheduled with at() run when the clock passes their time (a scripted operator).
+class VirtualPacer final : public Pacer {
+public:
+    explicit VirtualPacer(double start = 0.0, double tick = 0.01);
+    double now() override { return now_; }
+    void serve() override;
+    void idle() override;
+    void pause(double seconds, bool serveEvents) override;
+    void serveOnce() override;
+
+    // Runs `action` once the clock reaches `t` (absolute virtual seconds).
+    void at(double t, std::function<void()> action);
+    // Runs `action` `dt` seconds from now.
+    void after(double dt, std::function<void()> action) { at(now_ + dt, std::move(action)); }
+    // Moves the clock on without any caller waiting (due actions run).
+    void advance(double dt);
+    int pendingActions() const { return int(actions_.size()); }
+    void clearActions() { actions_.clear(); }
+
+private:
+    void moveTo(double t, bool serveEvents);
+    void runDue();
+    double now_;
+    double tick_;
+    std::multimap<double, std::function<void()>> actions_;
+};
