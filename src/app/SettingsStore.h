@@ -1,0 +1,7 @@
+#pragma once
+// Writes the setup choices to the per-user settings store. The program never reads them back.
+#include <QSettings>
+#include <memory>
+
+std::unique_ptr<QSettings> openSettingsStore();
+void SaveSettings();

@@ -1,0 +1,96 @@
+#include "ui/common/SwipeWindow.h"
+
+#include "device/SharedState.h"
+
+#include <QEvent>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+SwipeWindow::SwipeWindow(WindowKind kind, RecordView *records, QWidget *parent)
+    : QDialog(parent), kind_(kind), records_(records), device_(std::make_unique<Device>())
+{
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setWindowModality(Qt::WindowModal);
+    Command1 = new QPushButton(tr("Cancel"), this);
+    Command1->setObjectName("Command1");
+    Command1->setAutoDefault(false);
+    connect(Command1, &QPushButton::clicked, this, [this] {
+        MainModule::CancelRequested = true;
+        close();
+    });
+    // A port that fails mid-exchange ends the operation; the operator is told once, after the loop.
+    device_->setPortLostHandler([this] {
+        portLost_ = true;
+        MainModule::CancelRequested = true;
+    });
+}
+
+SwipeWindow::~SwipeWindow() = default;
+
+void SwipeWindow::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    Command1->setFocus();
+    if (!Started)
+        QTimer::singleShot(0, this, &SwipeWindow::startOnce);
+}
+
+void SwipeWindow::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        Command1->setFocus();
+    QDialog::changeEvent(event);
+}
+
+void SwipeWindow::startOnce()
+{
+    if (Started || closed_)
+        return;
+    Started = true;
+    running_ = true;
+    runOperation();
+    running_ = false;
+    if (portLost_)
+        reportPortLost();
+    close();
+}
+
+bool SwipeWindow::openPort()
+{
+    if (device_->open())
+        return true;
+    portLost_ = true;
+    return false;
+}
+
+void SwipeWindow::reportPortLost()
+{
+    if (portLostShown_)
+        return;
+    portLostShown_ = true;
+    QString why = device_->portErrorText();
+    if (why.isEmpty())
+        why = tr("The serial port failed.");
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Communications Error"),
+                    tr("Communication with the encoder failed.\n%1\nThe window will close.").arg(why),
+                    QMessageBox::Ok, parentWidget() ? parentWidget() : this);
+    box.exec();
+}
+
+int SwipeWindow::showModal(QDialog &window)
+{
+    Started = true;
+    window.setWindowModality(Qt::WindowModal);
+    return window.exec();
+}
+
+void SwipeWindow::done(int result)
+{
+    if (!closed_) {
+        closed_ = true;
+        beforeClosing();
+        device_->runClosing(kind_);
+    }
+    QDialog::done(result);
+}

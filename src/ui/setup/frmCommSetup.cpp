@@ -1,0 +1,228 @@
+#include "ui/setup/frmCommSetup.h"
+
+#include "device/Commands.h"
+#include "device/Device.h"
+#include "device/Pacer.h"
+#include "device/SharedState.h"
+#include "ui/setup/sfrmErrComm1.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+using namespace MainModule;
+
+frmCommSetup::frmCommSetup(QWidget *parent) : QDialog(parent), MSComm1(std::make_unique<Device>())
+{
+    setObjectName("frmCommSetup");
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    Label7 = new QLabel(QStringLiteral("Emulation Mode"), this);
+    Frame1 = new QGroupBox(this);
+    Option2[1] = new QRadioButton(QStringLiteral("HKD382"), Frame1);
+    Option2[0] = new QRadioButton(QStringLiteral("VNT-290B"), Frame1);
+    auto *modeBox = new QHBoxLayout(Frame1);
+    modeBox->addWidget(Option2[1]);
+    modeBox->addWidget(Option2[0]);
+
+    Label5 = new QLabel(QStringLiteral("Write Coercivity"), this);
+    auto *coBox = new QGroupBox(this);
+    Option1[0] = new QRadioButton(QStringLiteral("High Co"), coBox);
+    Option1[1] = new QRadioButton(QStringLiteral("Low Co"), coBox);
+    auto *coLayout = new QHBoxLayout(coBox);
+    coLayout->addWidget(Option1[0]);
+    coLayout->addWidget(Option1[1]);
+
+    Label6 = new QLabel(QStringLiteral("RS-232 Parameters"), this);
+    auto *rsBox = new QGroupBox(this);
+    Label1 = new QLabel(QStringLiteral("Serial Port"), rsBox);
+    Label2 = new QLabel(QStringLiteral("Baud Rate"), rsBox);
+    Label3 = new QLabel(QStringLiteral("Parity"), rsBox);
+    Label4 = new QLabel(QStringLiteral("Data Bits"), rsBox);
+    Combo1 = new QComboBox(rsBox);
+    for (int i = 1; i <= 12; ++i)
+        Combo1->addItem(QString::number(i));
+    Combo2 = new QComboBox(rsBox);
+    Combo2->addItems({"19200", "9600", "4800", "2400", "1200"});
+    Combo3 = new QComboBox(rsBox);
+    Combo3->addItems({"None", "Even", "Odd"});
+    Combo4 = new QComboBox(rsBox);
+    Combo4->addItems({"8", "7"});
+    PortDevice = new QLabel(rsBox);
+    PortDevice->setObjectName("PortDevice");
+    PortDevice->setStyleSheet(QStringLiteral("color: palette(mid);"));
+    auto *portRow = new QHBoxLayout;
+    portRow->addWidget(Combo1);
+    portRow->addWidget(PortDevice, 1);
+    auto *form = new QFormLayout(rsBox);
+    form->addRow(Label1, portRow);
+    form->addRow(Label2, Combo2);
+    form->addRow(Label3, Combo3);
+    form->addRow(Label4, Combo4);
+
+    Command1 = new QPushButton(QStringLiteral("OK"), this);
+    Command1->setObjectName("Command1");
+    Command2 = new QPushButton(QStringLiteral("Cancel"), this);
+    Command2->setObjectName("Command2");
+    // Enter presses OK.
+    Command1->setDefault(true);
+    Command1->setAutoDefault(true);
+    Command2->setAutoDefault(false);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Command1);
+    buttons->addWidget(Command2);
+
+    auto *outer = new QVBoxLayout(this);
+    outer->addWidget(Label7);
+    outer->addWidget(Frame1);
+    outer->addWidget(Label5);
+    outer->addWidget(coBox);
+    outer->addWidget(Label6);
+    outer->addWidget(rsBox);
+    outer->addLayout(buttons);
+    setMinimumWidth(380);
+
+    connect(Command1, &QPushButton::clicked, this, &frmCommSetup::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, [] { QApplication::exit(0); });
+    connect(Combo1, &QComboBox::currentIndexChanged, this, &frmCommSetup::updatePortDevice);
+
+    Form_Load();
+}
+
+frmCommSetup::~frmCommSetup() = default;
+
+void frmCommSetup::Form_Load()
+{
+    Option2[1]->setChecked(true);
+    Option1[0]->setChecked(true);
+    Combo1->setCurrentText("1");
+    Combo2->setCurrentText("9600");
+    Combo3->setCurrentText("None");
+    Combo4->setCurrentText("8");
+    HighCoercivity = true;
+    setWindowTitle(ShowMakerInTitles ? QStringLiteral("KAVRO VNT-410 Series Utility: Initial Setup")
+                                     : QStringLiteral("VNT-410 Series Utility: Initial Setup"));
+    updatePortDevice();
+}
+
+void frmCommSetup::updatePortDevice()
+{
+    PortDevice->setText(describePort ? describePort(Combo1->currentText().toInt()) : QString());
+}
+
+QString frmCommSetup::buildCommSettings(const QString &baud, const QString &parity, const QString &dataBits)
+{
+    QString letter = QStringLiteral("n,");
+    if (parity == QLatin1String("Even"))
+        letter = QStringLiteral("e,");
+    else if (parity == QLatin1String("Odd"))
+        letter = QStringLiteral("o,");
+    return baud + QLatin1Char(',') + letter + dataBits + QStringLiteral(",1");
+}
+
+void frmCommSetup::showCommError(bool beep)
+{
+    if (beep)
+        QApplication::beep();
+    QString reason;
+    if (MSComm1->portFailed())
+        reason = MSComm1->portErrorText();
+    sfrmErrComm1 err(reason, this);
+    err.setWindowModality(Qt::WindowModal);
+    err.exec();
+    Command1->setEnabled(true);
+}
+
+void frmCommSetup::connected()
+{
+    finished_ = true;
+    if (onConnected)
+        onConnected();
+    close();
+}
+
+void frmCommSetup::Command1_Click()
+{
+    if (!Command1->isEnabled())
+        return;
+    EmulationMode = Option2[1]->isChecked() ? QStringLiteral("HKD382") : QStringLiteral("VNT-290B");
+    Command1->setEnabled(false);
+    CommPortNumber = Combo1->currentText();
+    BaudText = Combo2->currentText();
+    ParityText = Combo3->currentText();
+    DataBitsText = Combo4->currentText();
+    CommSettings = buildCommSettings(BaudText, ParityText, DataBitsText);
+
+    Device &port = *MSComm1;
+    port.close();
+    if (!port.open()) {
+        showCommError(true);
+        return;
+    }
+    HighCoercivity = Option1[0]->isChecked();
+
+    if (!isVnt290b()) {
+        port.sendAndWait(Cmd::Hkd::Reset, 2);
+        bool ok = port.sendAndWait(Cmd::Hkd::CommTest, 2) == Cmd::Hkd::CommTestReply;
+        if (ok) {
+            port.write(Cmd::Hkd::Reset);
+            pacer().pause(0.5, false);
+            ok = port.sendAndWait(HighCoercivity ? Cmd::Hkd::SetHighCo : Cmd::Hkd::SetLowCo, 2) == Cmd::Hkd::Ok;
+        }
+        if (ok && !port.portFailed()) {
+            if (onSaveSettings)
+                onSaveSettings();
+            connected();
+        } else {
+            showCommError(true);
+        }
+        return;
+    }
+
+    const QByteArray attention = port.sendAndWait(Cmd::Vnt::Attention, 1);
+    pacer().pause(1.0, true);
+    if (port.portFailed()) {
+        showCommError(true);
+        return;
+    }
+    if (!attention.isEmpty() && attention != Cmd::Vnt::Idle && attention != Cmd::Vnt::Ack) {
+        showCommError(false);
+        return;
+    }
+    port.write(HighCoercivity ? Cmd::Vnt::SetHighCo : Cmd::Vnt::SetLowCo);
+    WaitStart = pacer().now();
+    if (port.waitForBytes(1, 1.0, true, {}, WaitStart) != WaitEnd::Ready) {
+        showCommError(port.portFailed());
+        return;
+    }
+    const QByteArray reply = port.takeAll();
+    const bool accepted = reply.startsWith('^') || reply == Cmd::Vnt::Idle;
+    if (!accepted)
+        showCommError(false);
+    if (onSaveSettings)
+        onSaveSettings();
+    connected();
+}
+
+void frmCommSetup::reject()
+{
+    // Escape and the close box end the program like "Cancel".
+    if (!finished_)
+        QApplication::exit(0);
+    QDialog::reject();
+}
+
+void frmCommSetup::closeEvent(QCloseEvent *event)
+{
+    MSComm1->close();
+    QDialog::closeEvent(event);
+}

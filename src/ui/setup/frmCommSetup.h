@@ -1,0 +1,56 @@
+#pragma once
+#include <QDialog>
+#include <functional>
+#include <memory>
+
+class Device;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
+// The initial setup: emulation mode, write coercivity and RS-232 parameters, then the
+// handshake with the encoder. A good handshake opens the main window and closes this one.
+class frmCommSetup : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmCommSetup(QWidget *parent = nullptr);
+    ~frmCommSetup() override;
+
+    // Wired by StartUp: what a good handshake leads to, and the settings store writer.
+    std::function<void()> onConnected;
+    std::function<void()> onSaveSettings;
+    // Describes the device a port number names (shown beside the port list).
+    std::function<QString(int)> describePort;
+
+    // "OK": the handshake; returns when it has ended either way.
+    void Command1_Click();
+
+    QLabel *Label7 = nullptr;
+    QGroupBox *Frame1 = nullptr;
+    QRadioButton *Option2[2] = {};  // 0 "VNT-290B", 1 "HKD382"
+    QLabel *Label5 = nullptr;
+    QRadioButton *Option1[2] = {};  // 0 "High Co", 1 "Low Co"
+    QLabel *Label6 = nullptr;
+    QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr;
+    QComboBox *Combo1 = nullptr, *Combo2 = nullptr, *Combo3 = nullptr, *Combo4 = nullptr;
+    QLabel *PortDevice = nullptr;
+    QPushButton *Command1 = nullptr;  // "OK"
+    QPushButton *Command2 = nullptr;  // "Cancel"
+
+    static QString buildCommSettings(const QString &baud, const QString &parity, const QString &dataBits);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void reject() override;
+
+private:
+    void Form_Load();
+    void showCommError(bool beep);
+    void connected();
+    void updatePortDevice();
+
+    std::unique_ptr<Device> MSComm1;
+    bool finished_ = false;
+};

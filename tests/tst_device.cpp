@@ -1,0 +1,373 @@
+// The exchange primitives and the shared device procedures, byte for byte and in virtual time.
+#include "ScriptedLink.h"
+#include "device/Commands.h"
+#include "device/Device.h"
+#include "device/Pacer.h"
+#include "device/SharedState.h"
+
+#include <QtTest>
+
+using namespace MainModule;
+
+Q_DECLARE_METATYPE(WindowKind)
+
+namespace {
+QByteArray hex(const char *text) { return QByteArray::fromHex(QByteArray(text).replace(' ', "")); }
+
+// An encoder that answers as a well-behaved one does.
+void answerLikeEncoder(ScriptedEnd &end)
+{
+    end.onWrite = [&end](const QByteArray &b) {
+        if (b == Cmd::Vnt::Attention)
+            end.reply(":", 0.02);
+        else if (b == "L" || b == "(" || b == "M" || b == "m" || b == "l")
+            end.reply("^", 0.02);
+        else if (b.startsWith(Cmd::Hkd::SetBpi) || b.startsWith(Cmd::Hkd::SetBpiCodes))
+            end.reply(Cmd::Hkd::Ok, 0.02);
+    };
+}
+} // namespace
+
+class DeviceTest : public QObject {
+    Q_OBJECT
+
+    VirtualPacer *vp = nullptr;
+    std::shared_ptr<ScriptedEnd> end;
+    std::unique_ptr<Device> dev;
+
+    void useDialect(bool vnt) { EmulationMode = vnt ? "VNT-290B" : "HKD382"; }
+
+private slots:
+    void init()
+    {
+        vp = new VirtualPacer(100.0);
+        Pacer::install(vp);
+        end = std::make_shared<ScriptedEnd>();
+        dev = std::make_unique<Device>(std::make_unique<ScriptedLink>(end));
+        CommPortNumber = "3";
+        CommSettings = "9600,n,8,1";
+        CancelRequested = false;
+        StopCollecting = false;
+        useDialect(false);
+        QVERIFY(dev->open());
+    }
+    void cleanup()
+    {
+        dev.reset();
+        Pacer::install(nullptr);
+        delete vp;
+    }
+
+    void openAppliesPortAndSettings()
+    {
+        auto *link = new ScriptedLink(end);
+        Device d{std::unique_ptr<SerialLink>(link)};
+        CommPortNumber = "7";
+        CommSettings = "2400,o,7,1";
+        QVERIFY(d.open());
+        QCOMPARE(link->lastPort, 7);
+        QCOMPARE(link->lastSettings, QString("2400,o,7,1"));
+    }
+
+    void sendAndWait_data()
+    {
+        QTest::addColumn<int>("n");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<double>("replyAt");
+        QTest::addColumn<QByteArray>("result");
+        QTest::addColumn<double>("endsAt");
+        QTest::addColumn<int>("leftUnread");
+        QTest::newRow("two bytes at 0.2 s") << 2 << hex("1B 79") << 0.2 << hex("1B 79") << 0.2 << 0;
+        QTest::newRow("one byte of two: time-out, byte unread") << 2 << hex("1B") << 0.1 << QByteArray() << 1.0 << 1;
+        QTest::newRow("silent") << 2 << QByteArray() << 0.0 << QByteArray() << 1.0 << 0;
+        QTest::newRow("one byte wanted") << 1 << QByteArray(":") << 0.5 << QByteArray(":") << 0.5 << 0;
+    }
+    void sendAndWait()
+    {
+        QFETCH(int, n);
+        QFETCH(QByteArray, reply);
+        QFETCH(double, replyAt);
+        QFETCH(QByteArray, result);
+        QFETCH(double, endsAt);
+        QFETCH(int, leftUnread);
+        end->deliverAt(100.0 - 1, "stale");  // pending input is discarded before the write
+        if (!reply.isEmpty())
+            end->deliverAt(100.0 + replyAt, reply);
+        const QByteArray got = dev->sendAndWait(Cmd::Hkd::CommTest, n);
+        QCOMPARE(got, result);
+        QCOMPARE(end->writtenBytes(), Cmd::Hkd::CommTest);
+        QVERIFY2(vp->now() - 100.0 >= endsAt - 1e-6 && vp->now() - 100.0 <= endsAt + 0.03,
+                 qPrintable(QString::number(vp->now() - 100.0)));
+        QCOMPARE(dev->pending(), leftUnread);
+    }
+
+    void waitAcrossMidnightEndsOnTime()
+    {
+        Pacer::install(nullptr);
+        delete vp;
+        vp = new VirtualPacer(86399.6);  // 0.4 s before midnight
+        Pacer::install(vp);
+        QVERIFY(dev->sendAndWait(Cmd::Hkd::CommTest, 2).isEmpty());
+        QVERIFY(vp->now() - 86399.6 > 1.0 && vp->now() - 86399.6 < 1.03);
+    }
+
+    void cancelableReturnsReplyOrErr()
+    {
+        end->deliverAt(100.5, "^");
+        QCOMPARE(dev->sendAndWaitCancelable("@"), QByteArray("^"));
+        QVERIFY(vp->now() >= 100.5 && vp->now() < 100.52);
+
+        // Cancel pressed at t + 3 s: "ERR" on the next pass.
+        vp->after(3.0, [] { CancelRequested = true; });
+        const double t0 = vp->now();
+        QCOMPARE(dev->sendAndWaitCancelable("@"), QByteArray("ERR"));
+        QVERIFY(vp->now() - t0 >= 3.0 && vp->now() - t0 < 3.02);
+    }
+
+    void cancelableForms()
+    {
+        // Settling: the bytes that follow within 0.1 s belong to the reply.
+        end->deliverAt(100.2, "^");
+        end->deliverAt(100.25, "XY");
+        end->deliverAt(100.5, "late");
+        Device::CancelableOptions settling;
+        settling.form = Device::CancelableOptions::Settling;
+        QCOMPARE(dev->sendAndWaitCancelable("P", settling), QByteArray("^XY"));
+
+        // Last character form keeps only the last byte and also stops on StopCollecting.
+        dev->discard();
+        end->deliverAt(vp->now() + 0.1, "ab");
+        end->deliverAt(vp->now() + 0.15, "c");
+        Device::CancelableOptions last;
+        last.form = Device::CancelableOptions::LastCharacter;
+        QCOMPARE(dev->sendAndWaitCancelable("@", last), QByteArray("c"));
+        vp->after(0.5, [] { StopCollecting = true; });
+        QCOMPARE(dev->sendAndWaitCancelable("@", last), QByteArray("ERR"));
+
+        // A closed port gives "ERR" at once.
+        dev->close();
+        const double t0 = vp->now();
+        QCOMPARE(dev->sendAndWaitCancelable("@"), QByteArray("ERR"));
+        QCOMPARE(vp->now(), t0);
+    }
+
+    void collectEndsAfterQuiet()
+    {
+        // Silent line: empty, a little after 0.3 s.
+        double t0 = vp->now();
+        QVERIFY(dev->sendAndCollect("Q").isEmpty());
+        QVERIFY(vp->now() - t0 > 0.3 && vp->now() - t0 < 0.33);
+        QVERIFY(StopCollecting);
+
+        // Pieces less than 0.3 s apart keep it collecting; it ends 0.3 s after the last.
+        t0 = vp->now();
+        end->deliverAt(t0 + 0.1, "%B12");
+        end->deliverAt(t0 + 0.35, "34");
+        end->deliverAt(t0 + 0.6, "56?");
+        QCOMPARE(dev->sendAndCollect("Q"), QByteArray("%B123456?"));
+        QVERIFY(vp->now() - t0 > 0.9 && vp->now() - t0 < 0.93);
+
+        // Cancel ends it, unless it is the form that honours silence only.
+        CancelRequested = true;
+        end->deliverAt(vp->now() + 0.1, "x");
+        end->deliverAt(vp->now() + 0.2, "y");
+        Device::CollectOptions silenceOnly;
+        silenceOnly.honourCancel = false;
+        QCOMPARE(dev->sendAndCollect("Q", silenceOnly), QByteArray("xy"));
+        QCOMPARE(dev->sendAndCollect("Q"), QByteArray());
+    }
+
+    void configureDensity_data()
+    {
+        QTest::addColumn<bool>("answers");
+        QTest::newRow("encoder answers") << true;
+        QTest::newRow("silent encoder does not hang") << false;
+    }
+    void configureDensity()
+    {
+        QFETCH(bool, answers);
+        if (answers)
+            answerLikeEncoder(*end);
+        const double t0 = vp->now();
+        dev->configureDensity();
+        QCOMPARE(end->written.size(), 2);
+        QCOMPARE(end->written[0].bytes, hex("1B 5A 3D 16 3D"));
+        QCOMPARE(end->written[1].bytes, hex("1B 6A D2 4B D2"));
+        QVERIFY(!dev->isOpen());
+        const double took = vp->now() - t0;
+        if (answers)
+            QVERIFY2(took > 0.3 && took < 0.33, qPrintable(QString::number(took)));
+        else
+            QVERIFY2(took > 1.0 && took < 1.03, qPrintable(QString::number(took)));
+    }
+
+    void nonIsoDensity_data()
+    {
+        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<QList<QByteArray>>("expected");
+        QTest::newRow("HKD382 210/75/75") << false << QList<QByteArray>{hex("1B 6A D2 4B 4B"), hex("1B 5A 3D 16 16")};
+        QTest::newRow("VNT-290B 210/75/75") << true << QList<QByteArray>{hex("3B 31 31"), hex("3B 32 30"), hex("3B 33 30")};
+    }
+    void nonIsoDensity()
+    {
+        QFETCH(bool, vnt);
+        QFETCH(QList<QByteArray>, expected);
+        useDialect(vnt);
+        answerLikeEncoder(*end);
+        end->onWrite = [this, vnt](const QByteArray &) { end->reply(vnt ? QByteArray("^") : Cmd::Hkd::Ok, 0.05); };
+        dev->configureNonIsoDensity({true, false, false});
+        QList<QByteArray> got;
+        for (const auto &w : end->written)
+            got << w.bytes;
+        QCOMPARE(got, expected);
+    }
+
+    void errorIndicatorAndReady_data()
+    {
+        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("HKD382") << false << hex("1B 85 1B 81 1B 83");
+        QTest::newRow("VNT-290B") << true << QByteArray("MmL");
+    }
+    void errorIndicatorAndReady()
+    {
+        QFETCH(bool, vnt);
+        QFETCH(QByteArray, expected);
+        useDialect(vnt);
+        answerLikeEncoder(*end);
+        dev->setErrorIndicator(true);
+        dev->setErrorIndicator(false);
+        dev->signalReady();
+        QCOMPARE(end->writtenBytes(), expected);
+        QCOMPARE(dev->pending(), 0);  // acknowledgements read and discarded
+    }
+
+    void silentIndicatorWaitsOneSecond()
+    {
+        useDialect(true);
+        const double t0 = vp->now();
+        dev->setErrorIndicator(true);
+        QVERIFY(vp->now() - t0 > 1.0 && vp->now() - t0 < 1.03);
+    }
+
+    void startSequence_data()
+    {
+        QTest::addColumn<WindowKind>("kind");
+        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<QList<QByteArray>>("expected");
+        const QByteArray cfgCodes = hex("1B 5A 3D 16 3D"), cfgBpi = hex("1B 6A D2 4B D2");
+        const QByteArray reset = hex("1B 61"), swipe = hex("1B 84"), att = hex("7F");
+        QTest::newRow("read HKD382") << WindowKind::IsoRead << false << QList<QByteArray>{reset, swipe};
+        QTest::newRow("read VNT-290B") << WindowKind::IsoRead << true << QList<QByteArray>{att, "L"};
+        QTest::newRow("write HKD382") << WindowKind::IsoWrite << false << QList<QByteArray>{swipe, cfgCodes, cfgBpi};
+        QTest::newRow("write VNT-290B") << WindowKind::IsoWrite << true << QList<QByteArray>{att, "("};
+        QTest::newRow("copy HKD382") << WindowKind::Copy << false << QList<QByteArray>{reset, cfgCodes, cfgBpi};
+        QTest::newRow("copy VNT-290B") << WindowKind::Copy << true << QList<QByteArray>{att};
+        QTest::newRow("erase HKD382") << WindowKind::Erase << false << QList<QByteArray>{reset, swipe};
+        QTest::newRow("erase VNT-290B") << WindowKind::Erase << true << QList<QByteArray>{att, "("};
+        QTest::newRow("save HKD382") << WindowKind::SaveToFile << false << QList<QByteArray>{reset, swipe, cfgCodes, cfgBpi};
+        QTest::newRow("encode file HKD382") << WindowKind::EncodeFromFile << false << QList<QByteArray>{reset, cfgCodes, cfgBpi};
+        QTest::newRow("non-ISO read HKD382") << WindowKind::NonIsoRead << false << QList<QByteArray>{reset};
+        QTest::newRow("non-ISO write HKD382") << WindowKind::NonIsoWrite << false << QList<QByteArray>{swipe};
+    }
+    void startSequence()
+    {
+        QFETCH(WindowKind, kind);
+        QFETCH(bool, vnt);
+        QFETCH(QList<QByteArray>, expected);
+        useDialect(vnt);
+        answerLikeEncoder(*end);
+        QCOMPARE(dev->runStart(kind), StartResult::Ok);
+        QList<QByteArray> got;
+        for (const auto &w : end->written)
+            got << w.bytes;
+        QCOMPARE(got, expected);
+    }
+
+    void startSequenceWaits()
+    {
+        // HKD382 read: 1B 61, 0.3 s, 1B 84.
+        dev->runStart(WindowKind::IsoRead);
+        QCOMPARE(end->written.size(), 2);
+        QVERIFY(end->written[1].time - end->written[0].time >= 0.3 - 1e-9);
+        QVERIFY(end->written[1].time - end->written[0].time < 0.32);
+    }
+
+    void startRejections_data()
+    {
+        QTest::addColumn<QByteArray>("attentionReply");
+        QTest::addColumn<QByteArray>("prepareReply");
+        QTest::addColumn<int>("result");
+        QTest::newRow("silent encoder accepted at attention, prepare fails")
+            << QByteArray() << QByteArray() << int(StartResult::PrepareRejected);
+        QTest::newRow("idle answer, acknowledged") << QByteArray(":") << QByteArray("^") << int(StartResult::Ok);
+        QTest::newRow("wrong answer to attention") << QByteArray("?") << QByteArray("^") << int(StartResult::AttentionRejected);
+        QTest::newRow("wrong answer to prepare") << QByteArray(":") << QByteArray("^x") << int(StartResult::PrepareRejected);
+    }
+    void startRejections()
+    {
+        QFETCH(QByteArray, attentionReply);
+        QFETCH(QByteArray, prepareReply);
+        QFETCH(int, result);
+        useDialect(true);
+        end->onWrite = [&](const QByteArray &b) {
+            const QByteArray r = b == Cmd::Vnt::Attention ? attentionReply : prepareReply;
+            if (!r.isEmpty())
+                end->reply(r, 0.05);
+        };
+        QCOMPARE(int(dev->runStart(WindowKind::IsoWrite)), result);
+    }
+
+    void closingSequence_data()
+    {
+        QTest::addColumn<WindowKind>("kind");
+        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<QList<QByteArray>>("expected");
+        QTest::newRow("read HKD382") << WindowKind::IsoRead << false << QList<QByteArray>{hex("1B 61"), hex("1B 81"), hex("1B 83")};
+        QTest::newRow("read VNT-290B") << WindowKind::IsoRead << true << QList<QByteArray>{hex("7F")};
+        QTest::newRow("write HKD382") << WindowKind::IsoWrite << false << QList<QByteArray>{};
+        QTest::newRow("write VNT-290B") << WindowKind::IsoWrite << true << QList<QByteArray>{hex("7F")};
+        QTest::newRow("copy HKD382") << WindowKind::Copy << false << QList<QByteArray>{};
+        QTest::newRow("copy VNT-290B") << WindowKind::Copy << true << QList<QByteArray>{hex("7F")};
+        QTest::newRow("erase HKD382") << WindowKind::Erase << false << QList<QByteArray>{hex("1B 61")};
+        QTest::newRow("erase VNT-290B") << WindowKind::Erase << true << QList<QByteArray>{hex("7F")};
+    }
+    void closingSequence()
+    {
+        QFETCH(WindowKind, kind);
+        QFETCH(bool, vnt);
+        QFETCH(QList<QByteArray>, expected);
+        useDialect(vnt);
+        answerLikeEncoder(*end);
+        dev->runClosing(kind);
+        QList<QByteArray> got;
+        for (const auto &w : end->written)
+            got << w.bytes;
+        QCOMPARE(got, expected);
+        QVERIFY(CancelRequested);
+        QVERIFY(StopCollecting);
+        QVERIFY(!dev->isOpen());
+    }
+
+    void vanishedPortEndsExchangesOnce()
+    {
+        int reports = 0;
+        dev->setPortLostHandler([&] { ++reports; });
+        vp->after(2.0, [this] { end->vanished = true; });
+        const double t0 = vp->now();
+        QCOMPARE(dev->sendAndWaitCancelable("@"), QByteArray("ERR"));
+        QVERIFY(vp->now() - t0 < 2.05);
+        QCOMPARE(reports, 1);
+        QVERIFY(dev->portFailed());
+        // Everything after ends at once, without another report.
+        const double t1 = vp->now();
+        QCOMPARE(dev->sendAndWaitCancelable("@"), QByteArray("ERR"));
+        QVERIFY(dev->sendAndCollect("Q").isEmpty());
+        dev->runClosing(WindowKind::IsoRead);
+        QVERIFY(vp->now() - t1 < 0.05);
+        QCOMPARE(reports, 1);
+    }
+};
+
+QTEST_MAIN(DeviceTest)
+#include "tst_device.moc"
