@@ -9,6 +9,12 @@ using namespace MainModule;
 namespace {
 // The configuration sequences wait for two reply bytes; a silent encoder must not hang us.
 constexpr double kConfigReplyLimit = 1.0;
+
+// A link that closed itself on a fault (device gone) while events were served, not by us.
+bool closedByFault(const std::unique_ptr<SerialLink> &link)
+{
+    return link && !link->isOpen() && link->error() != PortError::None;
+}
 } // namespace
 
 Device::Device(std::unique_ptr<SerialLink> link) : link_(std::move(link)) {}
@@ -69,8 +75,11 @@ QString Device::portErrorText() const
 
 bool Device::write(const QByteArray &bytes)
 {
-    if (!isOpen())
+    if (!isOpen()) {
+        if (closedByFault(link_))
+            noteFailure();
         return false;
+    }
     if (!link_->write(bytes)) {
         noteFailure();
         return false;
@@ -80,8 +89,11 @@ bool Device::write(const QByteArray &bytes)
 
 QByteArray Device::takeAll()
 {
-    if (!isOpen())
+    if (!isOpen()) {
+        if (closedByFault(link_))
+            noteFailure();
         return {};
+    }
     QByteArray data = link_->takeAll();
     if (!link_->isOpen())
         noteFailure();
@@ -90,8 +102,11 @@ QByteArray Device::takeAll()
 
 int Device::pending()
 {
-    if (!isOpen())
+    if (!isOpen()) {
+        if (closedByFault(link_))
+            noteFailure();
         return 0;
+    }
     const int n = link_->pending();
     if (!link_->isOpen())
         noteFailure();
@@ -113,10 +128,13 @@ WaitEnd Device::waitForBytes(int count, double limit, bool serveEvents, StopOn s
             p.serve();
         else
             p.idle();
-        if ((stop.cancel && CancelRequested) || (stop.collect && StopCollecting))
+        if ((stop.cancel && CancelRequested) || (stop.collect && StopCollecting) || (stop.flag && *stop.flag))
             return WaitEnd::Cancelled;
-        if (!isOpen())
+        if (!isOpen()) {
+            if (closedByFault(link_))
+                noteFailure();
             return WaitEnd::PortFailed;
+        }
         if (limit >= 0 && p.now() - start > limit)
             return WaitEnd::TimedOut;
     }
@@ -141,8 +159,10 @@ QByteArray Device::sendAndWaitCancelable(const QByteArray &text, CancelableOptio
     static const QByteArray kErr("ERR");
     if (options.form == CancelableOptions::Settling)
         openIfClosed();
-    if (!isOpen())
+    if (!isOpen()) {
+        discard(); // notes a port that went away since the last exchange
         return kErr;
+    }
     discard();
     if (options.serveBeforeWrite)
         pacer().serveOnce();

@@ -17,6 +17,7 @@ enum class WaitEnd { Ready, TimedOut, Cancelled, PortFailed };
 struct StopOn {
     bool cancel = false;   // CancelRequested
     bool collect = false;  // StopCollecting
+    const bool *flag = nullptr;  // a window's own request (Skip)
 };
 
 // The windows that talk to the encoder, for their start and closing sequences.
