@@ -1,0 +1,40 @@
+#pragma once
+// The real serial port. Input is pulled in on every count or read, so a polling loop sees new
+// bytes whether or not events were served; writes leave at once. A device that goes away
+// (adapter unplugged) closes the link on the first read, write or resource error.
+#include "device/SerialLink.h"
+
+#include <QSerialPort>
+
+class QtSerialLink final : public SerialLink {
+public:
+    QtSerialLink();
+    ~QtSerialLink() override;
+
+    bool open(int port, const QString &settings) override;
+    void close() override;
+    bool isOpen() const override;
+    bool write(const QByteArray &bytes) override;
+    QByteArray takeAll() override;
+    int pending() override;
+    PortError error() const override { return error_; }
+    QString errorText() const override { return errorText_; }
+
+    // The device the last open named (empty when none).
+    QString device() const { return device_; }
+
+private:
+    void pullIn();
+    void onError(QSerialPort::SerialPortError e);
+    void vanish(const QString &why);
+    void failOpen(PortError error, const QString &text);
+
+    QSerialPort port_;
+    QString device_;
+    PortError error_ = PortError::None;
+    QString errorText_;
+    bool configuring_ = false;
+};
+
+// Makes makeLink() give a QtSerialLink.
+void installQtSerialLinkFactory();
