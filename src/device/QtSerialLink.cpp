@@ -4,6 +4,8 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
+
 #ifdef Q_OS_UNIX
 #include <poll.h>
 #include <unistd.h>
