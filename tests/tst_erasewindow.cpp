@@ -66,7 +66,7 @@ private:
                 m->Command1->click();
             } else if (auto *box = qobject_cast<QMessageBox *>(w)) {
                 note(box->windowTitle(), box->text());
-                box->button(QMessageBox::Ok)->click();
+                box->defaultButton() ? box->defaultButton()->click() : box->reject();
             }
         }
     }
@@ -125,6 +125,12 @@ class EraseWindowTest : public QObject {
     Simulator &sim = Simulator::instance();
 
     void useDialect(bool vnt) { EmulationMode = vnt ? "VNT-290B" : "HKD382"; }
+    static void dialects()
+    {
+        QTest::addColumn<bool>("vnt");
+        QTest::newRow("HKD382") << false;
+        QTest::newRow("VNT-290B") << true;
+    }
 
     // Runs the erase window until it closes; the operator is scheduled on the pacer beforehand.
     void run(frmEraseCard &w) { w.exec(); }
@@ -257,41 +263,9 @@ private slots:
         }
     }
 
-    void startWaits_data()
-    {
-        QTest::addColumn<bool>("vnt");
-        QTest::newRow("HKD382") << false;
-        QTest::newRow("VNT-290B") << true;
-    }
-    // The start sequence's pauses, and the HKD382 half second before each erase command.
-    void startWaits()
-    {
-        QFETCH(bool, vnt);
-        useDialect(vnt);
-        EraseTrackMask = 1;
-        Records records;
-        frmEraseCard w(&records);
-        bool linesHiddenAtStart = false;
-        vp->at(0.1, [&] { linesHiddenAtStart = !w.Label1->isVisible() && !w.LC->isVisible() && !w.Label2->isVisible(); });
-        vp->at(3.0, [&] { w.close(); });
-        run(w);
-        QVERIFY(linesHiddenAtStart);
-        if (vnt) {
-            const double att = timeOfWrite(kAtt);
-            const double prepare = timeOfWrite("(");
-            QVERIFY2(prepare - att >= 0.3 + 0.02 - 1e-6 && prepare - att < 0.36, qPrintable(QString::number(prepare - att)));
-        } else {
-            const double reset = timeOfWrite(Cmd::Hkd::Reset);
-            const double swipe = timeOfWrite(Cmd::Hkd::IndicatorSwipe);
-            const double erase = timeOfWrite(Cmd::Hkd::eraseTracks(1));
-            QVERIFY(swipe - reset >= 0.3 - 1e-6 && swipe - reset < 0.32);
-            QVERIFY(erase - swipe >= 0.5 - 1e-6 && erase - swipe < 0.52);
-        }
-    }
-
-    void goodErase_data() { startWaits_data(); }
-    // The message after an empty first line, the card number 1 -> 2, the next attempt 2 s later
-    // with the message box cleared; the swipe prompt only while waiting.
+    void goodErase_data() { dialects(); }
+    // The start's pauses; the message after an empty first line, the card number 1 -> 2, the
+    // next attempt 2 s later with the message box cleared; the swipe prompt only while waiting.
     void goodErase()
     {
         QFETCH(bool, vnt);
@@ -302,7 +276,8 @@ private slots:
         frmEraseCard w(&records);
         QCOMPARE(w.windowTitle(), QString("Erase - Swipe Prompt"));
         QString lineWhileWaiting, numberWhileWaiting, numberAfter;
-        bool promptWhileWaiting = false, promptAfter = true;
+        bool promptWhileWaiting = false, promptAfter = true, linesHiddenAtStart = false;
+        vp->at(0.1, [&] { linesHiddenAtStart = !w.Label1->isVisible() && !w.LC->isVisible() && !w.Label2->isVisible(); });
         vp->at(1.4, [&] {
             lineWhileWaiting = w.Label1->isVisible() ? w.Label1->text() : QString();
             numberWhileWaiting = w.LC->isVisible() ? w.LC->text() : QString();
@@ -316,6 +291,17 @@ private slots:
         vp->at(6.0, [&] { w.findChild<QPushButton *>("Command1")->click(); });
         run(w);
 
+        QVERIFY(linesHiddenAtStart);
+        if (vnt) {
+            const double prepare = timeOfWrite("(") - timeOfWrite(kAtt);  // after the 0.02 s answer to Attention
+            QVERIFY2(prepare >= 0.32 - 1e-6 && prepare < 0.36, qPrintable(QString::number(prepare)));
+        } else {
+            const double reset = timeOfWrite(Cmd::Hkd::Reset);
+            const double swipe = timeOfWrite(Cmd::Hkd::IndicatorSwipe);
+            const double erase = timeOfWrite(Cmd::Hkd::eraseTracks(5));
+            QVERIFY(swipe - reset >= 0.3 - 1e-6 && swipe - reset < 0.32);
+            QVERIFY(erase - swipe >= 0.5 - 1e-6 && erase - swipe < 0.52);
+        }
         QCOMPARE(lineWhileWaiting, QString("You are erasing card #                   . Please swipe a card."));
         QCOMPARE(numberWhileWaiting, QString("1"));
         QVERIFY(promptWhileWaiting);
@@ -341,7 +327,7 @@ private slots:
         QCOMPARE(records.msg, QString());
     }
 
-    void failedErase_data() { startWaits_data(); }
+    void failedErase_data() { dialects(); }
     // A bad swipe: the card number stays, the error window framed by the error indication,
     // the next attempt 2 s after its OK.
     void failedErase()
@@ -448,7 +434,7 @@ private slots:
         QCOMPARE(writes(), (QList<QByteArray>{kAtt, "(", "Z", "]", "L", kAtt}));
     }
 
-    void closeDuringPause_data() { startWaits_data(); }
+    void closeDuringPause_data() { dialects(); }
     // Closing in the HKD382 half second before the erase command, or in the 2 s pause:
     // nothing follows the closing sequence.
     void closeDuringPause()
