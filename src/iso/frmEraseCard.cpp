@@ -213,8 +213,8 @@ int frmEraseCard::EraseSwipe(int mask)
         const QByteArray reply = dev.takeAll();
         outcome = reply == (vnt ? Cmd::Vnt::Ack : Cmd::Hkd::Ok) ? 1 : 0;
     } else if (CancelRequested) {
-        // After a Cancel the port is already closed and the abort goes nowhere.
-        dev.sendAndWaitCancelable(Cmd::Vnt::AbortWrite);
+        // The closing sequence has usually closed the port by now; the abort then goes nowhere.
+        dev.sendAndWaitCancelable(vnt ? Cmd::Vnt::AbortWrite : Cmd::Hkd::AbortWrite);
     }
     Label2->hide();
     return outcome;
