@@ -1,0 +1,539 @@
+// The simulated encoder, byte for byte, on a virtual clock.
+#include "device/Commands.h"
+#include "device/Device.h"
+#include "device/Pacer.h"
+#include "device/SharedState.h"
+#include "sim/SimPanel.h"
+#include "sim/Simulator.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(SimCard)
+
+namespace {
+QByteArray hx(const char *pairs) { return QByteArray::fromHex(pairs); }
+QByteArray nuls(int n) { return QByteArray(n, '\0'); }
+const QByteArray kEot(1, '\x04');
+const char *kSettings = "9600,n,8,1";
+
+using D = Simulator::Dialect;
+
+SimCard card(const QByteArray &t1, const QByteArray &t2, const QByteArray &t3)
+{
+    SimCard c;
+    c.name = QStringLiteral("test card");
+    c.tracks[0].chars = t1;
+    c.tracks[1].chars = t2;
+    c.tracks[1].high210 = false;
+    c.tracks[2].chars = t3;
+    return c;
+}
+} // namespace
+
+class TestSimulator : public QObject {
+    Q_OBJECT
+
+    Simulator &sim = Simulator::instance();
+    std::unique_ptr<VirtualPacer> vp;
+    std::unique_ptr<SerialLink> link;
+
+    void send(const QByteArray &bytes) { QVERIFY(link->write(bytes)); }
+    QByteArray after(double dt)
+    {
+        vp->advance(dt);
+        return link->takeAll();
+    }
+    // Sends, swipes the slot's card and gives everything the encoder answered.
+    QByteArray swiped(const QByteArray &command)
+    {
+        send(command);
+        const QByteArray before = after(0.1);
+        sim.swipe();
+        return before + after(0.1);
+    }
+    QByteArray vntExchange(const QByteArray &command) { return (send(command), after(0.1)); }
+
+private slots:
+    void initTestCase()
+    {
+        installSimulatorLinkFactory();
+        MainModule::CommPortNumber = QStringLiteral("1");
+        MainModule::CommSettings = QString::fromLatin1(kSettings);
+    }
+    void init()
+    {
+        vp = std::make_unique<VirtualPacer>();
+        Pacer::install(vp.get());
+        sim.reset();
+        link = sim.makeLink();
+        QVERIFY(link->open(1, QString::fromLatin1(kSettings)));
+    }
+    void cleanup()
+    {
+        link.reset();
+        Pacer::install(nullptr);
+    }
+
+    void commandReplies_data()
+    {
+        QTest::addColumn<int>("dialect");
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QByteArray>("reply");
+        auto hkd = [](const char *name, QByteArray cmd, QByteArray reply) {
+            QTest::newRow(name) << int(D::Hkd382) << cmd << reply;
+        };
+        auto vnt = [](const char *name, QByteArray cmd, QByteArray reply) {
+            QTest::newRow(name) << int(D::Vnt290b) << cmd << reply;
+        };
+        hkd("hkd reset", hx("1B61"), {});
+        hkd("hkd comm test", hx("1B65"), hx("1B79"));
+        hkd("hkd high co", hx("1B78"), hx("1B30"));
+        hkd("hkd low co", hx("1B79"), hx("1B30"));
+        hkd("hkd indicators", hx("1B84 1B83 1B85 1B81"), {});
+        hkd("hkd bpi codes", hx("1B5A 3D163D"), hx("1B30"));
+        hkd("hkd bpi", hx("1B6A D24BD2"), hx("1B30"));
+        hkd("hkd bpi bad value", hx("1B6A D200D2"), hx("1B31"));
+        hkd("hkd erase mask 0", hx("1B63 00"), hx("1B31"));
+        hkd("hkd read awaits swipe", hx("1B72"), {});
+        hkd("hkd write awaits swipe", hx("1B77 1B73 1B01 41 1B02 1B03 3F1C"), {});
+        hkd("hkd write malformed", hx("1B77 4142"), hx("1B31"));
+        hkd("hkd write bad selector", hx("1B77 1B73 1B11 41 1B02 1B03 3F1C"), hx("1B31"));
+        hkd("hkd non-iso read bad selector", hx("1B52 110302"), hx("1B31"));
+        hkd("hkd ignores vnt", QByteArray("P{L(") + hx("7F"), {});
+        hkd("hkd unknown", "xyz", {});
+        vnt("vnt attention", hx("7F"), ":");
+        vnt("vnt high co", "{", "^");
+        vnt("vnt low co", "|", "^");
+        vnt("vnt indicator error", "M", "^");
+        vnt("vnt indicator off", "m", "^");
+        vnt("vnt prepare read", "L", "^");
+        vnt("vnt prepare write", "(", "^");
+        vnt("vnt abort", "l", "^");
+        vnt("vnt bpi 1 210", ";11", "^");
+        vnt("vnt bpi 2 75", ";20", "^");
+        vnt("vnt bpi bad track", ";40", {});
+        vnt("vnt read", "P", "^");
+        vnt("vnt write letter", "A", "^");
+        vnt("vnt erase track", "Z", "^");
+        vnt("vnt erase go", "]", "^");
+        vnt("vnt write go", "@", "^");
+        vnt("vnt ignores hkd", hx("1B65 1B78"), {});
+        vnt("vnt unknown", "xyz", {});
+    }
+    void commandReplies()
+    {
+        QFETCH(int, dialect);
+        QFETCH(QByteArray, command);
+        QFETCH(QByteArray, reply);
+        sim.setDialect(D(dialect));
+        vp->advance(1.0);
+        send(command);
+        QCOMPARE(sim.received().last().time, 1.0);
+        vp->advance(0.019);
+        QCOMPARE(link->pending(), 0);
+        QCOMPARE(after(0.002), reply);
+        QCOMPARE(after(2.0), QByteArray());
+    }
+
+    void followsProgramDialect()
+    {
+        MainModule::EmulationMode = QStringLiteral("VNT-290B");
+        send(hx("7F"));
+        QCOMPARE(after(0.1), QByteArray(":"));
+        MainModule::EmulationMode = QStringLiteral("HKD382");
+        send(hx("7F 1B65"));
+        QCOMPARE(after(0.1), hx("1B79"));
+    }
+
+    void hkdReadBlock_data()
+    {
+        QTest::addColumn<SimCard>("card");
+        QTest::addColumn<bool>("bad");
+        QTest::addColumn<char>("status");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::newRow("data, blank, data") << card("B123", "", "456") << false << '0'
+                                           << hx("1B73 1B01 25 42313233 3F 1B02 3B 2B 1B03 3B 343536 3F 3F1C 1B30");
+        QTest::newRow("blank, data, blank") << card("", "12=34", "") << false << '0'
+                                            << hx("1B73 1B01 25 2B 1B02 3B 31323D3334 3F 1B03 3B 2B 3F1C 1B30");
+        SimCard damaged = card("A", "", "");
+        damaged.tracks[1].unreadable = true;
+        QTest::newRow("unreadable track") << damaged << false << '0'
+                                          << hx("1B73 1B01 25 41 3F 1B02 3B 2A 3F 1B03 3B 2B 3F1C 1B30");
+        QTest::newRow("bad swipe") << card("A", "1", "2") << true << '0'
+                                   << hx("1B73 1B01 25 2A 3F 1B02 3B 2A 3F 1B03 3B 2A 3F 3F1C 1B31");
+        QTest::newRow("status byte") << card("A", "", "") << false << '2'
+                                     << hx("1B73 1B01 25 41 3F 1B02 3B 2B 1B03 3B 2B 3F1C 1B32");
+    }
+    void hkdReadBlock()
+    {
+        QFETCH(SimCard, card);
+        QFETCH(bool, bad);
+        QFETCH(char, status);
+        QFETCH(QByteArray, reply);
+        sim.setDialect(D::Hkd382);
+        sim.insertCard(card);
+        sim.setBadSwipe(bad);
+        sim.setStatusByte(status);
+        send(hx("1B72"));
+        QVERIFY(sim.awaitingSwipe());
+        QCOMPARE(sim.statusText(), QStringLiteral("Waiting for a swipe: read"));
+        QCOMPARE(after(3.0), QByteArray());
+        sim.swipe();
+        QVERIFY(!sim.awaitingSwipe());
+        QCOMPARE(sim.statusText(), QStringLiteral("Idle"));
+        vp->advance(0.015);
+        QCOMPARE(link->pending(), 0);
+        QCOMPARE(after(0.01), reply);
+        sim.swipe(); // nothing pending: ignored
+        QCOMPARE(after(1.0), QByteArray());
+    }
+
+    void vntRead_data()
+    {
+        QTest::addColumn<int>("deckIndex");
+        QTest::addColumn<bool>("bad");
+        QTest::addColumn<QList<QByteArray>>("tracks");
+        const QList<SimCard> deck = Simulator::defaultDeck();
+        QTest::newRow("bank") << 0 << false << QList<QByteArray>{deck[0].tracks[0].chars, deck[0].tracks[1].chars, deck[0].tracks[2].chars};
+        QTest::newRow("track 2 only") << 1 << false << QList<QByteArray>{"+", deck[1].tracks[1].chars, "+"};
+        QTest::newRow("blank") << 2 << false << QList<QByteArray>{"+", "+", "+"};
+        QTest::newRow("unreadable 2") << 3 << false << QList<QByteArray>{deck[3].tracks[0].chars, "*", deck[3].tracks[2].chars};
+        QTest::newRow("5-bit track 1") << 4 << false << QList<QByteArray>{"*", "+", "+"};
+        QTest::newRow("bad swipe") << 0 << true << QList<QByteArray>{"*", "*", "*"};
+    }
+    void vntRead()
+    {
+        QFETCH(int, deckIndex);
+        QFETCH(bool, bad);
+        QFETCH(QList<QByteArray>, tracks);
+        sim.setDialect(D::Vnt290b);
+        sim.selectCard(deckIndex);
+        sim.setBadSwipe(bad);
+        QCOMPARE(swiped("P"), QByteArray("^^"));
+        QCOMPARE(vntExchange("Q"), tracks[0]);
+        QCOMPARE(vntExchange("R"), tracks[1]);
+        QCOMPARE(vntExchange("S"), tracks[2]);
+    }
+
+    void writeThenRead_data()
+    {
+        QTest::addColumn<int>("dialect");
+        QTest::addColumn<QList<QByteArray>>("write");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QList<QByteArray>>("after");
+        const QList<QByteArray> bank = {"B1^X^", "4000=30", "0140"};
+        for (int d : {int(D::Hkd382), int(D::Vnt290b)}) {
+            const QByteArray tag = d == int(D::Hkd382) ? "hkd " : "vnt ";
+            QTest::newRow(tag + "all tracks") << d << QList<QByteArray>{"ABC 123", "1234=56", "789"} << true
+                                              << QList<QByteArray>{"ABC 123", "1234=56", "789"};
+            QTest::newRow(tag + "track 1 only, others kept") << d << QList<QByteArray>{"NEW", "", ""} << true
+                                                             << QList<QByteArray>{"NEW", bank[1], bank[2]};
+            QTest::newRow(tag + "letters on track 2 refused") << d << QList<QByteArray>{"NEW", "ABC", ""} << false << bank;
+            QTest::newRow(tag + "40 chars at 75 BPI refused") << d << QList<QByteArray>{"", QByteArray(40, '1'), ""}
+                                                              << false << bank;
+            QTest::newRow(tag + "39 chars at 75 BPI fit") << d << QList<QByteArray>{"", QByteArray(39, '1'), ""} << true
+                                                          << QList<QByteArray>{bank[0], QByteArray(39, '1'), bank[2]};
+        }
+    }
+    void writeThenRead()
+    {
+        QFETCH(int, dialect);
+        QFETCH(QList<QByteArray>, write);
+        QFETCH(bool, ok);
+        QFETCH(QList<QByteArray>, after);
+        sim.setDialect(D(dialect));
+        sim.deck()[0] = card("B1^X^", "4000=30", "0140");
+        if (D(dialect) == D::Hkd382) {
+            QByteArray block = hx("1B77 1B73");
+            for (int i = 0; i < 3; ++i)
+                block += QByteArray(1, '\x1B') + char(i + 1) + write[i];
+            QCOMPARE(swiped(block + hx("3F1C")), ok ? hx("1B30") : hx("1B31"));
+            const QByteArray reply = swiped(hx("1B72"));
+            for (int i = 0; i < 3; ++i)
+                QVERIFY2(reply.contains(QByteArray(1, '\x1B') + char(i + 1) + (i ? ";" : "%") + after[i] + "?"), reply.toHex(' '));
+        } else {
+            for (int i = 0; i < 3; ++i) {
+                if (write[i].isEmpty())
+                    continue;
+                QCOMPARE(vntExchange(QByteArray(1, char('A' + i))), QByteArray("^"));
+                QCOMPARE(vntExchange(write[i] + kEot), QByteArray("^"));
+            }
+            QCOMPARE(swiped("@"), QByteArray(ok ? "^^" : "^!"));
+            QCOMPARE(swiped("P"), QByteArray("^^"));
+            for (int i = 0; i < 3; ++i)
+                QCOMPARE(vntExchange(QByteArray(1, char('Q' + i))), after[i]);
+        }
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(sim.deck()[0].tracks[size_t(i)].chars, after[i]);
+    }
+
+    void erase_data()
+    {
+        QTest::addColumn<int>("dialect");
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QByteArray>("replies");
+        QTest::addColumn<bool>("bad");
+        QTest::addColumn<QList<bool>>("blank");
+        QTest::newRow("hkd 1 and 3") << int(D::Hkd382) << hx("1B63 05") << hx("1B30") << false << QList<bool>{true, false, true};
+        QTest::newRow("hkd bad swipe") << int(D::Hkd382) << hx("1B63 07") << hx("1B31") << true << QList<bool>{false, false, false};
+        QTest::newRow("vnt 1 and 3") << int(D::Vnt290b) << QByteArray("Z\\]") << QByteArray("^^^^") << false
+                                     << QList<bool>{true, false, true};
+        QTest::newRow("vnt 2") << int(D::Vnt290b) << QByteArray("[]") << QByteArray("^^^") << false << QList<bool>{false, true, false};
+        QTest::newRow("vnt bad swipe") << int(D::Vnt290b) << QByteArray("Z[\\]") << QByteArray("^^^^!") << true
+                                       << QList<bool>{false, false, false};
+    }
+    void erase()
+    {
+        QFETCH(int, dialect);
+        QFETCH(QByteArray, command);
+        QFETCH(QByteArray, replies);
+        QFETCH(bool, bad);
+        QFETCH(QList<bool>, blank);
+        sim.setDialect(D(dialect));
+        sim.setBadSwipe(bad);
+        QCOMPARE(swiped(command), replies);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(sim.cardInSlot().tracks[size_t(i)].isBlank(), blank[i]);
+    }
+
+    void abortsEndTheWaitForASwipe_data()
+    {
+        QTest::addColumn<int>("dialect");
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QByteArray>("abort");
+        QTest::addColumn<QByteArray>("replies");
+        QTest::newRow("hkd reset ends read") << int(D::Hkd382) << hx("1B72") << hx("1B61") << QByteArray();
+        QTest::newRow("hkd l ends erase") << int(D::Hkd382) << hx("1B63 01") << QByteArray("l") << QByteArray();
+        QTest::newRow("hkd l leaves read") << int(D::Hkd382) << hx("1B72") << QByteArray("l") << QByteArray("pending");
+        QTest::newRow("vnt attention ends read") << int(D::Vnt290b) << QByteArray("P") << hx("7F") << QByteArray("^:");
+        QTest::newRow("vnt l ends erase") << int(D::Vnt290b) << QByteArray("Z]") << QByteArray("l") << QByteArray("^^^");
+        QTest::newRow("vnt attention ends write data") << int(D::Vnt290b) << QByteArray("A12") << hx("7F") << QByteArray("^:");
+    }
+    void abortsEndTheWaitForASwipe()
+    {
+        QFETCH(int, dialect);
+        QFETCH(QByteArray, command);
+        QFETCH(QByteArray, abort);
+        QFETCH(QByteArray, replies);
+        sim.setDialect(D(dialect));
+        send(command);
+        send(abort);
+        if (replies == "pending") {
+            QVERIFY(sim.awaitingSwipe());
+            return;
+        }
+        QVERIFY(!sim.awaitingSwipe());
+        sim.swipe();
+        QCOMPARE(after(1.0), replies);
+        QVERIFY(sim.deck() == Simulator::defaultDeck());
+    }
+
+    void hkdNonIso()
+    {
+        sim.setDialect(D::Hkd382);
+        sim.selectCard(2);
+        QCOMPARE(swiped(hx("1B57 1B73 1B11 4142 1B12 1B13 3F1C")), hx("1B30"));
+        QCOMPARE(swiped(hx("1B52 110203")), hx("1B73 1B01 25 4142 3F 1B02 3B 2B 1B03 3B 2B 3F1C 1B30"));
+        // Track 1 in the 5-bit format at 75 BPI: an ISO read cannot decode it.
+        send(hx("1B6A 4B4BD2"));
+        QCOMPARE(after(0.1), hx("1B30"));
+        QCOMPARE(swiped(hx("1B57 1B73 1B01 3132 1B02 1B03 3F1C")), hx("1B30"));
+        QCOMPARE(sim.cardInSlot().tracks[0].bitsPerChar, 5);
+        QVERIFY(!sim.cardInSlot().tracks[0].high210);
+        QVERIFY(swiped(hx("1B72")).startsWith(hx("1B73 1B01 25 2A 3F")));
+        QVERIFY(swiped(hx("1B52 010203")).startsWith(hx("1B73 1B01 3B 3132 3F")));
+    }
+
+    void vntNonIso()
+    {
+        sim.setDialect(D::Vnt290b);
+        sim.selectCard(2);
+        // Custom 5-bit track 1 at 75 BPI, with its lead-in of single NUL writes.
+        QCOMPARE(vntExchange(";10"), QByteArray("^"));
+        QCOMPARE(vntExchange("E5"), QByteArray("^"));
+        for (int i = 0; i < 6; ++i)
+            send(nuls(1));
+        QCOMPARE(vntExchange(hx("011F") + kEot), QByteArray("^"));
+        // Standard 5-bit format on track 3.
+        QCOMPARE(vntExchange("c2"), QByteArray("^"));
+        QCOMPARE(vntExchange("12" + kEot), QByteArray("^"));
+        QCOMPARE(swiped("@"), QByteArray("^^"));
+        const SimTrack t1 = sim.cardInSlot().tracks[0];
+        QVERIFY(t1.raw);
+        QCOMPARE(t1.bitsPerChar, 5);
+        QCOMPARE(t1.chars, hx("011F"));
+        QVERIFY(!t1.high210);
+
+        QCOMPARE(swiped("P"), QByteArray("^^"));
+        QCOMPARE(vntExchange("U5"), hx("011F"));
+        QCOMPARE(vntExchange("q2"), QByteArray("*"));
+        QCOMPARE(vntExchange("s3"), QByteArray("12"));
+        QCOMPARE(vntExchange("S"), QByteArray("12"));
+        QCOMPARE(vntExchange("s1"), QByteArray("*"));
+        QCOMPARE(vntExchange("V6"), QByteArray("+"));
+        // The raw bits of a standard track: start sentinel, characters, end sentinel, LRC.
+        QCOMPARE(vntExchange("W5"), hx("0B 01 02 1F 07"));
+    }
+
+    void faults()
+    {
+        sim.setDialect(D::Hkd382);
+        sim.setSilent(true);
+        send(hx("1B65"));
+        QCOMPARE(after(2.0), QByteArray());
+        QCOMPARE(sim.receivedBytes(), hx("1B65"));
+        sim.setSilent(false);
+
+        sim.setReplyDelay(0.5);
+        send(hx("1B65"));
+        QCOMPARE(after(0.49), QByteArray());
+        QCOMPARE(after(0.02), hx("1B79"));
+        sim.setReplyDelay(0.0);
+
+        sim.setNextReply("xy");
+        send(hx("1B61 1B65"));
+        QCOMPARE(after(0.1), QByteArray("xy"));
+        sim.setNextReply({});
+        send(hx("1B65"));
+        QCOMPARE(after(0.1), QByteArray());
+        send(hx("1B65"));
+        QCOMPARE(after(0.1), hx("1B79"));
+
+        sim.setReplyPieces(3, 0.2);
+        sim.insertCard(card("A", "", ""));
+        send(hx("1B72"));
+        sim.swipe();
+        QCOMPARE(link->takeAll(), hx("1B73 1B01 25 41 3F"));
+        QCOMPARE(after(0.19), QByteArray());
+        QCOMPARE(after(0.02), hx("1B02 3B 2B 1B03"));
+        QCOMPARE(after(0.2), hx("3B 2B 3F1C 1B30"));
+
+        // A write reported with a bad status records nothing.
+        sim.setReplyPieces(1, 0);
+        sim.setStatusByte('4');
+        QCOMPARE(swiped(hx("1B77 1B73 1B01 42 1B02 1B03 3F1C")), hx("1B34"));
+        QCOMPARE(sim.cardInSlot().tracks[0].chars, QByteArray("A"));
+    }
+
+    void partialCommandGoesStale()
+    {
+        sim.setDialect(D::Hkd382);
+        send(hx("1B77 1B73 1B01 41"));
+        QCOMPARE(after(3.0), QByteArray());
+        send(hx("1B65"));
+        QCOMPARE(after(0.1), hx("1B79"));
+    }
+
+    void oneHolderAndLostBytes()
+    {
+        sim.setDialect(D::Hkd382);
+        auto other = sim.makeLink();
+        QVERIFY(!other->open(3, QString::fromLatin1(kSettings)));
+        QCOMPARE(other->error(), PortError::Busy);
+        QVERIFY(!sim.makeLink()->open(1, QStringLiteral("9600,x,8,1")));
+        send(hx("1B65"));
+        link->close();
+        vp->advance(0.1);
+        QVERIFY(other->open(3, QString::fromLatin1(kSettings)));
+        QCOMPARE(other->takeAll(), QByteArray()); // answered while nobody held the port
+    }
+
+    void vanish()
+    {
+        sim.setDialect(D::Hkd382);
+        send(hx("1B65"));
+        sim.vanishPort();
+        QVERIFY(link->isOpen()); // noticed at the next use, as a real port
+        QCOMPARE(link->pending(), 0);
+        QVERIFY(!link->isOpen());
+        QCOMPARE(link->error(), PortError::Vanished);
+        QVERIFY(!link->write(hx("1B65")));
+        QVERIFY(!link->open(1, QString::fromLatin1(kSettings)));
+        QCOMPARE(link->error(), PortError::NoSuchDevice);
+        sim.restorePort();
+        QVERIFY(link->open(1, QString::fromLatin1(kSettings)));
+    }
+
+    void throughDevice()
+    {
+        link.reset();
+        MainModule::EmulationMode = QStringLiteral("HKD382");
+        Device dev;
+        QVERIFY(dev.open());
+        QCOMPARE(dev.sendAndWait(Cmd::Hkd::CommTest, 2), Cmd::Hkd::CommTestReply);
+        const double t0 = vp->now();
+        vp->after(1.0, [this] { sim.swipe(); });
+        dev.write(Cmd::Hkd::ReadIso);
+        QCOMPARE(dev.waitForBytes(1, -1, true), WaitEnd::Ready);
+        QVERIFY(qAbs(vp->now() - t0 - 1.02) < 0.011);
+
+        int lost = 0;
+        dev.setPortLostHandler([&] { ++lost; });
+        vp->after(0.5, [this] { sim.vanishPort(); });
+        QCOMPARE(dev.sendAndWaitCancelable(Cmd::Hkd::ReadIso), QByteArray("ERR"));
+        QVERIFY(dev.portFailed());
+        QVERIFY(!dev.open());
+        QCOMPARE(lost, 1);
+    }
+
+    void panel()
+    {
+        sim.setDialect(D::Hkd382);
+        SimPanel panel;
+        QCOMPARE(panel.windowTitle(), QStringLiteral("Encoder Simulator"));
+        QVERIFY(panel.isWindow());
+        QVERIFY(!panel.parentWidget());
+        QCOMPARE(panel.deckList()->count(), sim.deck().size());
+        QCOMPARE(panel.statusLabel()->text(), QStringLiteral("Idle"));
+
+        panel.deckList()->setCurrentRow(3);
+        QCOMPARE(sim.slotIndex(), 3);
+        QCOMPARE(panel.trackField(1)->text(), QStringLiteral("(unreadable)"));
+        QVERIFY(panel.trackField(0)->text().startsWith(QString::fromLatin1(sim.deck()[3].tracks[0].chars)));
+
+        panel.swipeButton()->click();
+        QCOMPARE(panel.noteLabel()->text(), QStringLiteral("Nothing is waiting for a swipe."));
+
+        send(hx("1B72"));
+        QCOMPARE(panel.statusLabel()->text(), QStringLiteral("Waiting for a swipe: read"));
+        panel.badSwipeBox()->click();
+        QVERIFY(sim.badSwipe());
+        panel.swipeButton()->click();
+        QCOMPARE(panel.statusLabel()->text(), QStringLiteral("Idle"));
+        QVERIFY(after(0.1).endsWith(hx("1B31")));
+    }
+
+    // Clicks go through the window system, where modality blocks them.
+    void panelUsableUnderWindowModalDialog()
+    {
+        QWidget mainWindow;
+        auto *mainButton = new QPushButton(QStringLiteral("Read"), &mainWindow);
+        mainWindow.show();
+        QDialog dialog(&mainWindow);
+        dialog.setWindowModality(Qt::WindowModal);
+        dialog.show();
+        SimPanel panel;
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+
+        QSignalSpy mainClicks(mainButton, &QPushButton::clicked);
+        QTest::mouseClick(mainWindow.windowHandle(), Qt::LeftButton, {}, mainButton->geometry().center());
+        QCOMPARE(mainClicks.count(), 0);
+
+        sim.setDialect(D::Hkd382);
+        send(hx("1B72"));
+        QPushButton *swipe = panel.swipeButton();
+        QTest::mouseClick(panel.windowHandle(), Qt::LeftButton, {}, swipe->mapTo(&panel, swipe->rect().center()));
+        QVERIFY(!sim.awaitingSwipe());
+        QVERIFY(after(0.1).startsWith(hx("1B73")));
+    }
+};
+
+QTEST_MAIN(TestSimulator)
+#include "tst_simulator.moc"
