@@ -1,0 +1,388 @@
+// The ISO read window end to end against the simulated encoder, in both dialects, with a
+// scripted operator in virtual time; and the read attempt's other forms at the byte level.
+#include "ScriptedLink.h"
+#include "SwipeFixture.h"
+#include "device/Commands.h"
+#include "device/SharedState.h"
+#include "iso/IsoSwipes.h"
+#include "iso/cfrmReadCard.h"
+
+#include <QLabel>
+#include <QtTest>
+
+using namespace MainModule;
+using Bytes = QList<QByteArray>;
+
+namespace {
+QByteArray hex(const char *text) { return SwipeFixture::hex(text); }
+
+const QByteArray kReset = hex("1B 61"), kSwipe = hex("1B 84"), kRead = hex("1B 72"), kErrOn = hex("1B 85"),
+                 kOff = hex("1B 81"), kIdle = hex("1B 83"), kAtt = hex("7F");
+const Bytes kHkdClose{kReset, kOff, kIdle};
+const QByteArray kBankT1 = "B4000123456789010^SAMPLE/CARD HOLDER^30121010000000000000";
+const QByteArray kBankT2 = "4000123456789010=30121010000000000";
+const QByteArray kBankT3 = "014000123456789010=724724100000000000030300000000000000000000000000000000000000000000000000000";
+
+} // namespace
+
+class ReadWindowTest : public QObject {
+    Q_OBJECT
+
+    static SwipeFixture::Dialect dialect(bool vnt) { return vnt ? SwipeFixture::Vnt290b : SwipeFixture::Hkd382; }
+
+private slots:
+    void windowControls()
+    {
+        SwipeFixture f(SwipeFixture::Hkd382);
+        cfrmReadCard w(&f.records, &f.records);
+        QCOMPARE(w.windowTitle(), QString("Read Swipe Prompt"));
+        auto *label1 = w.findChild<QLabel *>("Label1");
+        auto *lc = w.findChild<QLabel *>("LC");
+        QVERIFY(label1 && lc && w.findChild<QLabel *>("Label2") && w.findChild<QLabel *>("Picture1"));
+        QCOMPARE(label1->text(), QString("You are reading card #                 ."));
+        QCOMPARE(lc->text(), QString("1"));
+        QCOMPARE(w.findChild<QLabel *>("Picture1")->pixmap().deviceIndependentSize().toSize(), QSize(48, 48));
+        // While the window waits: the number sits in the blank run of the line, the prompt shows.
+        QRect lcGeometry;
+        bool promptShown = false;
+        f.at(0.5, [&] {
+            lcGeometry = lc->geometry();
+            promptShown = w.findChild<QLabel *>("Label2")->isVisible();
+        });
+        f.clickAt(1.0, &w);
+        f.run(w);
+        const QFontMetrics fm(label1->font());
+        const int runStart = fm.horizontalAdvance("You are reading card #");
+        const int runEnd = fm.horizontalAdvance("You are reading card #                 ");
+        QVERIFY2(lcGeometry.left() >= runStart && lcGeometry.right() <= runEnd && lcGeometry.width() > 0,
+                 qPrintable(QString("%1..%2 in %3..%4").arg(lcGeometry.left()).arg(lcGeometry.right()).arg(runStart).arg(runEnd)));
+        QVERIFY(promptShown);
+        QVERIFY(!w.findChild<QLabel *>("Label2")->isVisible());
+    }
+
+    // One good read, the next attempt armed, then Cancel while it waits.
+    void goodReadThenCancel_data()
+    {
+        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<Bytes>("expected");
+        QTest::newRow("HKD382") << false << (Bytes{kReset, kSwipe, kRead, kRead} + kHkdClose);
+        QTest::newRow("VNT-290B") << true << Bytes{kAtt, "L", "L", "P", "Q", "R", "S", "L", "P", kAtt};
+    }
+    void goodReadThenCancel()
+    {
+        QFETCH(bool, vnt);
+        QFETCH(Bytes, expected);
+        SwipeFixture f(dialect(vnt));
+        f.records.setTrackText(3, "old");
+        cfrmReadCard w(&f.records, &f.records);
+        auto *label2 = w.findChild<QLabel *>("Label2");
+        bool promptWhileWaiting = false;
+        f.at(1.0, [&] { promptWhileWaiting = label2->isVisible(); });
+        f.swipeAt(1.2);
+        f.clickAt(3.0, &w);
+        f.run(w);
+
+        QVERIFY(!f.timedOut);
+        QCOMPARE(f.writes(), expected);
+        QVERIFY(promptWhileWaiting);
+        QCOMPARE(f.records.output(), (Bytes{kBankT1, kBankT2, kBankT3}));
+        QCOMPARE(f.records.outputCounts(), (QStringList{"57", "34", "94"}));
+        QCOMPARE(f.records.messages(), (QStringList{"\r\nSuccessful read from card swipe.", ""}));
+        QCOMPARE(w.findChild<QLabel *>("LC")->text(), QString("2"));
+        QVERIFY(f.shown.isEmpty());
+        QVERIFY(CancelRequested);
+        QCOMPARE(f.sim.indicator(), vnt ? QString("swipe") : QString("idle"));
+
+        const auto times = f.writeTimes();
+        if (!vnt) {
+            // 1B 61, 0.3 s, 1B 84 and at once 1B 72; after the swipe the reply is taken 1 s later.
+            QVERIFY(qAbs(times[1] - times[0] - 0.3) < 1e-6);
+            QVERIFY(qAbs(times[2] - times[1]) < 1e-6);
+            QVERIFY2(times[3] > 1.2 + 1.0 && times[3] < 1.2 + 1.06, qPrintable(f.timeline()));
+            QVERIFY(qAbs(times[4] - 3.0) < 0.015);
+        } else {
+            // Attention, 0.3 s after its answer "L"; Q, R, S 0.3, 0.2 and 0.3 s apart.
+            QVERIFY2(times[1] - times[0] >= 0.3 && times[1] - times[0] < 0.35, qPrintable(f.timeline()));
+            QVERIFY2(times[4] >= 1.2 && times[4] < 1.25, qPrintable(f.timeline()));
+            QVERIFY(qAbs(times[5] - times[4] - 0.3) < 0.011);
+            QVERIFY(qAbs(times[6] - times[5] - 0.2) < 0.011);
+            QVERIFY(qAbs(times[7] - times[6] - 0.3) < 0.011);
+        }
+    }
+
+    // A failed read: "*" tracks, the error window framed by the error indication, the ready
+    // signal, and the next attempt; the card number stays and the start is not repeated.
+    void failedRead_data()
+    {
+        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<Bytes>("expected");
+        QTest::addColumn<int>("errorAfter");  // writes received when the error window appeared
+        QTest::newRow("HKD382 bad status") << false
+                                           << (Bytes{kReset, kSwipe, kRead, kErrOn, kOff, kIdle, kRead} + kHkdClose) << 4;
+        // An encoder that stays silent after "P" fails the attempt after 0.5 s.
+        QTest::newRow("VNT-290B silent after P") << true << Bytes{kAtt, "L", "L", "P", "M", "m", "L", "L", "P", kAtt} << 5;
+    }
+    void failedRead()
+    {
+        QFETCH(bool, vnt);
+        QFETCH(Bytes, expected);
+        QFETCH(int, errorAfter);
+        SwipeFixture f(dialect(vnt));
+        cfrmReadCard w(&f.records, &f.records);
+        double pSent = -1;
+        if (vnt) {
+            // Silent from the first "P" until the error window has been answered.
+            f.at(0.35, [&] { f.sim.setSilent(true); });
+            f.at(3.0, [&] { f.sim.setSilent(false); });
+        } else {
+            f.sim.setBadSwipe(true);
+            f.swipeAt(1.0);
+        }
+        f.clickAt(6.0, &w);
+        f.run(w);
+
+        QCOMPARE(f.writes(), expected);
+        QCOMPARE(f.shown.size(), 1);
+        QCOMPARE(f.shown[0].title, QString("Read Swipe Error"));
+        QCOMPARE(f.shown[0].text, QString("Read error!  Please try again."));
+        QCOMPARE(f.shown[0].receivedBefore, errorAfter);
+        QCOMPARE(f.records.output(), (Bytes{"*", "*", "*"}));
+        QCOMPARE(f.records.outputCounts(), (QStringList{"0", "0", "0"}));
+        QCOMPARE(w.findChild<QLabel *>("LC")->text(), QString("1"));
+        QVERIFY(f.records.messages().startsWith(""));
+        if (vnt) {
+            pSent = f.writeTimes()[3];
+            QVERIFY2(f.writeTimes()[4] - pSent > 0.5 && f.writeTimes()[4] - pSent < 0.52, qPrintable(f.timeline()));
+        }
+    }
+
+    // A card with an unreadable track reads, shows its tracks, then the error window.
+    void unreadableTrack_data()
+    {
+        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<Bytes>("expected");
+        QTest::newRow("HKD382") << false << (Bytes{kReset, kSwipe, kRead, kErrOn, kOff, kIdle, kRead} + kHkdClose);
+        QTest::newRow("VNT-290B") << true << Bytes{kAtt, "L", "L", "P", "Q", "R", "S", "M", "m", "L", "L", "P", kAtt};
+    }
+    void unreadableTrack()
+    {
+        QFETCH(bool, vnt);
+        QFETCH(Bytes, expected);
+        SwipeFixture f(dialect(vnt));
+        f.sim.selectCard(3);  // track 2 damaged
+        cfrmReadCard w(&f.records, &f.records);
+        f.swipeAt(1.0);
+        f.clickAt(8.0, &w);
+        f.run(w);
+        QCOMPARE(f.writes(), expected);
+        QCOMPARE(f.records.output(), (Bytes{"B5500000000000004^DAMAGED/STRIPE^2805", "*", "0155000000000000004=2805"}));
+        QCOMPARE(f.records.outputCounts(), (QStringList{"37", "1", "24"}));
+        QCOMPARE(f.shown.size(), 1);
+        QCOMPARE(w.findChild<QLabel *>("LC")->text(), QString("1"));
+    }
+
+    void blankTrackShowsPlusWithCountZero()
+    {
+        SwipeFixture f(SwipeFixture::Hkd382);
+        f.sim.selectCard(1);  // track 2 only
+        cfrmReadCard w(&f.records, &f.records);
+        f.swipeAt(1.0);
+        f.clickAt(4.0, &w);
+        f.run(w);
+        QCOMPARE(f.records.output(), (Bytes{"+", "8024700042=3012", "+"}));
+        QCOMPARE(f.records.outputCounts(), (QStringList{"0", "15", "0"}));
+        QCOMPARE(TrackData[2], QByteArray("8024700042=3012"));
+    }
+
+    // Cancel, Escape and the close box during the swipe wait: no error window, the closing
+    // sequence once, and the window closes at once.
+    void closingDuringWait_data()
+    {
+        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<Bytes>("expected");
+        for (const QString how : {"cancel", "escape", "close box"}) {
+            QTest::addRow("HKD382 %s", qPrintable(how)) << false << how << (Bytes{kReset, kSwipe, kRead} + kHkdClose);
+            QTest::addRow("VNT-290B %s", qPrintable(how)) << true << how << Bytes{kAtt, "L", "L", "P", kAtt};
+        }
+    }
+    void closingDuringWait()
+    {
+        QFETCH(bool, vnt);
+        QFETCH(QString, how);
+        QFETCH(Bytes, expected);
+        SwipeFixture f(dialect(vnt));
+        cfrmReadCard w(&f.records, &f.records);
+        if (how == "cancel")
+            f.clickAt(2.0, &w);
+        else if (how == "escape")
+            f.escapeAt(2.0, &w);
+        else
+            f.closeAt(2.0, &w);
+        f.run(w);
+        QCOMPARE(f.writes(), expected);
+        QVERIFY(f.shown.isEmpty());
+        QVERIFY(!w.isVisible());
+        QVERIFY(qAbs(f.writeTimes()[expected.size() - (vnt ? 1 : 3)] - 2.0) < 0.015);
+        QCOMPARE(f.records.message(), QString());
+        // The encoder answers the closing 7F; nothing is left waiting.
+        QVERIFY(!f.sim.awaitingSwipe());
+    }
+
+    // Two failed reads in a row: each error window's closing re-activates the window, which
+    // must not run its start again.
+    void errorWindowDoesNotRestart()
+    {
+        SwipeFixture f(SwipeFixture::Hkd382);
+        f.sim.setBadSwipe(true);
+        cfrmReadCard w(&f.records, &f.records);
+        f.swipeAt(1.0);
+        f.swipeAt(4.0);
+        f.clickAt(7.0, &w);
+        f.run(w);
+        const Bytes writes = f.writes();
+        QCOMPARE(writes.count(kSwipe), 1);
+        QCOMPARE(writes.count(kReset), 2);  // start and closing
+        QCOMPARE(writes.first(), kReset);
+        QCOMPARE(f.shown.size(), 2);
+        QCOMPARE(writes.count(kRead), 3);
+    }
+
+    // A refused start closes the window after its error window; nothing but the closing
+    // sequence reaches the encoder afterwards.
+    void startRefused_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<Bytes>("expected");
+        QTest::addColumn<int>("errorAfter");
+        QTest::newRow("attention answered wrongly") << "attention" << Bytes{kAtt, kAtt} << 1;
+        QTest::newRow("silent encoder: L unanswered") << "silent" << Bytes{kAtt, "L", "M", "m", kAtt} << 3;
+    }
+    void startRefused()
+    {
+        QFETCH(QString, fault);
+        QFETCH(Bytes, expected);
+        QFETCH(int, errorAfter);
+        SwipeFixture f(SwipeFixture::Vnt290b);
+        if (fault == "attention")
+            f.sim.setNextReply("?");
+        else
+            f.sim.setSilent(true);
+        cfrmReadCard w(&f.records, &f.records);
+        f.swipeAt(10.0);
+        f.run(w);
+        QCOMPARE(f.writes(), expected);
+        QCOMPARE(f.shown.size(), 1);
+        QCOMPARE(f.shown[0].className, QString("sfrmReadErr"));
+        QCOMPARE(f.shown[0].receivedBefore, errorAfter);
+        QVERIFY(!w.isVisible());
+        QVERIFY(f.vp.now() < 10.0);
+    }
+
+    void portCannotBeOpened_data()
+    {
+        QTest::addColumn<bool>("vnt");
+        QTest::newRow("HKD382") << false;
+        QTest::newRow("VNT-290B") << true;
+    }
+    void portCannotBeOpened()
+    {
+        QFETCH(bool, vnt);
+        SwipeFixture f(dialect(vnt));
+        f.sim.vanishPort();
+        cfrmReadCard w(&f.records, &f.records);
+        f.run(w, 30.0);
+        QVERIFY(!f.timedOut);
+        QVERIFY(f.writes().isEmpty());
+        QCOMPARE(f.shown.size(), 1);
+        QCOMPARE(f.shown[0].title, QString("Communications Error"));
+        QVERIFY(!w.isVisible());
+        QVERIFY(f.vp.now() < 2.5);
+    }
+
+    // The port goes away while the window waits for the swipe: one communication-failure
+    // report, no read error window, the window closes and nothing more is sent.
+    void portVanishesMidWait_data()
+    {
+        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<int>("writesBefore");
+        QTest::newRow("HKD382") << false << 3;
+        QTest::newRow("VNT-290B") << true << 4;
+    }
+    void portVanishesMidWait()
+    {
+        QFETCH(bool, vnt);
+        QFETCH(int, writesBefore);
+        SwipeFixture f(dialect(vnt));
+        cfrmReadCard w(&f.records, &f.records);
+        f.at(1.5, [&] { f.sim.vanishPort(); });
+        f.run(w, 60.0);
+        QVERIFY(!f.timedOut);
+        QCOMPARE(f.writes().size(), writesBefore);
+        QCOMPARE(f.shown.size(), 1);
+        QCOMPARE(f.shown[0].title, QString("Communications Error"));
+        QVERIFY(!w.isVisible());
+        QVERIFY2(f.vp.now() < 1.6, qPrintable(QString::number(f.vp.now())));
+    }
+
+    // The read attempt in the copy and save-to-file forms, byte for byte.
+    void readSwipeForms_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<Bytes>("expected");
+        QTest::addColumn<double>("firstWriteAt");
+        const QByteArray reply = hex("1B 73 1B 01 25 2B 1B 02 3B 31 32 3F 1B 03 3B 2B 3F 1C 1B 30");
+        QTest::newRow("copy HKD382: pause, read, reset") << "copy" << false << 1 << Bytes{kRead, kReset} << 0.5;
+        QTest::newRow("save HKD382") << "save" << false << 1 << Bytes{kRead} << 0.0;
+        QTest::newRow("copy VNT-290B") << "copy" << true << 1 << Bytes{"P", "Q", "R", "S"} << 0.5;
+        QTest::newRow("save VNT-290B all unreadable") << "save*" << true << 0 << Bytes{"P", "Q", "R", "S"} << 0.0;
+        QTest::newRow("read window VNT-290B: P refused") << "refused" << true << 2 << Bytes{"P"} << 0.0;
+    }
+    void readSwipeForms()
+    {
+        QFETCH(QString, form);
+        QFETCH(bool, vnt);
+        QFETCH(int, outcome);
+        QFETCH(Bytes, expected);
+        QFETCH(double, firstWriteAt);
+        VirtualPacer vp;
+        Pacer::install(&vp);
+        EmulationMode = vnt ? "VNT-290B" : "HKD382";
+        CancelRequested = StopCollecting = false;
+        auto end = std::make_shared<ScriptedEnd>();
+        Device dev{std::make_unique<ScriptedLink>(end)};
+        QVERIFY(dev.open());
+        const bool allBad = form == "save*";
+        end->onWrite = [&](const QByteArray &b) {
+            if (b == kRead)
+                end->reply(hex("1B 73 1B 01 25 2B 1B 02 3B 31 32 3F 1B 03 3B 2B 3F 1C 1B 30"), 1.0);
+            else if (b == "P")
+                end->reply(form == "refused" ? "x" : "^", 0.02), end->reply("^", 1.0);
+            else if (b == "Q" || b == "R" || b == "S")
+                end->reply(allBad ? "*" : "12", 0.05);
+        };
+        QList<bool> prompt;
+        const Iso::ReadOptions options = form.startsWith("copy") ? Iso::ReadOptions::copyWindow()
+                                         : form.startsWith("save") ? Iso::ReadOptions::saveToFileWindow()
+                                                                   : Iso::ReadOptions::readWindow();
+        const int got = Iso::ReadSwipe(dev, options, [&](bool on) { prompt << on; });
+        QCOMPARE(got, outcome);
+        Bytes writes;
+        for (const auto &w : end->written)
+            writes << w.bytes;
+        QCOMPARE(writes, expected);
+        QVERIFY(qAbs(end->written.first().time - firstWriteAt) < 1e-6);
+        if (form == "copy" && !vnt)
+            QVERIFY(!dev.isOpen());  // the copy window's read leaves the port closed
+        if (outcome == 1 && !vnt)
+            QCOMPARE(TrackData[2], QByteArray("12"));
+        // The copy window keeps its prompt up into the write phase.
+        QCOMPARE(prompt.last(), form.startsWith("copy"));
+        Pacer::install(nullptr);
+    }
+};
+
+QTEST_MAIN(ReadWindowTest)
+#include "tst_readwindow.moc"
