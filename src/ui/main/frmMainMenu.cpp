@@ -1,0 +1,560 @@
+#include "ui/main/frmMainMenu.h"
+
+#include "app/MainModule.h"
+#include "ui/main/InputRecord.h"
+#include "ui/main/TrackTextEdit.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+using namespace MainModule;
+namespace ML = MainLayout;
+
+namespace {
+
+QLabel *makeLabel(const QString &text, QWidget *parent, const QString &name)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+// RAII for the flags that tell our own focus moves and messages from the operator's.
+class FlagScope {
+public:
+    explicit FlagScope(bool &flag) : flag_(flag), old_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = old_; }
+    FlagScope(const FlagScope &) = delete;
+    FlagScope &operator=(const FlagScope &) = delete;
+
+private:
+    bool &flag_;
+    bool old_;
+};
+
+} // namespace
+
+frmMainMenu::frmMainMenu(QWidget *parent) : QWidget(parent)
+{
+    setObjectName("frmMainMenu");
+    // The fixed layout was drawn for an 8-point font; larger ones would run captions together.
+    QFont designFont = font();
+    if (designFont.pointSizeF() > 8.0) {
+        designFont.setPointSizeF(8.0);
+        setFont(designFont);
+    }
+
+    Label1[0] = makeLabel(QStringLiteral("Device Settings:"), this, "Label1_0");
+    const char *settingNames[] = {"Port:", "Baud:", "Parity:", "Data Bits:", "Coercivity:"};
+    for (int i = 1; i <= 5; ++i)
+        Label1[i] = makeLabel(QString::fromLatin1(settingNames[i - 1]), this, QStringLiteral("Label1_%1").arg(i));
+    Label1[6] = makeLabel(QStringLiteral("Emulation"), this, "Label1_6");
+    for (int i = 0; i < 5; ++i)
+        Label2[i] = makeLabel(QString(), this, QStringLiteral("Label2_%1").arg(i));
+
+    Label5 = makeLabel(QString(), this, "Label5");
+    Label5->setAlignment(Qt::AlignCenter);
+    Label5->setAutoFillBackground(true);
+    {
+        QPalette p = Label5->palette();
+        p.setColor(QPalette::Window, QColor(0xC0, 0xFF, 0xC0));
+        p.setColor(QPalette::WindowText, Qt::black);
+        Label5->setPalette(p);
+    }
+    Label5->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+
+    const char *headings[] = {
+        "  Input Record (Keyed Entry, Card Swipe Entry, or File Retrieval):",
+        "  Output Record (Card Swipe Readout):",
+        "  Message Box:",
+    };
+    for (int i = 0; i < 3; ++i) {
+        Label3[i] = makeLabel(QString::fromLatin1(headings[i]), this, QStringLiteral("Label3_%1").arg(i));
+        QFont bold = Label3[i]->font();
+        bold.setBold(true);
+        Label3[i]->setFont(bold);
+    }
+
+    const char *trackNames[] = {"T1:", "T2:", "T3:", "T3:", "T2:", "T1:"};
+    for (int i = 0; i < 6; ++i)
+        LIT1[i] = makeLabel(QString::fromLatin1(trackNames[i]), this, QStringLiteral("LIT1_%1").arg(i));
+
+    // Boxes 0..2 take typed data; 3..5 show the last card read. Track 3 is two lines high.
+    for (int i = 0; i < 6; ++i) {
+        const bool input = i < 3;
+        if (i == 2 || i == 5) {
+            auto *edit = new TrackTextEdit(this);
+            if (input)
+                edit->setMaxLength(InputRecord::MaxLength[i]);
+            edit->setReadOnly(!input);
+            connect(edit, &QPlainTextEdit::textChanged, this, [this, i] { TIT_Change(i); });
+            TIT[i] = edit;
+        } else {
+            auto *edit = new QLineEdit(this);
+            if (input)
+                edit->setMaxLength(InputRecord::MaxLength[i]);
+            edit->setReadOnly(!input);
+            connect(edit, &QLineEdit::textChanged, this, [this, i] { TIT_Change(i); });
+            TIT[i] = edit;
+        }
+        TIT[i]->setObjectName(QStringLiteral("TIT_%1").arg(i));
+        if (input)
+            TIT[i]->installEventFilter(this);
+        else
+            TIT[i]->setFocusPolicy(Qt::ClickFocus); // selectable, but not in the Tab order
+        LT[i] = makeLabel(QStringLiteral("0"), this, QStringLiteral("LT_%1").arg(i));
+    }
+
+    Label4 = makeLabel(QString(), this, "Label4");
+    Label4->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label4->setWordWrap(true);
+    Label4->setMargin(2);
+    Label4->setFrameStyle(QFrame::Box | QFrame::Plain);
+    Label4->setAutoFillBackground(true);
+    {
+        QPalette p = Label4->palette();
+        p.setColor(QPalette::Window, QColor(0xC8, 0xC8, 0xC8));
+        p.setColor(QPalette::WindowText, Qt::black);
+        Label4->setPalette(p);
+    }
+
+    const char *captions[] = {"Read", "Write", "Copy", "Encode from File", "Save to File",
+                              "Incremental Encode", "Non-ISO Read/Write", "Erase"};
+    for (int i = 0; i < 8; ++i) {
+        Command1[i] = new QPushButton(QString::fromLatin1(captions[i]), this);
+        Command1[i]->setObjectName(QStringLiteral("Command1_%1").arg(i));
+        Command1[i]->setAutoDefault(false);
+        connect(Command1[i], &QPushButton::clicked, this, [this, i] { Command1_Click(i); });
+    }
+
+    // Tab order: the input tracks, then the buttons as they read: Read, Write, Copy, Erase,
+    // then the second row.
+    const int buttonOrder[] = {0, 1, 2, 7, 3, 4, 5, 6};
+    QWidget *previous = TIT[0];
+    for (QWidget *next : {TIT[1], TIT[2]}) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
+    for (int i : buttonOrder) {
+        setTabOrder(previous, Command1[i]);
+        previous = Command1[i];
+    }
+
+    Form_Load();
+    initLayout();
+    Form_Activate();
+    TIT[0]->setFocus();
+}
+
+frmMainMenu::~frmMainMenu() = default;
+
+// ---- Load and activation --------------------------------------------------------------------
+
+void frmMainMenu::Form_Load()
+{
+    Label2[0]->setText(QStringLiteral("COM ") + CommPortNumber);
+    Label2[1]->setText(BaudText);
+    Label2[2]->setText(ParityText);
+    Label2[3]->setText(DataBitsText);
+    Label2[4]->setText(HighCoercivity ? QStringLiteral("High") : QStringLiteral("Low"));
+    setWindowTitle(QStringLiteral("KAVRO VNT-410 Series Utility: Main Menu"));
+}
+
+void frmMainMenu::Form_Activate()
+{
+    if (inputRecordEmpty())
+        Command1[1]->setEnabled(false);
+    Label5->setText(EmulationMode);
+}
+
+bool frmMainMenu::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        Form_Activate();
+    return QWidget::event(event);
+}
+
+void frmMainMenu::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    QCoreApplication::quit();
+}
+
+// ---- Records --------------------------------------------------------------------------------
+
+QString frmMainMenu::trackString(int box) const
+{
+    if (box < 0 || box >= 6)
+        return {};
+    if (auto *line = qobject_cast<QLineEdit *>(TIT[box]))
+        return line->text();
+    return static_cast<TrackTextEdit *>(TIT[box])->text();
+}
+
+QByteArray frmMainMenu::trackText(int box) const { return trackString(box).toLatin1(); }
+
+void frmMainMenu::setTrackText(int box, const QByteArray &text)
+{
+    if (box < 0 || box >= 6)
+        return;
+    const QString shown = QString::fromLatin1(text);
+    if (auto *line = qobject_cast<QLineEdit *>(TIT[box]))
+        line->setText(shown);
+    else
+        static_cast<TrackTextEdit *>(TIT[box])->setText(shown);
+}
+
+void frmMainMenu::setCount(int box, const QString &count)
+{
+    if (box >= 0 && box < 6)
+        LT[box]->setText(count);
+}
+
+QString frmMainMenu::message() const { return Label4->text(); }
+void frmMainMenu::setMessage(const QString &text) { Label4->setText(text); }
+
+void frmMainMenu::ClearInputRecord()
+{
+    for (int i = 0; i < 3; ++i) {
+        setTrackText(i, {});
+        LT[i]->setText(QStringLiteral("0"));
+    }
+}
+
+void frmMainMenu::ClearOutputRecord()
+{
+    for (int i = 3; i < 6; ++i) {
+        setTrackText(i, {});
+        LT[i]->setText(QStringLiteral("0"));
+    }
+}
+
+void frmMainMenu::clearRecords()
+{
+    ClearInputRecord();
+    ClearOutputRecord();
+}
+
+bool frmMainMenu::inputRecordEmpty() const
+{
+    return trackString(0).isEmpty() && trackString(1).isEmpty() && trackString(2).isEmpty();
+}
+
+void frmMainMenu::TIT_Change(int box)
+{
+    LT[box]->setText(QString::number(trackString(box).size()));
+    if (box < 3)
+        Command1[1]->setEnabled(!inputRecordEmpty());
+}
+
+// ---- Typing filter and leave-check ----------------------------------------------------------
+
+bool frmMainMenu::eventFilter(QObject *watched, QEvent *event)
+{
+    int box = -1;
+    for (int i = 0; i < 3; ++i)
+        if (watched == TIT[i])
+            box = i;
+    if (box < 0)
+        return QWidget::eventFilter(watched, event);
+
+    if (event->type() == QEvent::KeyPress && !passThrough_)
+        return TIT_KeyPress(box, static_cast<QKeyEvent *>(event));
+
+    if (event->type() == QEvent::FocusOut) {
+        // Only a move to another control of this window is a leave: not a message box or
+        // another window taking the focus, not a context menu, not our own focus-back.
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (!messageShown_ && !focusingBack_ && reason != Qt::ActiveWindowFocusReason
+            && reason != Qt::PopupFocusReason) {
+            pendingLeave_ = box;
+            // After the focus change has finished, so that a button press under way is not
+            // left half done; a click that follows runs it first (Command1_Click).
+            QMetaObject::invokeMethod(this, &frmMainMenu::runPendingLeaveCheck, Qt::QueuedConnection);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool frmMainMenu::TIT_KeyPress(int box, QKeyEvent *event)
+{
+    const QString typed = event->text();
+    if (typed.isEmpty())
+        return false;
+    // Ctrl and Ctrl+Shift combinations are commands (paste, undo), never typed text;
+    // Ctrl+Alt stays text (AltGr on some keyboards).
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier))
+        return false;
+    QString given;
+    for (QChar c : typed) {
+        if (InputRecord::isControl(c)) {
+            given += c;
+            continue;
+        }
+        const QChar k = InputRecord::typedChar(box, c);
+        if (!InputRecord::allowedWhileTyping(box, k)) {
+            // Refused before it is inserted, so nothing needs taking back.
+            const InputRecord::Message m = InputRecord::typingMessage(box);
+            showInformation(m.title, m.text);
+            focusBack(box);
+            return true;
+        }
+        given += k;
+    }
+    if (given == typed)
+        return false;
+    // The box receives the capital letter.
+    QKeyEvent replaced(event->type(), event->key(), event->modifiers(), given, event->isAutoRepeat(),
+                       ushort(event->count()));
+    FlagScope scope(passThrough_);
+    QCoreApplication::sendEvent(TIT[box], &replaced);
+    return true;
+}
+
+bool frmMainMenu::runPendingLeaveCheck()
+{
+    if (pendingLeave_ < 0)
+        return true;
+    const int box = pendingLeave_;
+    pendingLeave_ = -1;
+    return TIT_LostFocus(box);
+}
+
+bool frmMainMenu::TIT_LostFocus(int box)
+{
+    QString text = trackString(box);
+    if (text.isEmpty())
+        return true;
+    if (box == 0 && text != text.toUpper()) {
+        text = text.toUpper();
+        setTrackText(0, text.toLatin1());
+        text = trackString(0);
+    }
+    if (InputRecord::passesLeaveCheck(box, text))
+        return true;
+    const InputRecord::Message m = InputRecord::leaveMessage(box);
+    showInformation(m.title, m.text);
+    focusBack(box);
+    return false;
+}
+
+void frmMainMenu::focusBack(int box)
+{
+    FlagScope scope(focusingBack_);
+    TIT[box]->setFocus(Qt::OtherFocusReason);
+}
+
+void frmMainMenu::showInformation(const QString &title, const QString &text)
+{
+    FlagScope scope(messageShown_);
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+// ---- Dispatch -------------------------------------------------------------------------------
+
+void frmMainMenu::setWindowRunner(MainWindowStep step, WindowRunner runner)
+{
+    runners_[size_t(step)] = std::move(runner);
+}
+
+int frmMainMenu::execModal(QDialog &dialog)
+{
+    if (!dialog.parentWidget())
+        dialog.setParent(this, dialog.windowFlags() | Qt::Dialog);
+    dialog.setWindowModality(Qt::WindowModal);
+    return dialog.exec();
+}
+
+bool frmMainMenu::runWindow(MainWindowStep step)
+{
+    const WindowRunner &runner = runners_[size_t(step)];
+    const bool shown = runner ? runner() : false;
+    Form_Activate();
+    return shown;
+}
+
+void frmMainMenu::Command1_Click(int index)
+{
+    // A box being left with invalid text keeps the focus; the press does nothing.
+    if (!runPendingLeaveCheck())
+        return;
+    if (dispatching_ || index < 0 || index > 7)
+        return;
+    FlagScope busy(dispatching_);
+
+    if (index != 1)
+        ClearInputRecord();
+    setMessage(QString());
+    CancelRequested = false;
+
+    switch (index) {
+    case 0: // Read
+        ClearOutputRecord();
+        runWindow(MainWindowStep::ReadCard);
+        clearRecords();
+        break;
+    case 1: // Write
+        if (inputRecordEmpty()) {
+            QApplication::beep();
+            setMessage(QStringLiteral("\nPlease fill in the input record."));
+            return;
+        }
+        ClearOutputRecord();
+        runWindow(MainWindowStep::WriteCard);
+        clearRecords();
+        break;
+    case 2: // Copy
+        clearRecords();
+        runWindow(MainWindowStep::CopyCard);
+        clearRecords();
+        break;
+    case 3: // Encode from File
+        clearRecords();
+        runWindow(MainWindowStep::EncodeFromFile);
+        clearRecords();
+        break;
+    case 4: // Save to File
+        clearRecords();
+        runWindow(MainWindowStep::SaveToFile);
+        clearRecords();
+        break;
+    case 5: // Incremental Encode
+        runIncrementalChain();
+        break;
+    case 6: { // Non-ISO Read/Write: the error windows take their non-ISO titles meanwhile
+        clearRecords();
+        NonIsoActive = true;
+        runWindow(MainWindowStep::NonIsoFormatSelect);
+        NonIsoActive = false;
+        clearRecords();
+        break;
+    }
+    case 7: // Erase
+        clearRecords();
+        EraseTrackMask = 0;
+        runWindow(MainWindowStep::EraseTrackSelect);
+        if (EraseTrackMask == 0)
+            return;
+        runWindow(MainWindowStep::EraseCard);
+        clearRecords();
+        break;
+    }
+}
+
+// Each step goes on only when the one before cleared IncrementCancelled; a cancelled step
+// leaves the records as they are.
+void frmMainMenu::runIncrementalChain()
+{
+    IncrementCancelled = true;
+    if (!runWindow(MainWindowStep::IncrementTrackSelect) || IncrementCancelled)
+        return;
+    IncrementCancelled = true;
+    if (!runWindow(MainWindowStep::IncrementRecordEntry) || IncrementCancelled)
+        return;
+    runWindow(MainWindowStep::IncrementWrite);
+    runWindow(MainWindowStep::IncrementComplete);
+    clearRecords();
+}
+
+// ---- Layout ---------------------------------------------------------------------------------
+
+QWidget *frmMainMenu::itemWidget(int item) const
+{
+    if (item < ML::Label2_0)
+        return Label1[item - ML::Label1_0];
+    if (item < ML::Label3_0)
+        return Label2[item - ML::Label2_0];
+    if (item < ML::LIT1_0)
+        return Label3[item - ML::Label3_0];
+    if (item < ML::TIT_0)
+        return LIT1[item - ML::LIT1_0];
+    if (item < ML::LT_0)
+        return TIT[item - ML::TIT_0];
+    if (item < ML::Label4)
+        return LT[item - ML::LT_0];
+    if (item == ML::Label4)
+        return Label4;
+    return Command1[item - ML::Command1_0];
+}
+
+void frmMainMenu::initLayout()
+{
+    const double dx = logicalDpiX(), dy = logicalDpiY();
+    // Captions keep the size their text needs; the design layout sets the rest.
+    for (int item = 0; item < ML::ItemCount; ++item) {
+        QWidget *w = itemWidget(item);
+        geometry_[item] = QRect(QPoint(0, 0), ML::toTwips(w->sizeHint(), dx, dy));
+    }
+    for (int i = 0; i < 6; ++i)
+        geometry_[ML::lt(i)].setWidth(420);
+    // Room for the longest port name.
+    geometry_[ML::label2(0)].setWidth(std::max(geometry_[ML::label2(0)].width(), 1000));
+    geometry_ = ML::designLayout(geometry_);
+    reference_ = ML::DesignClient;
+    applyGeometry();
+
+    // The mode display and "Emulation" follow "Device Settings:" and keep their places.
+    const QRect heading = ML::toPixels(geometry_[ML::label1(0)], dx, dy);
+    const QSize mode(ML::toPixels(1080, dx), heading.height() + 4);
+    Label5->setGeometry(heading.right() + ML::toPixels(150, dx), heading.top() - 2, mode.width(), mode.height());
+    Label1[6]->adjustSize();
+    Label1[6]->move(Label5->geometry().right() + ML::toPixels(90, dx), heading.top());
+
+    const QSize design = ML::toPixelsFloor(ML::DesignClient, dx, dy);
+    setMinimumSize(design);
+    FlagScope scope(applyingSize_);
+    resize(design);
+}
+
+void frmMainMenu::applyGeometry()
+{
+    const double dx = logicalDpiX(), dy = logicalDpiY();
+    for (int item = 0; item < ML::ItemCount; ++item)
+        itemWidget(item)->setGeometry(ML::toPixels(geometry_[item], dx, dy));
+}
+
+void frmMainMenu::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (!applyingSize_)
+        relayoutNow();
+}
+
+void frmMainMenu::relayoutNow()
+{
+    const double dx = logicalDpiX(), dy = logicalDpiY();
+    ML::Request request;
+    request.geometry = geometry_;
+    request.reference = reference_;
+    request.client = ML::toTwips(size(), dx, dy);
+    const QSize framePixels = frameGeometry().size() - size();
+    const QSize frame = framePixels == QSize(0, 0) ? ML::DefaultFrame : ML::toTwips(framePixels, dx, dy);
+    request.outer = request.client + frame;
+    request.minimized = isMinimized();
+
+    const ML::Result result = ML::relayout(request);
+    reference_ = result.reference;
+    if (!result.changed)
+        return;
+    geometry_ = result.geometry;
+    applyGeometry();
+    if (result.clientToSet) {
+        // Pixels never beyond the twips asked for, so the size set back stays within its limit.
+        const QSize pixels = ML::toPixelsFloor(*result.clientToSet, dx, dy);
+        if (pixels != size()) {
+            FlagScope scope(applyingSize_);
+            resize(pixels);
+        }
+        reference_ = ML::toTwips(pixels, dx, dy);
+    }
+}

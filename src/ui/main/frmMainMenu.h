@@ -1,0 +1,116 @@
+#pragma once
+// The main window: device settings, the input and output records, the message box and the
+// eight operation buttons. The operation windows write into it through RecordView.
+#include "ui/common/RecordView.h"
+#include "ui/main/MainLayout.h"
+
+#include <QWidget>
+#include <array>
+#include <functional>
+
+class QDialog;
+class QKeyEvent;
+class QLabel;
+class QPushButton;
+
+// Every window (or step of a chain) the buttons open, in the order the buttons use them.
+enum class MainWindowStep {
+    ReadCard,             // cfrmReadCard
+    WriteCard,            // cfrmWriteCard
+    CopyCard,             // cfrmCopyCard
+    EncodeFromFile,       // open dialog, file check, cfrmEncodeRF and what follows it
+    SaveToFile,           // save dialog, cfrmEncodeWF, writing the file and what follows it
+    IncrementTrackSelect, // cfrmTrackSelect (clears IncrementCancelled when confirmed)
+    IncrementRecordEntry, // cfrmRecEntry (clears IncrementCancelled when confirmed)
+    IncrementWrite,       // cfrmWriteIncr
+    IncrementComplete,    // sfrmIncEOK
+    NonIsoFormatSelect,   // frmNonISOFmtSel
+    EraseTrackSelect,     // frmTrackSelect (sets EraseTrackMask)
+    EraseCard,            // frmEraseCard
+};
+inline constexpr int MainWindowStepCount = int(MainWindowStep::EraseCard) + 1;
+
+class frmMainMenu : public QWidget, public RecordView {
+    Q_OBJECT
+public:
+    explicit frmMainMenu(QWidget *parent = nullptr);
+    ~frmMainMenu() override;
+
+    // Opens the window of one step modal to this one and returns once it has closed; true when
+    // a window was shown. The operator's choices come back through the shared values
+    // (IncrementCancelled, EraseTrackMask), as the windows have always reported them.
+    // A step without a runner opens nothing.
+    using WindowRunner = std::function<bool()>;
+    void setWindowRunner(MainWindowStep step, WindowRunner runner);
+    // Shows `dialog` modal to this window and waits for it to close.
+    int execModal(QDialog &dialog);
+
+    // RecordView: boxes 0..2 input tracks 1..3, boxes 3..5 output tracks 1..3.
+    QByteArray trackText(int box) const override;
+    // Latin-1; updates the count like any edit (input boxes keep at most their longest text).
+    void setTrackText(int box, const QByteArray &text) override;
+    void setCount(int box, const QString &count) override;
+    QString message() const override;
+    void setMessage(const QString &text) override;
+    QString trackString(int box) const;
+
+    void ClearInputRecord();
+    void ClearOutputRecord();
+
+    // A button press: the dispatch of every operation.
+    void Command1_Click(int index);
+    // Each activation, and after every operation window has closed.
+    void Form_Activate();
+
+    // Controls, named and indexed as the window has always had them.
+    QLabel *Label1[7] = {};   // "Device Settings:", setting names 1..5, "Emulation"
+    QLabel *Label2[5] = {};   // setting values
+    QLabel *Label3[3] = {};   // headings
+    QLabel *Label4 = nullptr; // message box
+    QLabel *Label5 = nullptr; // emulation mode
+    QLabel *LIT1[6] = {};     // track names (5, 4, 3 are the output tracks 1, 2, 3)
+    QWidget *TIT[6] = {};     // track boxes: QLineEdit, or TrackTextEdit for track 3
+    QLabel *LT[6] = {};       // character counts
+    QPushButton *Command1[8] = {};
+
+    // The layout state, in twips.
+    const MainLayout::Geometry &layoutGeometry() const { return geometry_; }
+    QSize referenceSize() const { return reference_; }
+
+protected:
+    bool event(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void Form_Load();
+    void TIT_Change(int box);
+    // The typing filter; true when the key was refused or replaced.
+    bool TIT_KeyPress(int box, QKeyEvent *event);
+    // The check on leaving; false when the box was not valid and took the focus back.
+    bool TIT_LostFocus(int box);
+    bool runPendingLeaveCheck();
+    void focusBack(int box);
+    void showInformation(const QString &title, const QString &text);
+
+    bool runWindow(MainWindowStep step);
+    void runIncrementalChain();
+    bool inputRecordEmpty() const;
+    void clearRecords();
+
+    void initLayout();
+    void applyGeometry();
+    void relayoutNow();
+    QWidget *itemWidget(int item) const;
+
+    std::array<WindowRunner, MainWindowStepCount> runners_;
+    MainLayout::Geometry geometry_{};
+    QSize reference_;
+    int pendingLeave_ = -1;     // box whose leave-check is due
+    bool messageShown_ = false; // a format message is up: focus changes are not leaves
+    bool focusingBack_ = false; // our own focus move is not a leave either
+    bool passThrough_ = false;  // a key we re-sent in capitals
+    bool applyingSize_ = false; // our own set-back of the window size
+    bool dispatching_ = false;
+};

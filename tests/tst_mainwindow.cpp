@@ -1,0 +1,546 @@
+// The main window: typing filter, leave-check, counts, the "Write" button, the dispatch of the
+// eight buttons and the placement on resize.
+#include "ModalAnswerer.h"
+#include "app/MainModule.h"
+#include "ui/main/frmMainMenu.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+#include <memory>
+
+using namespace MainModule;
+
+namespace {
+
+const QString SevenBitTitle = QStringLiteral(" 7-Bit Character (Std T1) Format Error");
+const QString FiveBitTitle = QStringLiteral(" 5-Bit Character (Std T2/T3) Format Error");
+
+QString sevenBitText(const QString &word)
+{
+    return QStringLiteral("Use the ") + word + QStringLiteral(" characters only:   \n"
+           "SP ! \" # $ % & ' ( ) * + , - . / 0 1 2 3 4 5 6 7 8 9 : ; = > @ A B C   \n"
+           "D E F G H I J K L M N O P Q R S T U V W X Y Z [ \\ ] ^ _");
+}
+
+QString fiveBitText(const QString &word)
+{
+    return QStringLiteral("Use the ") + word + QStringLiteral(" characters only:   \n0 1 2 3 4 5 6 7 8 9 : ; = > ");
+}
+
+// Lets queued work (the leave-check) run.
+void settle()
+{
+    for (int i = 0; i < 5; ++i) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+}
+
+struct StepRecord {
+    MainWindowStep step;
+    QStringList input, output;
+    QString message;
+    bool cancelRequested;
+    bool nonIsoActive;
+    int eraseMask;
+    bool incrementCancelled;
+};
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void loadShowsSettings();
+    void typedLowerCaseBecomesCapital();
+    void refusedKeys_data();
+    void refusedKeys();
+    void controlKeysPass_data();
+    void controlKeysPass();
+    void leaveCheck_data();
+    void leaveCheck();
+    void typingMessageDoesNotTriggerLeaveCheck();
+    void twoInvalidBoxesDoNotPingPong();
+    void buttonPressWithInvalidBoxDoesNothing();
+    void longestTexts();
+    void writeFollowsInput_data();
+    void writeFollowsInput();
+    void writeWithEmptyRecord();
+    void activationDisablesWriteAndShowsMode();
+    void dispatch_data();
+    void dispatch();
+    void nothingOpensWithoutRunners();
+    void tabOrder();
+    void resizeScalesControls();
+
+private:
+    void fill();
+    void paste(int box, const QString &text);
+    void recordAll();
+
+    std::unique_ptr<frmMainMenu> w;
+    std::unique_ptr<ModalAnswerer> answerer;
+    QList<StepRecord> steps;
+    std::function<void(MainWindowStep)> behaviour;
+};
+
+void TestMainWindow::initTestCase()
+{
+    StartUpDefaults();
+    CommPortNumber = QStringLiteral("3");
+    BaudText = QStringLiteral("9600");
+    ParityText = QStringLiteral("None");
+    DataBitsText = QStringLiteral("8");
+}
+
+void TestMainWindow::init()
+{
+    EmulationMode = QStringLiteral("HKD382");
+    w = std::make_unique<frmMainMenu>();
+    w->show();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    w->TIT[0]->setFocus();
+    answerer = std::make_unique<ModalAnswerer>();
+    steps.clear();
+    behaviour = nullptr;
+}
+
+void TestMainWindow::cleanup()
+{
+    answerer.reset();
+    w.reset();
+}
+
+void TestMainWindow::fill()
+{
+    w->setTrackText(0, "ABC");
+    w->setTrackText(1, "123");
+    w->setTrackText(2, "456");
+    w->setTrackText(3, "XYZ");
+    w->setTrackText(4, "789");
+    w->setTrackText(5, "012");
+}
+
+void TestMainWindow::paste(int box, const QString &text)
+{
+    QGuiApplication::clipboard()->setText(text);
+    w->TIT[box]->setFocus();
+    QTest::keyClick(w->TIT[box], Qt::Key_V, Qt::ControlModifier);
+}
+
+// Every step records what the main window held when its window would open.
+void TestMainWindow::recordAll()
+{
+    for (int s = 0; s < MainWindowStepCount; ++s) {
+        const auto step = MainWindowStep(s);
+        w->setWindowRunner(step, [this, step] {
+            StepRecord r{step, {}, {}, w->message(), CancelRequested, NonIsoActive, EraseTrackMask, IncrementCancelled};
+            for (int i = 0; i < 3; ++i) {
+                r.input << w->trackString(i);
+                r.output << w->trackString(i + 3);
+            }
+            steps.append(r);
+            if (behaviour)
+                behaviour(step);
+            return true;
+        });
+    }
+}
+
+void TestMainWindow::loadShowsSettings()
+{
+    QCOMPARE(w->windowTitle(), QStringLiteral("KAVRO VNT-410 Series Utility: Main Menu"));
+    QCOMPARE(w->Label2[0]->text(), QStringLiteral("COM 3"));
+    QCOMPARE(w->Label2[1]->text(), QStringLiteral("9600"));
+    QCOMPARE(w->Label2[2]->text(), QStringLiteral("None"));
+    QCOMPARE(w->Label2[3]->text(), QStringLiteral("8"));
+    QCOMPARE(w->Label2[4]->text(), QStringLiteral("High"));
+    QCOMPARE(w->Label5->text(), QStringLiteral("HKD382"));
+    QCOMPARE(w->Command1[6]->text(), QStringLiteral("Non-ISO Read/Write"));
+    QCOMPARE(w->LIT1[5]->text(), QStringLiteral("T1:"));
+    for (int i = 0; i < 6; ++i)
+        QCOMPARE(w->LT[i]->text(), QStringLiteral("0"));
+}
+
+void TestMainWindow::typedLowerCaseBecomesCapital()
+{
+    QTest::keyClicks(w->TIT[0], "ab1");
+    QCOMPARE(w->trackString(0), QStringLiteral("AB1"));
+    QCOMPARE(w->LT[0]->text(), QStringLiteral("3"));
+    QCOMPARE(answerer->count(), 0);
+}
+
+void TestMainWindow::refusedKeys_data()
+{
+    QTest::addColumn<int>("box");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("? in track 1") << 0 << "?" << SevenBitTitle << sevenBitText("following");
+    QTest::newRow("< in track 1") << 0 << "<" << SevenBitTitle << sevenBitText("following");
+    QTest::newRow("` in track 1") << 0 << "`" << SevenBitTitle << sevenBitText("following");
+    QTest::newRow("A in track 2") << 1 << "A" << FiveBitTitle << fiveBitText("following");
+    QTest::newRow("space in track 2") << 1 << " " << FiveBitTitle << fiveBitText("following");
+    QTest::newRow("? in track 3") << 2 << "?" << FiveBitTitle << fiveBitText("following");
+}
+
+void TestMainWindow::refusedKeys()
+{
+    QFETCH(int, box);
+    QFETCH(QString, key);
+    QFETCH(QString, title);
+    QFETCH(QString, text);
+    w->setTrackText(box, "12");
+    w->TIT[box]->setFocus();
+    QTest::keyClicks(w->TIT[box], key);
+    settle();
+
+    QCOMPARE(answerer->count(), 1);
+    QCOMPARE(answerer->last().className, QStringLiteral("QMessageBox"));
+    QCOMPARE(answerer->last().kind, QStringLiteral("information"));
+    QCOMPARE(answerer->last().title, title);
+    QCOMPARE(answerer->last().text, text);
+    QCOMPARE(answerer->last().pressed.remove(QLatin1Char('&')), QStringLiteral("OK"));
+    QCOMPARE(w->trackString(box), QStringLiteral("12"));
+    QCOMPARE(w->focusWidget(), w->TIT[box]);
+}
+
+void TestMainWindow::controlKeysPass_data()
+{
+    QTest::addColumn<int>("box");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("after");
+    for (int box = 0; box < 3; ++box) {
+        QTest::addRow("backspace in box %d", box) << box << int(Qt::Key_Backspace) << "1";
+        QTest::addRow("enter in box %d", box) << box << int(Qt::Key_Return) << "12";
+    }
+}
+
+void TestMainWindow::controlKeysPass()
+{
+    QFETCH(int, box);
+    QFETCH(int, key);
+    QFETCH(QString, after);
+    w->setTrackText(box, "12");
+    w->TIT[box]->setFocus();
+    QTest::keyClick(w->TIT[box], Qt::Key(key));
+    settle();
+    QCOMPARE(answerer->count(), 0);
+    QCOMPARE(w->trackString(box), after); // no line break in the two-line box either
+}
+
+void TestMainWindow::leaveCheck_data()
+{
+    QTest::addColumn<int>("box");
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<QString>("title"); // empty: no message
+    QTest::addColumn<QString>("text");
+    QTest::newRow("track 2 passes <") << 1 << "12<34" << "12<34" << QString() << QString();
+    QTest::newRow("track 2 refuses ?") << 1 << "12?34" << "12?34" << FiveBitTitle << fiveBitText("fellowing");
+    QTest::newRow("track 3 refuses ?") << 2 << "12?34" << "12?34" << FiveBitTitle << fiveBitText("fellowing");
+    QTest::newRow("track 3 refuses a line break") << 2 << "12\n34" << "12\n34" << FiveBitTitle << fiveBitText("fellowing");
+    QTest::newRow("track 1 upper-cases") << 0 << "b1234^doe" << "B1234^DOE" << QString() << QString();
+    QTest::newRow("track 1 passes <") << 0 << "a<b" << "A<B" << QString() << QString();
+    QTest::newRow("track 1 refuses ?") << 0 << "a?b" << "A?B" << SevenBitTitle << sevenBitText("fellowing");
+    QTest::newRow("track 1 refuses non-Latin-1") << 0 << "A\u20AC" << "A\u20AC" << SevenBitTitle << sevenBitText("fellowing");
+}
+
+void TestMainWindow::leaveCheck()
+{
+    QFETCH(int, box);
+    QFETCH(QString, pasted);
+    QFETCH(QString, after);
+    QFETCH(QString, title);
+    QFETCH(QString, text);
+    paste(box, pasted);
+    QCOMPARE(answerer->count(), 0); // pasting itself is not checked
+    QCOMPARE(w->trackString(box), pasted);
+
+    QTest::keyClick(w->TIT[box], Qt::Key_Tab);
+    settle();
+    QCOMPARE(w->trackString(box), after);
+    if (title.isEmpty()) {
+        QCOMPARE(answerer->count(), 0);
+        QCOMPARE(QApplication::focusWidget(), box < 2 ? w->TIT[box + 1] : static_cast<QWidget *>(w->Command1[0]));
+    } else {
+        QCOMPARE(answerer->count(), 1);
+        QCOMPARE(answerer->last().kind, QStringLiteral("information"));
+        QCOMPARE(answerer->last().title, title);
+        QCOMPARE(answerer->last().text, text);
+        QCOMPARE(w->focusWidget(), w->TIT[box]);
+    }
+}
+
+void TestMainWindow::typingMessageDoesNotTriggerLeaveCheck()
+{
+    paste(1, "12?34");
+    QTest::keyClicks(w->TIT[1], "A");
+    settle();
+    QCOMPARE(answerer->count(), 1);
+    QCOMPARE(answerer->last().text, fiveBitText("following"));
+    QCOMPARE(w->focusWidget(), w->TIT[1]);
+
+    // Leaving afterwards brings the leave-check's message, once.
+    w->activateWindow(); // the offscreen platform does not hand activation back by itself
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    QCOMPARE(QApplication::focusWidget(), w->TIT[1]);
+    QTest::keyClick(w->TIT[1], Qt::Key_Tab);
+    settle();
+    QCOMPARE(answerer->count(), 2);
+    QCOMPARE(answerer->last().text, fiveBitText("fellowing"));
+    settle();
+    QCOMPARE(answerer->count(), 2);
+    QCOMPARE(w->focusWidget(), w->TIT[1]);
+}
+
+void TestMainWindow::twoInvalidBoxesDoNotPingPong()
+{
+    w->setTrackText(0, "A?");
+    w->setTrackText(1, "1?");
+    w->TIT[0]->setFocus();
+    QTest::keyClick(w->TIT[0], Qt::Key_Tab);
+    settle();
+    settle();
+    QCOMPARE(answerer->count(), 1);
+    QCOMPARE(answerer->last().title, SevenBitTitle);
+    QCOMPARE(w->focusWidget(), w->TIT[0]);
+}
+
+void TestMainWindow::buttonPressWithInvalidBoxDoesNothing()
+{
+    recordAll();
+    w->setTrackText(3, "XYZ");
+    paste(1, "12?34");
+    QTest::mouseClick(w->Command1[0], Qt::LeftButton);
+    settle();
+    QCOMPARE(answerer->count(), 1);
+    QCOMPARE(answerer->last().title, FiveBitTitle);
+    QVERIFY(steps.isEmpty());
+    QCOMPARE(w->trackString(1), QStringLiteral("12?34"));
+    QCOMPARE(w->trackString(3), QStringLiteral("XYZ"));
+    QCOMPARE(w->focusWidget(), w->TIT[1]);
+    QVERIFY(!w->Command1[0]->isDown());
+}
+
+void TestMainWindow::longestTexts()
+{
+    const int longest[] = {76, 37, 104};
+    for (int box = 0; box < 3; ++box) {
+        w->setTrackText(box, QByteArray(120, '1'));
+        QCOMPARE(w->trackString(box).size(), longest[box]);
+        QCOMPARE(w->LT[box]->text(), QString::number(longest[box]));
+        // Further typing is ignored, without a message.
+        w->TIT[box]->setFocus();
+        QTest::keyClicks(w->TIT[box], "2");
+        QCOMPARE(w->trackString(box).size(), longest[box]);
+        QVERIFY(!w->trackString(box).contains('2'));
+    }
+    QCOMPARE(answerer->count(), 0);
+    // Output boxes show what they are given, and count it.
+    w->setTrackText(3, "%B1234^X?");
+    QCOMPARE(w->LT[3]->text(), QStringLiteral("9"));
+    w->ClearOutputRecord();
+    QCOMPARE(w->LT[3]->text(), QStringLiteral("0"));
+    QVERIFY(w->trackString(3).isEmpty());
+}
+
+void TestMainWindow::writeFollowsInput_data()
+{
+    QTest::addColumn<int>("box");
+    for (int box = 0; box < 3; ++box)
+        QTest::addRow("box %d", box) << box;
+}
+
+void TestMainWindow::writeFollowsInput()
+{
+    QFETCH(int, box);
+    QVERIFY(!w->Command1[1]->isEnabled());
+    w->TIT[box]->setFocus();
+    QTest::keyClicks(w->TIT[box], "1");
+    QVERIFY(w->Command1[1]->isEnabled());
+    QCOMPARE(w->LT[box]->text(), QStringLiteral("1"));
+    QTest::keyClick(w->TIT[box], Qt::Key_Backspace);
+    QVERIFY(!w->Command1[1]->isEnabled());
+    QCOMPARE(w->LT[box]->text(), QStringLiteral("0"));
+    // Output boxes do not count.
+    w->setTrackText(box + 3, "1");
+    QVERIFY(!w->Command1[1]->isEnabled());
+}
+
+void TestMainWindow::writeWithEmptyRecord()
+{
+    recordAll();
+    w->setTrackText(3, "XYZ");
+    w->setMessage(QStringLiteral("\nold"));
+    w->Command1_Click(1);
+    QVERIFY(steps.isEmpty());
+    QCOMPARE(w->message(), QStringLiteral("\nPlease fill in the input record."));
+    QCOMPARE(w->trackString(3), QStringLiteral("XYZ"));
+    QCOMPARE(answerer->count(), 0);
+}
+
+void TestMainWindow::activationDisablesWriteAndShowsMode()
+{
+    w->Command1[1]->setEnabled(true);
+    EmulationMode = QStringLiteral("VNT-290B");
+    w->Form_Activate();
+    QVERIFY(!w->Command1[1]->isEnabled());
+    QCOMPARE(w->Label5->text(), QStringLiteral("VNT-290B"));
+
+    // Also after an operation window has closed.
+    recordAll();
+    behaviour = [](MainWindowStep) { EmulationMode = QStringLiteral("HKD382"); };
+    w->Command1_Click(0);
+    QCOMPARE(w->Label5->text(), QStringLiteral("HKD382"));
+}
+
+void TestMainWindow::dispatch_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("answers");  // how the windows answer
+    QTest::addColumn<QList<int>>("order"); // steps shown, in order
+    QTest::addColumn<bool>("inputDuring"); // input record still filled when the first window opens
+    QTest::addColumn<bool>("outputDuring");
+    QTest::addColumn<bool>("outputAfter"); // output record still filled afterwards
+
+    using S = MainWindowStep;
+    auto ids = [](std::initializer_list<S> s) {
+        QList<int> l;
+        for (S x : s)
+            l << int(x);
+        return l;
+    };
+    QTest::newRow("Read") << 0 << "" << ids({S::ReadCard}) << false << false << false;
+    QTest::newRow("Write") << 1 << "" << ids({S::WriteCard}) << true << false << false;
+    QTest::newRow("Copy") << 2 << "" << ids({S::CopyCard}) << false << false << false;
+    QTest::newRow("Encode from File") << 3 << "" << ids({S::EncodeFromFile}) << false << false << false;
+    QTest::newRow("Save to File") << 4 << "" << ids({S::SaveToFile}) << false << false << false;
+    QTest::newRow("Incremental, all confirmed") << 5 << "confirm"
+        << ids({S::IncrementTrackSelect, S::IncrementRecordEntry, S::IncrementWrite, S::IncrementComplete})
+        << false << true << false;
+    QTest::newRow("Incremental, track selection cancelled") << 5 << ""
+        << ids({S::IncrementTrackSelect}) << false << true << true;
+    QTest::newRow("Incremental, record entry cancelled") << 5 << "confirm-first"
+        << ids({S::IncrementTrackSelect, S::IncrementRecordEntry}) << false << true << true;
+    QTest::newRow("Non-ISO") << 6 << "" << ids({S::NonIsoFormatSelect}) << false << false << false;
+    QTest::newRow("Erase, no track chosen") << 7 << "" << ids({S::EraseTrackSelect}) << false << false << false;
+    QTest::newRow("Erase, tracks 1 and 2") << 7 << "mask"
+        << ids({S::EraseTrackSelect, S::EraseCard}) << false << false << false;
+}
+
+void TestMainWindow::dispatch()
+{
+    QFETCH(int, index);
+    QFETCH(QString, answers);
+    QFETCH(QList<int>, order);
+    QFETCH(bool, inputDuring);
+    QFETCH(bool, outputDuring);
+    QFETCH(bool, outputAfter);
+
+    recordAll();
+    behaviour = [&](MainWindowStep step) {
+        if (answers == "confirm" || (answers == "confirm-first" && step == MainWindowStep::IncrementTrackSelect))
+            IncrementCancelled = false;
+        if (answers == "mask" && step == MainWindowStep::EraseTrackSelect)
+            EraseTrackMask = 3;
+        // An operation writes into the records while it runs; the main window clears them after.
+        if (step == MainWindowStep::ReadCard || step == MainWindowStep::EraseCard)
+            w->setTrackText(3, "READ");
+    };
+    fill();
+    w->setMessage(QStringLiteral("\nold message"));
+    CancelRequested = true;
+    EraseTrackMask = 5;
+    NonIsoActive = false;
+
+    w->Command1_Click(index);
+
+    QList<int> shown;
+    for (const StepRecord &r : steps)
+        shown << int(r.step);
+    QCOMPARE(shown, order);
+
+    const QStringList filledIn{"ABC", "123", "456"}, filledOut{"XYZ", "789", "012"}, empty{"", "", ""};
+    QCOMPARE(steps.first().input, inputDuring ? filledIn : empty);
+    QCOMPARE(steps.first().output, outputDuring ? filledOut : empty);
+    for (const StepRecord &r : steps) {
+        QVERIFY(r.message.isEmpty());
+        QVERIFY(!r.cancelRequested);
+        QCOMPARE(r.nonIsoActive, r.step == MainWindowStep::NonIsoFormatSelect);
+        if (r.step == MainWindowStep::EraseTrackSelect)
+            QCOMPARE(r.eraseMask, 0);
+        if (r.step == MainWindowStep::IncrementTrackSelect || r.step == MainWindowStep::IncrementRecordEntry)
+            QVERIFY(r.incrementCancelled);
+    }
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(w->trackString(i).isEmpty());
+        QCOMPARE(w->LT[i]->text(), QStringLiteral("0"));
+        QCOMPARE(w->trackString(i + 3), outputAfter ? filledOut[i] : QString());
+    }
+    QVERIFY(!NonIsoActive);
+    QVERIFY(!w->Command1[1]->isEnabled());
+    QCOMPARE(answerer->count(), 0);
+}
+
+void TestMainWindow::nothingOpensWithoutRunners()
+{
+    fill();
+    for (int index = 0; index < 8; ++index) {
+        w->setTrackText(0, "A");
+        w->Command1_Click(index);
+    }
+    // The incremental chain stops at its first step: nothing confirmed it.
+    QVERIFY(IncrementCancelled);
+    QCOMPARE(EraseTrackMask, 0);
+    QVERIFY(!NonIsoActive);
+    QCOMPARE(answerer->count(), 0);
+}
+
+void TestMainWindow::tabOrder()
+{
+    w->setTrackText(0, "A"); // enables "Write"
+    w->TIT[0]->setFocus();
+    QList<QWidget *> visited;
+    for (int i = 0; i < 10; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        settle();
+        visited << QApplication::focusWidget();
+    }
+    QList<QWidget *> expected{w->TIT[1], w->TIT[2]};
+    for (int i : {0, 1, 2, 7, 3, 4, 5, 6})
+        expected << w->Command1[i];
+    QCOMPARE(visited, expected);
+    QCOMPARE(answerer->count(), 0);
+}
+
+void TestMainWindow::resizeScalesControls()
+{
+    const QRect before = w->Command1[6]->geometry();
+    const QSize design = w->size();
+    w->resize(design * 2);
+    settle();
+    const QRect after = w->Command1[6]->geometry();
+    QVERIFY(std::abs(after.left() - 2 * before.left()) <= 1);
+    QVERIFY(std::abs(after.top() - 2 * before.top()) <= 1);
+    QVERIFY(std::abs(after.width() - 2 * before.width()) <= 1);
+    QVERIFY(std::abs(after.height() - 2 * before.height()) <= 1);
+    // Fonts are not scaled.
+    QCOMPARE(w->Command1[6]->font(), w->Command1[0]->font());
+
+    w->resize(design);
+    settle();
+    QCOMPARE(w->Command1[6]->geometry(), before);
+    QCOMPARE(w->size(), design);
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
