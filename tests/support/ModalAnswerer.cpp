@@ -48,6 +48,9 @@ void ModalAnswerer::poll()
     QWidget *dialog = QApplication::activeModalWidget();
     if (!dialog || !dialog->isVisible() || answered_.contains(dialog))
         return;
+    for (const QByteArray &name : std::as_const(ignored_))
+        if (dialog->inherits(name.constData()))
+            return;
     answered_.insert(dialog);
     dialog->installEventFilter(this);
     answer(dialog);

@@ -3,6 +3,7 @@
 // exec(), too) it looks for the active modal widget, records what it showed and answers it.
 // Message boxes get the button the test asked for (by default OK, else their default button);
 // other dialogs their only push button, else reject(), unless a handler says otherwise.
+#include <QByteArray>
 #include <QList>
 #include <QMessageBox>
 #include <QObject>
@@ -34,6 +35,9 @@ public:
     void queueHandler(Handler handler);
     // How to answer dialogs that are not message boxes and have no queued answer.
     void setDialogHandler(Handler handler) { dialogHandler_ = std::move(handler); }
+    // Leaves dialogs of this class (or inheriting it, e.g. "SwipeWindow") to the test; a
+    // dialog opened over one of them is answered as usual.
+    void ignore(const char *className) { ignored_.append(QByteArray(className)); }
 
     const QList<Seen> &seen() const { return seen_; }
     int count() const { return int(seen_.size()); }
@@ -61,4 +65,5 @@ private:
     Handler dialogHandler_;
     QList<Seen> seen_;
     QSet<QWidget *> answered_; // shown and answered, not yet hidden
+    QList<QByteArray> ignored_;
 };
