@@ -1,116 +1,46 @@
 // The erase windows end to end: the track selection, then the erase loop against the simulated
 // encoder in both dialects, with a scripted operator in virtual time.
+#include "SwipeFixture.h"
 #include "device/Commands.h"
-#include "device/Pacer.h"
 #include "device/SharedState.h"
 #include "iso/frmEraseCard.h"
 #include "iso/frmTrackSelect.h"
-#include "sim/Simulator.h"
-#include "ui/common/MessageWindow.h"
-#include "ui/common/RecordView.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
 
 using namespace MainModule;
+using Bytes = QList<QByteArray>;
 
 namespace {
-QByteArray hex(const char *text) { return QByteArray::fromHex(QByteArray(text).replace(' ', "")); }
+const QByteArray kAtt = SwipeFixture::hex("7F");
 
-const QByteArray kAtt = hex("7F");
-
-// The main window as the erase window sees it: a message box whose every change is logged.
-class Records : public RecordView {
-public:
-    struct Change { double time; QString text; };
-    QList<Change> changes;
-    QString msg;
-    QByteArray trackText(int) const override { return {}; }
-    void setTrackText(int, const QByteArray &) override {}
-    void setCount(int, const QString &) override {}
-    QString message() const override { return msg; }
-    void setMessage(const QString &text) override
-    {
-        msg = text;
-        changes.append({pacer().now(), text});
-    }
-};
-
-// Answers every message window and message box that appears (but not the erase window, which
-// is modal itself), noting what the operator saw, when, and what the encoder had received by then.
-class Answerer : public QObject {
-public:
-    struct Seen { double time; QString title; QString text; QByteArray receivedBefore; };
-    QList<Seen> seen;
-
-    Answerer()
-    {
-        timer_.setInterval(1);
-        connect(&timer_, &QTimer::timeout, this, &Answerer::look);
-        timer_.start();
-    }
-
-private:
-    void look()
-    {
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (!w->isVisible())
-                continue;
-            if (auto *m = qobject_cast<MessageWindow *>(w)) {
-                note(m->windowTitle(), m->text());
-                m->Command1->click();
-            } else if (auto *box = qobject_cast<QMessageBox *>(w)) {
-                note(box->windowTitle(), box->text());
-                box->defaultButton() ? box->defaultButton()->click() : box->reject();
-            }
-        }
-    }
-    void note(const QString &title, const QString &text)
-    {
-        seen.append({pacer().now(), title, text, Simulator::instance().receivedBytes()});
-    }
-    QTimer timer_;
-};
-
-// Splits what the encoder received into its writes, for comparison with a list of commands.
-QList<QByteArray> writes()
+double timeOfWrite(const SwipeFixture &f, const QByteArray &bytes, int occurrence = 0)
 {
-    QList<QByteArray> out;
-    for (const auto &r : Simulator::instance().received())
-        out << r.bytes;
-    return out;
-}
-
-double timeOfWrite(const QByteArray &bytes, int occurrence = 0)
-{
-    for (const auto &r : Simulator::instance().received())
+    for (const auto &r : f.sim.received())
         if (r.bytes == bytes && occurrence-- == 0)
             return r.time;
     return -1;
 }
 
-int countWrites(const QByteArray &bytes)
-{
-    int n = 0;
-    for (const auto &r : Simulator::instance().received())
-        n += r.bytes == bytes;
-    return n;
-}
-
-QList<QByteArray> eraseCommand(bool vnt, int mask)
+Bytes eraseCommand(bool vnt, int mask)
 {
     if (!vnt)
         return {Cmd::Hkd::eraseTracks(mask)};
-    QList<QByteArray> out;
+    Bytes out;
     for (int t = 1; t <= 3; ++t)
         if (mask & (1 << (t - 1)))
             out << Cmd::Vnt::EraseTrack[size_t(t)];
     return out << "]";
+}
+
+// What the encoder had received when the i-th message window appeared.
+QByteArray receivedBefore(const SwipeFixture &f, int i)
+{
+    return f.writes().mid(0, f.shown[i].receivedBefore).join();
 }
 
 enum class Closing { Button, Escape, CloseBox };
@@ -121,10 +51,7 @@ Q_DECLARE_METATYPE(Closing)
 class EraseWindowTest : public QObject {
     Q_OBJECT
 
-    VirtualPacer *vp = nullptr;
-    Simulator &sim = Simulator::instance();
-
-    void useDialect(bool vnt) { EmulationMode = vnt ? "VNT-290B" : "HKD382"; }
+    static SwipeFixture::Dialect dialect(bool vnt) { return vnt ? SwipeFixture::Vnt290b : SwipeFixture::Hkd382; }
     static void dialects()
     {
         QTest::addColumn<bool>("vnt");
@@ -132,31 +59,8 @@ class EraseWindowTest : public QObject {
         QTest::newRow("VNT-290B") << true;
     }
 
-    // Runs the erase window until it closes; the operator is scheduled on the pacer beforehand.
-    void run(frmEraseCard &w) { w.exec(); }
-
 private slots:
-    void initTestCase() { installSimulatorLinkFactory(); }
-
-    void init()
-    {
-        vp = new VirtualPacer(0.0);
-        Pacer::install(vp);
-        sim.reset();
-        CommPortNumber = "1";
-        CommSettings = "9600,n,8,1";
-        CancelRequested = false;
-        StopCollecting = false;
-        EraseTrackMask = 0;
-        NonIsoActive = false;
-        useDialect(false);
-    }
-    void cleanup()
-    {
-        Pacer::install(nullptr);
-        delete vp;
-        vp = nullptr;
-    }
+    void init() { EraseTrackMask = 0; }
 
     // ---- Track selection ----------------------------------------------------------------------
 
@@ -223,23 +127,22 @@ private slots:
         QTest::newRow("VNT-290B track 2") << true << 2;
         QTest::newRow("VNT-290B all") << true << 7;
     }
-    // Two good erases, then Cancel in the third swipe wait: every byte the encoder got, in order.
+    // Two good erases, then Cancel in the third swipe wait: every byte the encoder got, in order,
+    // and the card really erased.
     void maskOnTheWire()
     {
         QFETCH(bool, vnt);
         QFETCH(int, mask);
-        useDialect(vnt);
+        SwipeFixture f(dialect(vnt));
         EraseTrackMask = mask;
-        Records records;
-        Answerer answerer;
-        frmEraseCard w(&records);
-        vp->at(1.5, [&] { sim.swipe(); });
-        vp->at(4.5, [&] { sim.swipe(); });
-        vp->at(7.5, [&] { w.findChild<QPushButton *>("Command1")->click(); });
-        run(w);
+        frmEraseCard w(&f.records, &f.records);
+        f.swipeAt(1.5);
+        f.swipeAt(4.5);
+        f.clickAt(7.5, &w);
+        f.run(w);
 
-        const QList<QByteArray> erase = eraseCommand(vnt, mask);
-        QList<QByteArray> expected;
+        const Bytes erase = eraseCommand(vnt, mask);
+        Bytes expected;
         if (vnt) {
             expected << kAtt << "(";
             for (int i = 0; i < 2; ++i)
@@ -248,18 +151,17 @@ private slots:
         } else {
             expected << Cmd::Hkd::Reset << Cmd::Hkd::IndicatorSwipe << erase << erase << erase << Cmd::Hkd::Reset;
         }
-        QCOMPARE(writes(), expected);
-        QVERIFY(answerer.seen.isEmpty());
+        QVERIFY2(f.writes() == expected, qPrintable(f.timeline()));
+        QVERIFY(f.shown.isEmpty());
         QCOMPARE(w.LC->text(), QString("3"));
-        QVERIFY(!sim.awaitingSwipe());
+        QVERIFY(!f.sim.awaitingSwipe());
 
-        // The erased tracks are blank on the card, the others are as they were.
         const SimCard before = Simulator::defaultDeck().at(0);
         for (int t = 0; t < 3; ++t) {
             if (mask & (1 << t))
-                QVERIFY2(sim.cardInSlot().tracks[size_t(t)].isBlank(), qPrintable(QString::number(t + 1)));
+                QVERIFY2(f.sim.cardInSlot().tracks[size_t(t)].isBlank(), qPrintable(QString::number(t + 1)));
             else
-                QCOMPARE(sim.cardInSlot().tracks[size_t(t)].chars, before.tracks[size_t(t)].chars);
+                QCOMPARE(f.sim.cardInSlot().tracks[size_t(t)].chars, before.tracks[size_t(t)].chars);
         }
     }
 
@@ -269,62 +171,63 @@ private slots:
     void goodErase()
     {
         QFETCH(bool, vnt);
-        useDialect(vnt);
+        SwipeFixture f(dialect(vnt));
         EraseTrackMask = 5;
-        Records records;
-        Answerer answerer;
-        frmEraseCard w(&records);
+        frmEraseCard w(&f.records, &f.records);
         QCOMPARE(w.windowTitle(), QString("Erase - Swipe Prompt"));
+        QCOMPARE(w.Picture1->pixmap().deviceIndependentSize().toSize(), QSize(48, 48));
         QString lineWhileWaiting, numberWhileWaiting, numberAfter;
         bool promptWhileWaiting = false, promptAfter = true, linesHiddenAtStart = false;
-        vp->at(0.1, [&] { linesHiddenAtStart = !w.Label1->isVisible() && !w.LC->isVisible() && !w.Label2->isVisible(); });
-        vp->at(1.4, [&] {
+        f.at(0.1, [&] { linesHiddenAtStart = !w.Label1->isVisible() && !w.LC->isVisible() && !w.Label2->isVisible(); });
+        f.at(1.4, [&] {
             lineWhileWaiting = w.Label1->isVisible() ? w.Label1->text() : QString();
             numberWhileWaiting = w.LC->isVisible() ? w.LC->text() : QString();
             promptWhileWaiting = w.Label2->isVisible();
         });
-        vp->at(1.5, [&] { sim.swipe(); });
-        vp->at(2.5, [&] {
+        f.swipeAt(1.5);
+        f.at(2.5, [&] {
             numberAfter = w.LC->text();
             promptAfter = w.Label2->isVisible();
         });
-        vp->at(6.0, [&] { w.findChild<QPushButton *>("Command1")->click(); });
-        run(w);
+        f.clickAt(6.0, &w);
+        f.run(w);
 
         QVERIFY(linesHiddenAtStart);
         if (vnt) {
-            const double prepare = timeOfWrite("(") - timeOfWrite(kAtt);  // after the 0.02 s answer to Attention
-            QVERIFY2(prepare >= 0.32 - 1e-6 && prepare < 0.36, qPrintable(QString::number(prepare)));
+            const double prepare = timeOfWrite(f, "(") - timeOfWrite(f, kAtt);  // after the 0.02 s answer to Attention
+            QVERIFY2(prepare >= 0.32 - 1e-6 && prepare < 0.36, qPrintable(f.timeline()));
         } else {
-            const double reset = timeOfWrite(Cmd::Hkd::Reset);
-            const double swipe = timeOfWrite(Cmd::Hkd::IndicatorSwipe);
-            const double erase = timeOfWrite(Cmd::Hkd::eraseTracks(5));
-            QVERIFY(swipe - reset >= 0.3 - 1e-6 && swipe - reset < 0.32);
-            QVERIFY(erase - swipe >= 0.5 - 1e-6 && erase - swipe < 0.52);
+            const double reset = timeOfWrite(f, Cmd::Hkd::Reset);
+            const double swipe = timeOfWrite(f, Cmd::Hkd::IndicatorSwipe);
+            const double erase = timeOfWrite(f, Cmd::Hkd::eraseTracks(5));
+            QVERIFY2(swipe - reset >= 0.3 - 1e-6 && swipe - reset < 0.32, qPrintable(f.timeline()));
+            QVERIFY2(erase - swipe >= 0.5 - 1e-6 && erase - swipe < 0.52, qPrintable(f.timeline()));
         }
         QCOMPARE(lineWhileWaiting, QString("You are erasing card #                   . Please swipe a card."));
         QCOMPARE(numberWhileWaiting, QString("1"));
         QVERIFY(promptWhileWaiting);
         QCOMPARE(w.Label2->text(), QString("Please swipe a card."));
-        QCOMPARE(numberAfter, QString("1"));  // shown again only when the next attempt begins
+        QCOMPARE(numberAfter, QString("1"));  // shown anew when the next attempt begins
         QVERIFY(!promptAfter);
         QCOMPARE(w.LC->text(), QString("2"));
-        QVERIFY(answerer.seen.isEmpty());
+        QVERIFY(f.shown.isEmpty());
 
         // Message box: cleared, the completion message at the swipe, cleared again 2 s later.
-        QVERIFY(records.changes.size() >= 3);
-        QCOMPARE(records.changes[0].text, QString());
-        QCOMPARE(records.changes[1].text, QString("\r\nErase complete.  Verify data accuracy before continue."));
-        QVERIFY(records.changes[1].time >= 1.5 && records.changes[1].time < 1.6);
-        QCOMPARE(records.changes[2].text, QString());
-        const double gap = records.changes[2].time - records.changes[1].time;
+        QList<RecordStub::Change> changes;
+        for (const auto &c : f.records.changes)
+            if (c.box == -1)
+                changes << c;
+        QVERIFY(changes.size() >= 3);
+        QCOMPARE(changes[0].value, QString());
+        QCOMPARE(changes[1].value, QString("\r\nErase complete.  Verify data accuracy before continue."));
+        QVERIFY(changes[1].time >= 1.5 && changes[1].time < 1.6);
+        QCOMPARE(changes[2].value, QString());
+        const double gap = changes[2].time - changes[1].time;
         QVERIFY2(gap >= 2.0 - 1e-6 && gap < (vnt ? 2.15 : 2.02), qPrintable(QString::number(gap)));
         // The next erase command follows the cleared box (HKD382 after its half second).
-        const double next = timeOfWrite(vnt ? QByteArray("Z") : Cmd::Hkd::eraseTracks(5), 1);
-        QVERIFY(next >= records.changes[2].time);
-        QVERIFY(next - records.changes[2].time < (vnt ? 0.05 : 0.52));
-        // A Cancel ends the loop, and the box keeps its last text.
-        QCOMPARE(records.msg, QString());
+        const double next = timeOfWrite(f, vnt ? QByteArray("Z") : Cmd::Hkd::eraseTracks(5), 1);
+        QVERIFY(next >= changes[2].time);
+        QVERIFY(next - changes[2].time < (vnt ? 0.05 : 0.52));
     }
 
     void failedErase_data() { dialects(); }
@@ -333,41 +236,37 @@ private slots:
     void failedErase()
     {
         QFETCH(bool, vnt);
-        useDialect(vnt);
+        SwipeFixture f(dialect(vnt));
         EraseTrackMask = 2;
-        Records records;
-        Answerer answerer;
-        frmEraseCard w(&records);
-        vp->at(1.0, [&] { sim.setBadSwipe(true); });
-        vp->at(1.5, [&] { sim.swipe(); });
-        vp->at(6.0, [&] { w.findChild<QPushButton *>("Command1")->click(); });
-        run(w);
+        frmEraseCard w(&f.records, &f.records);
+        f.at(1.0, [&] { f.sim.setBadSwipe(true); });
+        f.swipeAt(1.5);
+        f.clickAt(6.0, &w);
+        f.run(w);
 
-        QCOMPARE(answerer.seen.size(), 1);
-        QCOMPARE(answerer.seen[0].title, QString("Erase Swipe Error"));
-        QCOMPARE(answerer.seen[0].text, QString("Erase error!  Please try again."));
+        QCOMPARE(f.shown.size(), 1);
+        QCOMPARE(f.shown[0].title, QString("Erase Swipe Error"));
+        QCOMPARE(f.shown[0].text, QString("Erase error!  Please try again."));
         QCOMPARE(w.LC->text(), QString("1"));
-        QVERIFY(!records.changes.isEmpty());
-        for (const auto &c : records.changes)
-            QCOMPARE(c.text, QString());
-        QCOMPARE(countWrites(vnt ? QByteArray("]") : Cmd::Hkd::eraseTracks(2)), 2);
-        QCOMPARE(sim.cardInSlot().tracks[1].chars, Simulator::defaultDeck().at(0).tracks[1].chars);
+        QVERIFY(!f.records.messages().isEmpty());
+        for (const QString &m : f.records.messages())
+            QCOMPARE(m, QString());
+        QCOMPARE(f.sim.cardInSlot().tracks[1].chars, Simulator::defaultDeck().at(0).tracks[1].chars);
 
         const QByteArray on = vnt ? Cmd::Vnt::IndicatorError : Cmd::Hkd::IndicatorError;
         const QByteArray off = vnt ? Cmd::Vnt::IndicatorOff : Cmd::Hkd::IndicatorOff;
         // Before the window: (VNT-290B "L", "l", then) the error indication on.
-        QByteArray before = answerer.seen[0].receivedBefore;
-        QVERIFY(before.endsWith(vnt ? QByteArray("Ll") + on : on));
-        QList<QByteArray> expected;
+        QVERIFY(receivedBefore(f, 0).endsWith(vnt ? QByteArray("Ll") + on : on));
+        Bytes expected;
         if (vnt)
             expected << kAtt << "(" << "[" << "]" << "L" << "l" << on << off << "L" << "l" << "(" << "[" << "]" << kAtt;
         else
             expected << Cmd::Hkd::Reset << Cmd::Hkd::IndicatorSwipe << Cmd::Hkd::eraseTracks(2) << on << off
                      << Cmd::Hkd::eraseTracks(2) << Cmd::Hkd::Reset;
-        QCOMPARE(writes(), expected);
-        const double offAt = timeOfWrite(off);
-        const double nextAt = timeOfWrite(vnt ? QByteArray("[") : Cmd::Hkd::eraseTracks(2), 1);
-        QVERIFY2(nextAt - offAt >= 2.0 - 1e-6 && nextAt - offAt < (vnt ? 2.15 : 2.52), qPrintable(QString::number(nextAt - offAt)));
+        QVERIFY2(f.writes() == expected, qPrintable(f.timeline()));
+        const double offAt = timeOfWrite(f, off);
+        const double nextAt = timeOfWrite(f, vnt ? QByteArray("[") : Cmd::Hkd::eraseTracks(2), 1);
+        QVERIFY2(nextAt - offAt >= 2.0 - 1e-6 && nextAt - offAt < (vnt ? 2.15 : 2.52), qPrintable(f.timeline()));
     }
 
     void closing_data()
@@ -387,30 +286,26 @@ private slots:
     {
         QFETCH(bool, vnt);
         QFETCH(Closing, how);
-        useDialect(vnt);
+        SwipeFixture f(dialect(vnt));
         EraseTrackMask = 7;
-        Records records;
-        Answerer answerer;
-        frmEraseCard w(&records);
-        vp->at(2.0, [&] {
-            switch (how) {
-            case Closing::Button: w.findChild<QPushButton *>("Command1")->click(); break;
-            case Closing::Escape: QTest::keyClick(&w, Qt::Key_Escape); break;
-            case Closing::CloseBox: w.close(); break;
-            }
-        });
-        run(w);
-        QVERIFY(answerer.seen.isEmpty());
-        QList<QByteArray> expected;
+        frmEraseCard w(&f.records, &f.records);
+        switch (how) {
+        case Closing::Button: f.clickAt(2.0, &w); break;
+        case Closing::Escape: f.escapeAt(2.0, &w); break;
+        case Closing::CloseBox: f.closeAt(2.0, &w); break;
+        }
+        f.run(w);
+        QVERIFY(f.shown.isEmpty());
+        Bytes expected;
         if (vnt)
             expected << kAtt << "(" << "Z" << "[" << "\\" << "]" << kAtt;
         else
             expected << Cmd::Hkd::Reset << Cmd::Hkd::IndicatorSwipe << Cmd::Hkd::eraseTracks(7) << Cmd::Hkd::Reset;
-        QCOMPARE(writes(), expected);
-        QVERIFY(timeOfWrite(expected.last(), 1) >= 2.0);
-        QVERIFY(vp->now() < 2.1);
-        QVERIFY(!sim.awaitingSwipe());
-        QCOMPARE(sim.cardInSlot().tracks[0].chars, Simulator::defaultDeck().at(0).tracks[0].chars);
+        QVERIFY2(f.writes() == expected, qPrintable(f.timeline()));
+        QVERIFY(timeOfWrite(f, expected.last(), 1) >= 2.0);
+        QVERIFY(f.vp.now() < 2.1);
+        QVERIFY(!f.sim.awaitingSwipe());
+        QCOMPARE(f.sim.cardInSlot().tracks[0].chars, Simulator::defaultDeck().at(0).tracks[0].chars);
         QVERIFY(!w.isVisible());
     }
 
@@ -418,20 +313,18 @@ private slots:
     // it; Cancel closes the window without an error window after it.
     void cancelWhileRearming()
     {
-        useDialect(true);
+        SwipeFixture f(SwipeFixture::Vnt290b);
         EraseTrackMask = 1;
-        Records records;
-        Answerer answerer;
-        frmEraseCard w(&records);
-        vp->at(1.0, [&] {
-            sim.setBadSwipe(true);
-            sim.swipe();
-            sim.setSilent(true);  // its answer to the swipe is on the line already
+        frmEraseCard w(&f.records, &f.records);
+        f.at(1.0, [&] {
+            f.sim.setBadSwipe(true);
+            f.sim.swipe();
+            f.sim.setSilent(true);  // its answer to the swipe is on the line already
         });
-        vp->at(4.0, [&] { w.findChild<QPushButton *>("Command1")->click(); });
-        run(w);
-        QVERIFY(answerer.seen.isEmpty());
-        QCOMPARE(writes(), (QList<QByteArray>{kAtt, "(", "Z", "]", "L", kAtt}));
+        f.clickAt(4.0, &w);
+        f.run(w);
+        QVERIFY(f.shown.isEmpty());
+        QVERIFY2(f.writes() == (Bytes{kAtt, "(", "Z", "]", "L", kAtt}), qPrintable(f.timeline()));
     }
 
     void closeDuringPause_data() { dialects(); }
@@ -440,63 +333,58 @@ private slots:
     void closeDuringPause()
     {
         QFETCH(bool, vnt);
-        useDialect(vnt);
+        SwipeFixture f(dialect(vnt));
         EraseTrackMask = 1;
-        Records records;
-        frmEraseCard w(&records);
-        vp->at(1.0, [&] { sim.swipe(); });
-        vp->at(vnt ? 2.0 : 1.1 + 2.1 + 0.2, [&] { w.close(); });  // HKD382: inside the 0.5 s before the next erase
-        run(w);
-        QCOMPARE(writes().last(), vnt ? kAtt : Cmd::Hkd::Reset);
-        QCOMPARE(countWrites(vnt ? kAtt : Cmd::Hkd::Reset), 2);
-        QCOMPARE(countWrites(vnt ? QByteArray("]") : Cmd::Hkd::eraseTracks(1)), 1);
-        QCOMPARE(sim.received().last().time, vnt ? 2.0 : 3.4);
+        frmEraseCard w(&f.records, &f.records);
+        f.swipeAt(1.0);
+        f.closeAt(vnt ? 2.0 : 1.1 + 2.0 + 0.3, &w);  // HKD382: inside the 0.5 s before the next erase
+        f.run(w);
+        QCOMPARE(f.writes().last(), vnt ? kAtt : Cmd::Hkd::Reset);
+        QCOMPARE(f.writes().count(vnt ? kAtt : Cmd::Hkd::Reset), 2);
+        QCOMPARE(f.writes().count(vnt ? QByteArray("]") : Cmd::Hkd::eraseTracks(1)), 1);
+        QCOMPARE(f.writeTimes().last(), vnt ? 2.0 : 3.4);
     }
 
     void startRejected_data()
     {
         QTest::addColumn<QString>("fault");
-        QTest::addColumn<QList<QByteArray>>("expected");
+        QTest::addColumn<Bytes>("expected");
         QTest::addColumn<QString>("shown");  // the window the operator sees, if any
         QTest::addColumn<bool>("framed");
-        QTest::newRow("answer to Attention") << "attention" << QList<QByteArray>{kAtt, kAtt} << "Read Swipe Error" << false;
-        QTest::newRow("wrong answer to (") << "prepare" << QList<QByteArray>{kAtt, "(", "L", "l", "M", "m", kAtt}
-                                           << "Read Swipe Error" << true;
-        QTest::newRow("no answer to (") << "silent prepare" << QList<QByteArray>{kAtt, "(", "L", "l", "M", "m", kAtt}
-                                        << "Read Swipe Error" << true;
+        QTest::newRow("answer to Attention") << "attention" << Bytes{kAtt, kAtt} << "Read Swipe Error" << false;
+        QTest::newRow("wrong answer to (") << "prepare" << Bytes{kAtt, "(", "L", "l", "M", "m", kAtt} << "Read Swipe Error" << true;
+        QTest::newRow("no answer to (") << "silent prepare" << Bytes{kAtt, "(", "L", "l", "M", "m", kAtt} << "Read Swipe Error" << true;
         // The "L" after the rejection waits for its answer; Cancel then closes without a window.
-        QTest::newRow("silent encoder, Cancel") << "silent" << QList<QByteArray>{kAtt, "(", "L", kAtt} << "" << false;
+        QTest::newRow("silent encoder, Cancel") << "silent" << Bytes{kAtt, "(", "L", kAtt} << "" << false;
     }
     // VNT-290B start failures: the read error window, then the window closes; its later
     // activations do not run the start again, and nothing but the closing follows.
     void startRejected()
     {
         QFETCH(QString, fault);
-        QFETCH(QList<QByteArray>, expected);
+        QFETCH(Bytes, expected);
         QFETCH(QString, shown);
         QFETCH(bool, framed);
-        useDialect(true);
+        SwipeFixture f(SwipeFixture::Vnt290b);
         EraseTrackMask = 1;
-        Records records;
-        Answerer answerer;
-        frmEraseCard w(&records);
+        frmEraseCard w(&f.records, &f.records);
         if (fault == "attention")
-            sim.setNextReply("?");
+            f.sim.setNextReply("?");
         else if (fault == "silent")
-            vp->at(0.1, [&] { sim.setSilent(true); });
+            f.at(0.1, [&] { f.sim.setSilent(true); });
         else
-            vp->at(0.1, [&] { sim.setNextReply(fault == "prepare" ? "x" : ""); });
-        vp->at(3.0, [&] { w.findChild<QPushButton *>("Command1")->click(); });
-        run(w);
-        QCOMPARE(answerer.seen.size(), shown.isEmpty() ? 0 : 1);
+            f.at(0.1, [&] { f.sim.setNextReply(fault == "prepare" ? "x" : ""); });
+        f.clickAt(3.0, &w);
+        f.run(w);
+        QCOMPARE(f.shown.size(), shown.isEmpty() ? 0 : 1);
         if (!shown.isEmpty()) {
-            QCOMPARE(answerer.seen[0].title, shown);
-            QCOMPARE(answerer.seen[0].receivedBefore.endsWith("M"), framed);
-            QVERIFY(vp->now() < 3.0);
+            QCOMPARE(f.shown[0].title, shown);
+            QCOMPARE(receivedBefore(f, 0).endsWith("M"), framed);
+            QVERIFY(f.vp.now() < 3.0);
         }
-        QCOMPARE(writes(), expected);
+        QVERIFY2(f.writes() == expected, qPrintable(f.timeline()));
         QVERIFY(!w.isVisible());
-        QVERIFY(records.changes.isEmpty());
+        QVERIFY(f.records.changes.isEmpty());
         QVERIFY(!w.Label1->isVisible());
     }
 
@@ -520,48 +408,40 @@ private slots:
         QFETCH(bool, vnt);
         QFETCH(double, vanishAt);
         QFETCH(int, writesBefore);
-        useDialect(vnt);
+        SwipeFixture f(dialect(vnt));
         EraseTrackMask = 1;
         if (vanishAt < 0)
-            sim.vanishPort();
+            f.sim.vanishPort();
         else
-            vp->at(vanishAt, [&] { sim.vanishPort(); });
+            f.at(vanishAt, [&] { f.sim.vanishPort(); });
         if (vanishAt > 2.2)
-            vp->at(1.0, [&] { sim.swipe(); });
-        Records records;
-        Answerer answerer;
-        frmEraseCard w(&records);
-        bool hung = false;
-        vp->at(600.0, [&] {
-            hung = true;
-            w.close();
-        });
-        run(w);
-        QVERIFY(!hung);
-        QCOMPARE(answerer.seen.size(), 1);
-        QCOMPARE(answerer.seen[0].title, QString("Communications Error"));
-        QCOMPARE(writes().size(), writesBefore);
+            f.swipeAt(1.0);
+        frmEraseCard w(&f.records, &f.records);
+        f.run(w);
+        QVERIFY(!f.timedOut);
+        QCOMPARE(f.shown.size(), 1);
+        QCOMPARE(f.shown[0].title, QString("Communications Error"));
+        QVERIFY2(f.writes().size() == writesBefore, qPrintable(f.timeline()));
         QVERIFY(!w.isVisible());
-        QVERIFY(vp->now() < vanishAt + 3.0);
+        QVERIFY(f.vp.now() < vanishAt + 3.0);
     }
 
     // The card number sits in the blank run of its line.
     void cardNumberOverBlankRun()
     {
+        SwipeFixture f(SwipeFixture::Hkd382);
         EraseTrackMask = 1;
-        Records records;
-        frmEraseCard w(&records);
-        vp->at(1.0, [&] {
-            const QFontMetrics fm(w.Label1->font());
-            const int start = fm.horizontalAdvance("You are erasing card #");
-            const int blanks = fm.horizontalAdvance(QString(19, ' '));
-            QCOMPARE(w.LC->parentWidget(), w.Label1);
-            QVERIFY(w.LC->geometry().left() >= start - 1);
-            QVERIFY(w.LC->geometry().right() <= start + blanks + 1);
-            QVERIFY(w.LC->geometry().width() >= fm.horizontalAdvance("9999"));
-            w.close();
-        });
-        run(w);
+        frmEraseCard w(&f.records, &f.records);
+        QRect lc;
+        f.at(1.0, [&] { lc = w.LC->geometry(); });
+        f.closeAt(1.1, &w);
+        f.run(w);
+        const QFontMetrics fm(w.Label1->font());
+        const int start = fm.horizontalAdvance("You are erasing card #");
+        const int blanks = fm.horizontalAdvance(QString(19, ' '));
+        QCOMPARE(w.LC->parentWidget(), w.Label1);
+        QVERIFY(lc.left() >= start - 1 && lc.right() <= start + blanks + 1);
+        QVERIFY(lc.width() >= fm.horizontalAdvance("9999"));
     }
 };
 
