@@ -39,6 +39,9 @@ public:
     QPushButton *Command1 = nullptr;  // "OK"
     QPushButton *Command2 = nullptr;  // "Cancel"
 
+    // Shows which device the chosen port number names.
+    void updatePortDevice();
+
     static QString buildCommSettings(const QString &baud, const QString &parity, const QString &dataBits);
 
 protected:
@@ -49,7 +52,6 @@ private:
     void Form_Load();
     void showCommError(bool beep);
     void connected();
-    void updatePortDevice();
 
     std::unique_ptr<Device> MSComm1;
     bool finished_ = false;

@@ -1,0 +1,22 @@
+#include "app/StartUp.h"
+
+#include "app/MainModule.h"
+#include "app/SettingsStore.h"
+#include "device/PortCatalog.h"
+#include "ui/setup/frmCommSetup.h"
+
+frmCommSetup *StartUp(std::function<QWidget *()> openMain)
+{
+    MainModule::StartUpDefaults();
+    auto *setup = new frmCommSetup;
+    setup->setAttribute(Qt::WA_DeleteOnClose);
+    setup->describePort = [](int n) { return PortCatalog::describe(n); };
+    setup->onSaveSettings = &SaveSettings;
+    setup->onConnected = [openMain] {
+        if (QWidget *main = openMain ? openMain() : nullptr)
+            main->show();
+    };
+    setup->updatePortDevice();
+    setup->show();
+    return setup;
+}
