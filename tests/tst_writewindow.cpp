@@ -1,0 +1,397 @@
+// The ISO write window end to end against the simulated encoder, in both dialects, with a
+// scripted operator in virtual time; and the write attempt's other forms at the byte level.
+#include "ScriptedLink.h"
+#include "SwipeFixture.h"
+#include "device/Commands.h"
+#include "device/SharedState.h"
+#include "iso/IsoSwipes.h"
+#include "iso/cfrmWriteCard.h"
+
+#include <QLabel>
+#include <QtTest>
+
+using namespace MainModule;
+using Bytes = QList<QByteArray>;
+
+namespace {
+QByteArray hex(const char *text) { return SwipeFixture::hex(text); }
+
+const QByteArray kReset = hex("1B 61"), kSwipe = hex("1B 84"), kErrOn = hex("1B 85"), kOff = hex("1B 81"),
+                 kAtt = hex("7F"), kCodes = hex("1B 5A 3D 16 3D"), kBpi = hex("1B 6A D2 4B D2");
+const QByteArray kWriteB123 = hex("1B 77 1B 73 1B 01 42 31 32 33 1B 02 1B 03 3F 1C");
+const Bytes kHkdStart{kSwipe, kCodes, kBpi};
+const QByteArray kData = QByteArray("B123") + char(4);
+} // namespace
+
+class WriteWindowTest : public QObject {
+    Q_OBJECT
+
+    static SwipeFixture::Dialect dialect(bool vnt) { return vnt ? SwipeFixture::Vnt290b : SwipeFixture::Hkd382; }
+
+private slots:
+    void windowControls()
+    {
+        SwipeFixture f(SwipeFixture::Hkd382);
+        cfrmWriteCard w(&f.records, &f.records);
+        QCOMPARE(w.windowTitle(), QString("Write Swipe Prompt"));
+        QCOMPARE(w.findChild<QLabel *>("Label1")->text(), QString("You are writing card #                  ."));
+        QCOMPARE(w.findChild<QLabel *>("LC")->text(), QString("1"));
+        QCOMPARE(w.findChild<QLabel *>("Label2")->text(), QString("Please swipe a card."));
+        QVERIFY(w.findChild<QLabel *>("Picture1"));
+    }
+
+    // A good write, the next attempt, then Cancel while it waits for the swipe.
+    void goodWriteThenCancel_data()
+    {
+        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<Bytes>("expected");
+        // HKD382: the closing sends nothing; the cancelled attempt resets the encoder.
+        QTest::newRow("HKD382") << false << (kHkdStart + Bytes{kWriteB123, kWriteB123, kReset});
+        // VNT-290B: "(" after every attempt; the closing 7F; the attempt's "l" finds the port closed.
+        QTest::newRow("VNT-290B") << true << Bytes{kAtt, "(", "A", kData, "@", "(", "A", kData, "@", kAtt};
+    }
+    void goodWriteThenCancel()
+    {
+        QFETCH(bool, vnt);
+        QFETCH(Bytes, expected);
+        SwipeFixture f(dialect(vnt));
+        f.records.setInput("B123", "", "");
+        cfrmWriteCard w(&f.records, &f.records);
+        auto *label2 = w.findChild<QLabel *>("Label2");
+        bool promptWhileWaiting = false;
+        f.at(1.4, [&] { promptWhileWaiting = label2->isVisible(); });
+        f.swipeAt(1.5);
+        f.clickAt(3.0, &w);
+        f.run(w);
+
+        QVERIFY(!f.timedOut);
+        QCOMPARE(f.writes(), expected);
+        QVERIFY(promptWhileWaiting);
+        QVERIFY(!label2->isVisible());
+        QCOMPARE(f.records.output(), (Bytes{"B123", "", ""}));
+        QCOMPARE(f.records.outputCounts(), (QStringList{"4", "0", "0"}));
+        QCOMPARE(f.records.messages(), (QStringList{"\r\nWrite complete.  Verify data accuracy before continue.", ""}));
+        QCOMPARE(w.findChild<QLabel *>("LC")->text(), QString("2"));
+        QVERIFY(f.shown.isEmpty());
+        QCOMPARE(f.sim.cardInSlot().tracks[0].chars, QByteArray("B123"));
+        QVERIFY(!f.sim.awaitingSwipe());
+
+        const auto t = f.writeTimes();
+        if (!vnt) {
+            // The densities are set, then 0.5 s before each write command.
+            QVERIFY2(t[3] - t[2] >= 0.8 - 1e-6 && t[3] - t[2] < 0.83, qPrintable(f.timeline()));
+            QVERIFY2(t[4] - 1.5 >= 0.5 && t[4] - 1.5 < 0.55, qPrintable(f.timeline()));
+            QVERIFY(qAbs(t[5] - 3.0) < 0.015);
+        } else {
+            // "(" 0.3 s after the answer to 7F; the next attempt 0.3 s after the "(" that follows a write.
+            QVERIFY2(t[1] >= 0.3 && t[1] < 0.35, qPrintable(f.timeline()));
+            QVERIFY2(t[6] - t[5] >= 0.3 && t[6] - t[5] < 0.35, qPrintable(f.timeline()));
+        }
+    }
+
+    // A failed write: "*" in the output record, the error window framed by the error
+    // indication (VNT-290B: "L", "l" first), then the same record again.
+    void failedWrite_data()
+    {
+        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<Bytes>("expected");
+        QTest::addColumn<int>("errorAfter");
+        QTest::newRow("HKD382 reply 1B 31") << false << (kHkdStart + Bytes{kWriteB123, kErrOn, kOff, kWriteB123, kReset}) << 5;
+        QTest::newRow("VNT-290B card refused")
+            << true << Bytes{kAtt, "(", "A", kData, "@", "L", "l", "M", "m", "(", "A", kData, "@", kAtt} << 8;
+    }
+    void failedWrite()
+    {
+        QFETCH(bool, vnt);
+        QFETCH(Bytes, expected);
+        QFETCH(int, errorAfter);
+        SwipeFixture f(dialect(vnt));
+        f.records.setInput("B123", "", "");
+        if (vnt)
+            f.sim.setBadSwipe(true);
+        else
+            f.sim.setStatusByte('1');
+        cfrmWriteCard w(&f.records, &f.records);
+        f.swipeAt(1.5);
+        f.clickAt(8.0, &w);
+        f.run(w);
+
+        QCOMPARE(f.writes(), expected);
+        QCOMPARE(f.shown.size(), 1);
+        QCOMPARE(f.shown[0].title, QString("Write Swipe Error"));
+        QCOMPARE(f.shown[0].text, QString("Write error!  Please try again."));
+        QCOMPARE(f.shown[0].receivedBefore, errorAfter);
+        QCOMPARE(f.records.output(), (Bytes{"*", "*", "*"}));
+        QCOMPARE(f.records.outputCounts(), (QStringList{"0", "0", "0"}));
+        QCOMPARE(w.findChild<QLabel *>("LC")->text(), QString("1"));
+        QCOMPARE(f.records.message(), QString());
+        // The start ran once: the error window's closing did not repeat it.
+        QCOMPARE(f.writes().count(vnt ? QByteArray("(") : kSwipe), vnt ? 2 : 1);
+    }
+
+    void errorWindowTitle_data()
+    {
+        QTest::addColumn<bool>("nonIso");
+        QTest::addColumn<QString>("override");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("plain") << false << QString() << "Write Swipe Error";
+        QTest::newRow("non-ISO") << true << QString("Incremental Encode Write Error") << "Non-ISO Write Swipe Error";
+        QTest::newRow("override") << false << QString("Incremental Encode Write Error") << "Incremental Encode Write Error";
+    }
+    void errorWindowTitle()
+    {
+        QFETCH(bool, nonIso);
+        QFETCH(QString, override);
+        QFETCH(QString, title);
+        SwipeFixture f(SwipeFixture::Hkd382);
+        NonIsoActive = nonIso;
+        WriteErrorTitle = override;
+        f.records.setInput("1", "", "");
+        f.sim.setStatusByte('2');
+        cfrmWriteCard w(&f.records, &f.records);
+        f.swipeAt(1.5);
+        f.clickAt(3.0, &w);
+        f.run(w);
+        NonIsoActive = false;
+        WriteErrorTitle.clear();
+        QCOMPARE(f.shown.size(), 1);
+        QCOMPARE(f.shown[0].title, title);
+    }
+
+    // A track typed as "+" is left out of the block but shown with its length.
+    void plusTrackLeftOut()
+    {
+        SwipeFixture f(SwipeFixture::Hkd382);
+        f.records.setInput("+", "12", "");
+        cfrmWriteCard w(&f.records, &f.records);
+        f.swipeAt(1.5);
+        f.clickAt(2.5, &w);
+        f.run(w);
+        QCOMPARE(f.writes()[3], hex("1B 77 1B 73 1B 01 1B 02 31 32 1B 03 3F 1C"));
+        QCOMPARE(f.records.output(), (Bytes{"+", "12", ""}));
+        QCOMPARE(f.records.outputCounts(), (QStringList{"1", "2", "0"}));
+    }
+
+    // VNT-290B: track data not acknowledged ends the run after the error window.
+    void refusedTrackCloses()
+    {
+        SwipeFixture f(SwipeFixture::Vnt290b);
+        f.records.setInput("B123", "", "");
+        cfrmWriteCard w(&f.records, &f.records);
+        f.at(0.35, [&] { f.sim.setNextReply("x"); });  // the answer to the track data
+        f.run(w, 30.0);
+        QVERIFY(!f.timedOut);
+        QCOMPARE(f.writes(), (Bytes{kAtt, "(", "A", kData, "L", "l", "M", "m", kAtt}));
+        QCOMPARE(f.shown.size(), 1);
+        QCOMPARE(f.shown[0].title, QString("Write Swipe Error"));
+        QCOMPARE(f.records.output(), (Bytes{"*", "*", "*"}));
+        QVERIFY(!w.isVisible());
+    }
+
+    // Cancel, Escape or the close box during the swipe wait: no error window; HKD382 resets the
+    // encoder, VNT-290B sends its closing 7F and nothing after it.
+    void closingDuringWait_data()
+    {
+        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<Bytes>("expected");
+        for (const QString how : {"cancel", "escape", "close box"}) {
+            QTest::addRow("HKD382 %s", qPrintable(how)) << false << how << (kHkdStart + Bytes{kWriteB123, kReset});
+            QTest::addRow("VNT-290B %s", qPrintable(how)) << true << how << Bytes{kAtt, "(", "A", kData, "@", kAtt};
+        }
+    }
+    void closingDuringWait()
+    {
+        QFETCH(bool, vnt);
+        QFETCH(QString, how);
+        QFETCH(Bytes, expected);
+        SwipeFixture f(dialect(vnt));
+        f.records.setInput("B123", "", "");
+        cfrmWriteCard w(&f.records, &f.records);
+        if (how == "cancel")
+            f.clickAt(2.0, &w);
+        else if (how == "escape")
+            f.escapeAt(2.0, &w);
+        else
+            f.closeAt(2.0, &w);
+        f.run(w);
+        QCOMPARE(f.writes(), expected);
+        QVERIFY(f.shown.isEmpty());
+        QVERIFY(!w.isVisible());
+        QCOMPARE(f.records.message(), QString());
+        QVERIFY(qAbs(f.writeTimes().last() - 2.0) < 0.015);
+        QVERIFY(!f.sim.awaitingSwipe());
+    }
+
+    // A refused start closes the window after its error window; nothing but the closing
+    // sequence follows.
+    void startRefused_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<Bytes>("expected");
+        QTest::addColumn<int>("errors");
+        QTest::newRow("attention answered wrongly") << "attention" << Bytes{kAtt, kAtt} << 1;
+        QTest::newRow("( answered wrongly") << "prepare" << Bytes{kAtt, "(", "L", "l", "M", "m", kAtt} << 1;
+        // A silent encoder keeps the "L" waiting until Cancel: then no error window over a closed window.
+        QTest::newRow("silent encoder, then Cancel") << "silent" << Bytes{kAtt, "(", "L", kAtt} << 0;
+    }
+    void startRefused()
+    {
+        QFETCH(QString, fault);
+        QFETCH(Bytes, expected);
+        QFETCH(int, errors);
+        SwipeFixture f(SwipeFixture::Vnt290b);
+        f.records.setInput("B123", "", "");
+        cfrmWriteCard w(&f.records, &f.records);
+        if (fault == "attention")
+            f.sim.setNextReply("?");
+        else if (fault == "prepare")
+            f.at(0.1, [&] { f.sim.setNextReply("x"); });
+        else
+            f.sim.setSilent(true);
+        f.clickAt(10.0, &w);
+        f.run(w);
+        QCOMPARE(f.writes(), expected);
+        QCOMPARE(f.shown.size(), errors);
+        if (errors)
+            QCOMPARE(f.shown[0].title, QString("Read Swipe Error"));
+        QVERIFY(!w.isVisible());
+    }
+
+    void portCannotBeOpened_data()
+    {
+        QTest::addColumn<bool>("vnt");
+        QTest::newRow("HKD382") << false;
+        QTest::newRow("VNT-290B") << true;
+    }
+    void portCannotBeOpened()
+    {
+        QFETCH(bool, vnt);
+        SwipeFixture f(dialect(vnt));
+        f.records.setInput("B123", "", "");
+        f.sim.vanishPort();
+        cfrmWriteCard w(&f.records, &f.records);
+        f.run(w, 30.0);
+        QVERIFY(!f.timedOut);
+        QVERIFY(f.writes().isEmpty());
+        QCOMPARE(f.shown.size(), 1);
+        QCOMPARE(f.shown[0].title, QString("Communications Error"));
+        QVERIFY(f.vp.now() < 0.1);
+    }
+
+    // The port vanishes while the attempt waits for the swipe: one report, no write error.
+    void portVanishesMidWait_data()
+    {
+        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<int>("writesBefore");
+        QTest::newRow("HKD382") << false << 4;
+        QTest::newRow("VNT-290B") << true << 5;
+    }
+    void portVanishesMidWait()
+    {
+        QFETCH(bool, vnt);
+        QFETCH(int, writesBefore);
+        SwipeFixture f(dialect(vnt));
+        f.records.setInput("B123", "", "");
+        cfrmWriteCard w(&f.records, &f.records);
+        f.at(1.5, [&] { f.sim.vanishPort(); });
+        f.run(w, 60.0);
+        QVERIFY(!f.timedOut);
+        QCOMPARE(f.writes().size(), writesBefore);
+        QCOMPARE(f.shown.size(), 1);
+        QCOMPARE(f.shown[0].title, QString("Communications Error"));
+        QVERIFY(!w.isVisible());
+        QVERIFY2(f.vp.now() < 1.6, qPrintable(QString::number(f.vp.now())));
+    }
+
+    // The write attempt in the other windows' forms, byte for byte.
+    void writeSwipeForms_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<QString>("event");  // "ok", "cancel", "skip", "collect", "final^x", "letter^x"
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<Bytes>("expected");
+        const QByteArray w = hex("1B 77 1B 73 1B 01 31 1B 02 1B 03 3F 1C");
+        QTest::newRow("write window: stale input dropped after the command") << "write" << false << "ok" << 1 << Bytes{w};
+        QTest::newRow("copy: no discard after the command") << "copy" << false << "ok" << 0 << Bytes{w} ;
+        QTest::newRow("copy: StopCollecting ends the wait") << "copy" << false << "collect" << 0 << Bytes{w, kReset};
+        QTest::newRow("incremental: StopCollecting ends the wait") << "incremental" << false << "collect" << 0 << Bytes{w, kReset};
+        QTest::newRow("write window: StopCollecting ignored") << "write" << false << "collect" << 0 << Bytes{w, kReset};
+        QTest::newRow("encode file: Skip resets") << "file" << false << "skip" << 3 << Bytes{w, kReset};
+        QTest::newRow("encode file: Cancel resets too") << "file" << false << "cancel" << 3 << Bytes{w, kReset};
+        QTest::newRow("write window VNT: ^x accepted") << "write" << true << "final^x" << 1 << Bytes{"A", "1\x04", "@"};
+        QTest::newRow("copy VNT: ^x refused") << "copy" << true << "final^x" << 0 << Bytes{"A", "1\x04", "@"};
+        QTest::newRow("write window VNT: cancel aborts") << "write" << true << "cancel" << 0 << Bytes{"A", "1\x04", "@", "l"};
+        QTest::newRow("encode file VNT: cancel sends 7F") << "file" << true << "cancel" << 0 << Bytes{"A", "1\x04", "@", kAtt};
+        QTest::newRow("encode file VNT: skip resets") << "file" << true << "skip" << 3 << Bytes{"A", "1\x04", "@", kReset};
+        QTest::newRow("write window VNT: letter ^x accepted") << "write" << true << "letter^x" << 1 << Bytes{"A", "1\x04", "@"};
+        QTest::newRow("write window VNT: letter refused") << "write" << true << "letterx" << 2 << Bytes{"A"};
+        QTest::newRow("encode file VNT: letter ^x refused") << "file" << true << "letter^x" << 2 << Bytes{"A"};
+    }
+    void writeSwipeForms()
+    {
+        QFETCH(QString, form);
+        QFETCH(bool, vnt);
+        QFETCH(QString, event);
+        QFETCH(int, outcome);
+        QFETCH(Bytes, expected);
+        VirtualPacer vp;
+        Pacer::install(&vp);
+        EmulationMode = vnt ? "VNT-290B" : "HKD382";
+        CancelRequested = StopCollecting = false;
+        auto end = std::make_shared<ScriptedEnd>();
+        Device dev{std::make_unique<ScriptedLink>(end)};
+        QVERIFY(dev.open());
+        bool skip = false;
+        end->onWrite = [&](const QByteArray &b) {
+            if (b.startsWith(hex("1B 77"))) {
+                if (event == "ok") {
+                    end->reply("zz", 0.0);  // stale bytes that arrive with the command
+                    end->reply(hex("1B 30"), 2.0);
+                }
+            } else if (b == "A") {
+                end->reply(event == "letter^x" ? "^x" : event == "letterx" ? "x" : "^", 0.02);
+            } else if (b == "1\x04") {
+                end->reply("^", 0.02);
+            } else if (b == "@") {
+                end->reply("^", 0.02);
+                if (event == "final^x")
+                    end->reply("^x", 2.0);
+                else if (event == "letter^x")
+                    end->reply("^", 2.0);
+            } else if (b == "l" || b == kAtt) {
+                end->reply("^", 0.02);
+            }
+        };
+        if (event == "cancel")
+            vp.at(3.0, [] { CancelRequested = true; });
+        else if (event == "collect")
+            vp.at(3.0, [] { StopCollecting = true; });
+        else if (event == "skip")
+            vp.at(3.0, [&] { skip = true; });
+        if (event == "collect" && form == "write")
+            vp.at(3.5, [] { CancelRequested = true; });
+        vp.at(50.0, [] { CancelRequested = true; });  // a wait that never ends fails the row, not the run
+        const Iso::WriteOptions options = form == "copy"          ? Iso::WriteOptions::copyWindow()
+                                          : form == "incremental" ? Iso::WriteOptions::incrementalWindow()
+                                          : form == "file"        ? Iso::WriteOptions::encodeFromFileWindow(&skip)
+                                                                  : Iso::WriteOptions::writeWindow();
+        const int got = Iso::WriteSwipe(dev, "1", "", "", options, {});
+        Bytes writes;
+        for (const auto &w : end->written)
+            writes << w.bytes;
+        QCOMPARE(writes, expected);
+        QCOMPARE(got, outcome);
+        if (!vnt && event != "ok")
+            QVERIFY(!dev.isOpen());  // the cancel path leaves the port closed
+        if (event == "collect" && form == "write")
+            QVERIFY2(vp.now() >= 3.5 - 1e-6, qPrintable(QString::number(vp.now())));
+        if (event == "skip")
+            QVERIFY(!skip);  // consumed
+        Pacer::install(nullptr);
+    }
+};
+
+QTEST_MAIN(WriteWindowTest)
+#include "tst_writewindow.moc"
