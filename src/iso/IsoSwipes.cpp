@@ -173,6 +173,8 @@ ReadOptions ReadOptions::copyWindow()
     o.settle = 0.5;
     o.resetAfter = true;
     o.hidePromptAfter = false;
+    o.promptFirst = true;
+    o.abandonIfCancelled = true;
     o.vntExchanges = true;
     o.cancelable.serveBeforeWrite = false;
     o.cancelable.clearStopAfterWrite = true;
@@ -195,6 +197,7 @@ WriteOptions WriteOptions::copyWindow()
     o.discardAfterCommand = false;
     o.stopOnCollect = true;
     o.exactFinalAck = true;
+    o.abandonIfCancelled = true;
     o.cancelable.serveBeforeWrite = false;
     o.cancelable.clearStopAfterWrite = true;
     return o;
@@ -227,8 +230,12 @@ WriteOptions WriteOptions::encodeFromFileWindow(bool *skipRequested)
 Outcome ReadSwipe(Device &dev, const ReadOptions &options, const Prompt &prompt)
 {
     const PromptGuard guard{prompt, options.hidePromptAfter};
+    if (options.promptFirst)
+        guard.show();
     if (options.pauseBefore > 0)
         dev.pause(options.pauseBefore, true);
+    if (options.abandonIfCancelled && CancelRequested)
+        return Aborted;
     if (isVnt290b())
         return options.vntExchanges ? readVntExchanges(dev, options, guard) : readVntTimed(dev, guard);
     const Outcome outcome = readHkd(dev, options, guard);
@@ -248,6 +255,8 @@ Outcome WriteSwipe(Device &dev, const QByteArray &t1, const QByteArray &t2, cons
     const QByteArray block = BuildWriteBlock(t1, t2, t3);
     if (options.pauseBefore > 0)
         dev.pause(options.pauseBefore, true);
+    if (options.abandonIfCancelled && CancelRequested)
+        return options.hkdCancelOutcome;
     return writeHkd(dev, block, options, guard);
 }
 
