@@ -1,3 +1,4 @@
+#include "app/OperationWindows.h"
 #include "app/StartUp.h"
 #include "device/PortCatalog.h"
 #include "device/QtSerialLink.h"
@@ -53,7 +54,12 @@ int main(int argc, char **argv)
         installQtSerialLinkFactory();
     }
 
-    StartUp([] { return new frmMainMenu; });
+    StartUp([] {
+        auto *main = new frmMainMenu;
+        main->setAttribute(Qt::WA_DeleteOnClose);
+        installOperationWindows(*main);
+        return main;
+    });
     const int rc = app.exec();
     delete panel;
     return rc;

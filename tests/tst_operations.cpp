@@ -1,0 +1,219 @@
+// The operations as the operator runs them: the real main window, its buttons, the operation
+// windows over it and the simulated encoder, in virtual time.
+#include "SwipeFixture.h"
+#include "app/MainModule.h"
+#include "app/OperationWindows.h"
+#include "device/SharedState.h"
+#include "ui/common/SwipeWindow.h"
+#include "ui/main/frmMainMenu.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace MainModule;
+
+namespace {
+struct Snapshot {
+    QList<QByteArray> input, output;
+    QStringList outputCounts;
+    QString message;
+};
+} // namespace
+
+class OperationsTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<SwipeFixture> f;
+    std::unique_ptr<frmMainMenu> main;
+
+    Snapshot snap() const
+    {
+        Snapshot s;
+        for (int i = 0; i < 3; ++i) {
+            s.input << main->trackText(i);
+            s.output << main->trackText(3 + i);
+            s.outputCounts << main->LT[3 + i]->text();
+        }
+        s.message = main->message();
+        return s;
+    }
+    // What the main window shows at virtual time t.
+    void snapAt(double t, Snapshot &into)
+    {
+        f->at(t, [this, &into] { into = snap(); });
+    }
+    // Presses the operation window's Cancel at t.
+    void cancelAt(double t)
+    {
+        f->at(t, [] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (auto *sw = qobject_cast<SwipeWindow *>(w); sw && sw->isVisible())
+                    sw->findChild<QPushButton *>("Command1")->click();
+        });
+    }
+    void start(SwipeFixture::Dialect d)
+    {
+        StartUpDefaults();
+        f = std::make_unique<SwipeFixture>(d, 0.0);
+        CommPortNumber = "1";
+        CommSettings = "9600,n,8,1";
+        main = std::make_unique<frmMainMenu>();
+        installOperationWindows(*main);
+        main->show();
+    }
+    void press(int button) { main->Command1[button]->click(); }
+
+private slots:
+    void cleanup()
+    {
+        main.reset();
+        f.reset();
+    }
+
+    void readShowsCardThenClearsRecords_data()
+    {
+        QTest::addColumn<int>("dialect");
+        QTest::newRow("HKD382") << int(SwipeFixture::Hkd382);
+        QTest::newRow("VNT-290B") << int(SwipeFixture::Vnt290b);
+    }
+    void readShowsCardThenClearsRecords()
+    {
+        QFETCH(int, dialect);
+        start(SwipeFixture::Dialect(dialect));
+        SimCard card;
+        card.name = "test";
+        card.tracks[0].chars = "B123";
+        card.tracks[2].chars = "456";
+        f->sim.insertCard(card);
+        Snapshot during;
+        f->swipeAt(2.0);
+        snapAt(3.5, during);
+        cancelAt(4.0);
+        press(0);
+
+        QCOMPARE(during.output, (QList<QByteArray>{"B123", "+", "456"}));
+        QCOMPARE(during.outputCounts, (QStringList{"4", "0", "3"}));
+        QCOMPARE(during.message, QString("\r\nSuccessful read from card swipe."));
+        const Snapshot after = snap();
+        QCOMPARE(after.output, (QList<QByteArray>{"", "", ""}));
+        QCOMPARE(after.message, QString());
+        QVERIFY(f->shown.isEmpty());
+    }
+
+    void writeEncodesTypedRecord_data()
+    {
+        QTest::addColumn<int>("dialect");
+        QTest::newRow("HKD382") << int(SwipeFixture::Hkd382);
+        QTest::newRow("VNT-290B") << int(SwipeFixture::Vnt290b);
+    }
+    void writeEncodesTypedRecord()
+    {
+        QFETCH(int, dialect);
+        start(SwipeFixture::Dialect(dialect));
+        f->sim.insertCard(SimCard{});
+        QTest::keyClicks(main->TIT[0], "b123");
+        QTest::keyClicks(main->TIT[1], "4567");
+        QVERIFY(main->Command1[1]->isEnabled());
+        Snapshot during;
+        f->swipeAt(3.0);
+        snapAt(4.0, during);
+        cancelAt(4.5);
+        press(1);
+
+        QCOMPARE(f->sim.cardInSlot().tracks[0].chars, QByteArray("B123"));
+        QCOMPARE(f->sim.cardInSlot().tracks[1].chars, QByteArray("4567"));
+        QVERIFY(f->sim.cardInSlot().tracks[2].chars.isEmpty());
+        QCOMPARE(during.output, (QList<QByteArray>{"B123", "4567", ""}));
+        QCOMPARE(during.message, QString("\r\nWrite complete.  Verify data accuracy before continue."));
+        const Snapshot after = snap();
+        QCOMPARE(after.input, (QList<QByteArray>{"", "", ""}));
+        QCOMPARE(after.output, (QList<QByteArray>{"", "", ""}));
+        QVERIFY(!main->Command1[1]->isEnabled());
+    }
+
+    void failedReadShowsErrorWindow()
+    {
+        start(SwipeFixture::Hkd382);
+        f->sim.setBadSwipe(true);
+        Snapshot during;
+        f->swipeAt(1.0);
+        snapAt(2.5, during);
+        cancelAt(3.0);
+        press(0);
+        QCOMPARE(f->shown.size(), 1);
+        QCOMPARE(f->shown[0].title, QString("Read Swipe Error"));
+        QCOMPARE(during.output, (QList<QByteArray>{"*", "*", "*"}));
+        QCOMPARE(during.outputCounts, (QStringList{"0", "0", "0"}));
+        QCOMPARE(during.message, QString());
+    }
+
+    void copyDuplicatesSourceOntoTarget_data()
+    {
+        QTest::addColumn<int>("dialect");
+        QTest::newRow("HKD382") << int(SwipeFixture::Hkd382);
+        QTest::newRow("VNT-290B") << int(SwipeFixture::Vnt290b);
+    }
+    void copyDuplicatesSourceOntoTarget()
+    {
+        QFETCH(int, dialect);
+        start(SwipeFixture::Dialect(dialect));
+        const SimCard source = f->sim.cardInSlot();
+        f->swipeAt(2.0);
+        f->at(4.0, [this] { f->sim.insertCard(SimCard{}); });
+        f->swipeAt(5.0);
+        Snapshot during;
+        snapAt(7.0, during);
+        cancelAt(8.0);
+        press(2);
+        for (int t = 0; t < 3; ++t)
+            QCOMPARE(f->sim.cardInSlot().tracks[size_t(t)].chars, source.tracks[size_t(t)].chars);
+        QCOMPARE(during.output, during.input);
+        QCOMPARE(during.message, QString("\r\nWrite complete.  Verify data accuracy before continue."));
+        QVERIFY(f->shown.isEmpty());
+        const Snapshot after = snap();
+        QCOMPARE(after.input, (QList<QByteArray>{"", "", ""}));
+        QCOMPARE(after.output, (QList<QByteArray>{"", "", ""}));
+    }
+
+    void eraseChainRunsOnlyWithTracksChosen_data()
+    {
+        QTest::addColumn<QList<int>>("ticked");
+        QTest::addColumn<QByteArray>("eraseCommand");
+        QTest::newRow("tracks 1 and 3") << QList<int>{0, 2} << SwipeFixture::hex("1B 63 05");
+        QTest::newRow("nothing ticked") << QList<int>{} << QByteArray();
+    }
+    void eraseChainRunsOnlyWithTracksChosen()
+    {
+        QFETCH(QList<int>, ticked);
+        QFETCH(QByteArray, eraseCommand);
+        start(SwipeFixture::Hkd382);
+        f->setAnswer([ticked](QDialog *d) {
+            if (d->windowTitle() != "Erase-Track Selection") {
+                d->accept();
+                return;
+            }
+            const auto boxes = d->findChildren<QCheckBox *>();
+            for (int i : ticked)
+                boxes[i]->setChecked(true);
+            d->findChild<QPushButton *>("Command1")->click();
+        });
+        f->swipeAt(1.5);
+        cancelAt(4.0);
+        press(7);
+        QCOMPARE(EraseTrackMask, ticked.isEmpty() ? 0 : 5);
+        QCOMPARE(f->writes().contains(eraseCommand), !eraseCommand.isEmpty());
+        if (!ticked.isEmpty()) {
+            QVERIFY(f->sim.cardInSlot().tracks[0].chars.isEmpty());
+            QVERIFY(!f->sim.cardInSlot().tracks[1].chars.isEmpty());
+            QVERIFY(f->sim.cardInSlot().tracks[2].chars.isEmpty());
+        } else {
+            QVERIFY(f->writes().isEmpty());
+        }
+    }
+};
+
+QTEST_MAIN(OperationsTest)
+#include "tst_operations.moc"
