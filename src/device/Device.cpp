@@ -9,6 +9,9 @@ using namespace MainModule;
 namespace {
 // The configuration sequences wait for two reply bytes; a silent encoder must not hang us.
 constexpr double kConfigReplyLimit = 1.0;
+// A wait without a time limit ends on serial input or a window event, and both wake the event
+// loop at once; the tick only bounds what a link without a descriptor (the simulator) may lag.
+constexpr double kOpenEndedTick = 0.05;
 
 // A link that closed itself on a fault (device gone) while events were served, not by us.
 bool closedByFault(const std::unique_ptr<SerialLink> &link)
@@ -125,7 +128,7 @@ WaitEnd Device::waitForBytes(int count, double limit, bool serveEvents, StopOn s
         if (pending() >= count)
             return WaitEnd::Ready;
         if (serveEvents)
-            p.serve();
+            p.serve(limit < 0 ? kOpenEndedTick : Pacer::kTick);
         else
             p.idle();
         if ((stop.cancel && CancelRequested) || (stop.collect && StopCollecting) || (stop.flag && *stop.flag))

@@ -5,6 +5,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -41,7 +42,7 @@ void RealPacer::serveFor(int maxMs)
     dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
-void RealPacer::serve() { serveFor(10); }
+void RealPacer::serve(double maxWait) { serveFor(std::clamp(int(std::lround(maxWait * 1000.0)), 1, 1000)); }
 
 void RealPacer::serveOnce()
 {
@@ -58,9 +59,9 @@ void RealPacer::pause(double seconds, bool serveEvents)
         if (left <= 0)
             return;
         if (serveEvents)
-            serveFor(std::max(1, std::min(10, int(std::ceil(left * 1000.0)))));
+            serveFor(std::max(1, std::min(50, int(std::ceil(left * 1000.0)))));
         else
-            QThread::usleep(ulong(std::min(left, 0.01) * 1e6));
+            QThread::usleep(ulong(left * 1e6));
     }
 }
 
@@ -82,7 +83,7 @@ void VirtualPacer::serveOnce()
     runDue();
 }
 
-void VirtualPacer::serve()
+void VirtualPacer::serve(double)
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     now_ += tick_;

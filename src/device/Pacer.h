@@ -13,8 +13,10 @@ public:
     // Monotonic seconds: never the wall clock, so a wait across midnight ends on time.
     virtual double now() = 0;
     // One pass of a polling loop that serves window events. May sleep until an event, new
-    // serial input or a short tick, so a long wait costs next to no CPU.
-    virtual void serve() = 0;
+    // serial input or `maxWait` seconds have passed, so a long wait costs next to no CPU.
+    virtual void serve(double maxWait) = 0;
+    void serve() { serve(kTick); }
+    static constexpr double kTick = 0.01;
     // One pass of a polling loop that serves no events (a short sleep).
     virtual void idle() = 0;
     // A fixed wait of `seconds`, serving events on each pass or not.
@@ -32,8 +34,9 @@ inline Pacer &pacer() { return Pacer::instance(); }
 class RealPacer final : public Pacer {
 public:
     RealPacer();
+    using Pacer::serve;
     double now() override;
-    void serve() override;
+    void serve(double maxWait) override;
     void idle() override;
     void pause(double seconds, bool serveEvents) override;
     void serveOnce() override;
@@ -48,8 +51,10 @@ private:
 class VirtualPacer final : public Pacer {
 public:
     explicit VirtualPacer(double start = 0.0, double tick = 0.01);
+    using Pacer::serve;
     double now() override { return now_; }
-    void serve() override;
+    // Always one tick: virtual time moves the same whatever the caller's patience.
+    void serve(double maxWait) override;
     void idle() override;
     void pause(double seconds, bool serveEvents) override;
     void serveOnce() override;
