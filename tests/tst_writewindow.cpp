@@ -195,31 +195,37 @@ private slots:
         QTest::addColumn<bool>("vnt");
         QTest::addColumn<QString>("how");
         QTest::addColumn<Bytes>("expected");
+        QTest::addColumn<double>("at");
         for (const QString how : {"cancel", "escape", "close box"}) {
-            QTest::addRow("HKD382 %s", qPrintable(how)) << false << how << (kHkdStart + Bytes{kWriteB123, kReset});
-            QTest::addRow("VNT-290B %s", qPrintable(how)) << true << how << Bytes{kAtt, "(", "A", kData, "@", kAtt};
+            QTest::addRow("HKD382 %s", qPrintable(how)) << false << how << (kHkdStart + Bytes{kWriteB123, kReset}) << 2.0;
+            QTest::addRow("VNT-290B %s", qPrintable(how)) << true << how << Bytes{kAtt, "(", "A", kData, "@", kAtt} << 2.0;
         }
+        // Closed in the half second before the write command: no command follows the closing.
+        QTest::addRow("HKD382 cancel before the command") << false << QString("cancel") << kHkdStart << 0.6;
     }
     void closingDuringWait()
     {
         QFETCH(bool, vnt);
         QFETCH(QString, how);
         QFETCH(Bytes, expected);
+        QFETCH(double, at);
         SwipeFixture f(dialect(vnt));
         f.records.setInput("B123", "", "");
         cfrmWriteCard w(&f.records, &f.records);
         if (how == "cancel")
-            f.clickAt(2.0, &w);
+            f.clickAt(at, &w);
         else if (how == "escape")
-            f.escapeAt(2.0, &w);
+            f.escapeAt(at, &w);
         else
-            f.closeAt(2.0, &w);
+            f.closeAt(at, &w);
         f.run(w);
-        QCOMPARE(f.writes(), expected);
+        QVERIFY2(f.writes() == expected, qPrintable(f.timeline()));
         QVERIFY(f.shown.isEmpty());
         QVERIFY(!w.isVisible());
+        QVERIFY(!w.device().isOpen());
         QCOMPARE(f.records.message(), QString());
-        QVERIFY(qAbs(f.writeTimes().last() - 2.0) < 0.015);
+        if (at > 1.0)
+            QVERIFY(qAbs(f.writeTimes().last() - at) < 0.015);
         QVERIFY(!f.sim.awaitingSwipe());
     }
 

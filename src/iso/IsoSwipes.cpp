@@ -174,7 +174,6 @@ ReadOptions ReadOptions::copyWindow()
     o.resetAfter = true;
     o.hidePromptAfter = false;
     o.promptFirst = true;
-    o.abandonIfCancelled = true;
     o.vntExchanges = true;
     o.cancelable.serveBeforeWrite = false;
     o.cancelable.clearStopAfterWrite = true;
@@ -197,7 +196,6 @@ WriteOptions WriteOptions::copyWindow()
     o.discardAfterCommand = false;
     o.stopOnCollect = true;
     o.exactFinalAck = true;
-    o.abandonIfCancelled = true;
     o.cancelable.serveBeforeWrite = false;
     o.cancelable.clearStopAfterWrite = true;
     return o;
@@ -234,7 +232,8 @@ Outcome ReadSwipe(Device &dev, const ReadOptions &options, const Prompt &prompt)
         guard.show();
     if (options.pauseBefore > 0)
         dev.pause(options.pauseBefore, true);
-    if (options.abandonIfCancelled && CancelRequested)
+    // A window closed during the pause gets no command: its port stays as the closing left it.
+    if (CancelRequested)
         return Aborted;
     if (isVnt290b())
         return options.vntExchanges ? readVntExchanges(dev, options, guard) : readVntTimed(dev, guard);
@@ -255,7 +254,7 @@ Outcome WriteSwipe(Device &dev, const QByteArray &t1, const QByteArray &t2, cons
     const QByteArray block = BuildWriteBlock(t1, t2, t3);
     if (options.pauseBefore > 0)
         dev.pause(options.pauseBefore, true);
-    if (options.abandonIfCancelled && CancelRequested)
+    if (CancelRequested)
         return options.hkdCancelOutcome;
     return writeHkd(dev, block, options, guard);
 }

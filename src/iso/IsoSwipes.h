@@ -21,8 +21,6 @@ struct ReadOptions {
     bool resetAfter = false;        // HKD382: ESC "a" and close the port after every read
     bool hidePromptAfter = true;    // hide the label when the attempt ends
     bool promptFirst = false;       // show the label before the pause, not only after the command
-    // A window closed during the pause gets no command: its port stays as the closing left it.
-    bool abandonIfCancelled = false;
     // VNT-290B: timed per-track reads (read window), or exchanges through the cancellable
     // exchange and SendAndCollect, failing only when every track is "*".
     bool vntExchanges = false;
@@ -46,8 +44,6 @@ struct WriteOptions {
     bool exactLetterAck = false;      // VNT-290B: track letters and "@" answered exactly "^"
     bool exactFinalAck = false;       // VNT-290B: the card's answer exactly "^", not just starting with it
     bool attentionOnCancel = false;   // VNT-290B: 7F instead of "l" when the swipe wait is cancelled
-    // HKD382: a window closed during the pause gets no command: its port stays as the closing left it.
-    bool abandonIfCancelled = false;
     Outcome hkdCancelOutcome = Failed;
     // Set by a Skip button; the wait then resets the encoder and ends with Skipped.
     bool *skipRequested = nullptr;
