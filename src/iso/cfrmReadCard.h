@@ -1,35 +1,7 @@
 #pragma once
 // The ISO read window: reads cards one after another until Cancel, showing each card's tracks
 // in the main window's output record.
-#include "iso/IsoSwipes.h"
-#include "ui/common/SwipeWindow.h"
-
-class QLabel;
-
-// A swipe window that counts cards: a picture, the card-number line with the number (LC) in
-// its blank run, the swipe prompt and Cancel.
-class CardPromptWindow : public SwipeWindow {
-    Q_OBJECT
-public:
-    CardPromptWindow(WindowKind kind, RecordView *records, QWidget *parent, const QString &title,
-                     const QString &numberLine);
-
-    QLabel *Label1 = nullptr;
-    QLabel *LC = nullptr;
-    QLabel *Label2 = nullptr;
-    QLabel *Picture1 = nullptr;
-
-protected:
-    // Shows or hides the swipe prompt, for the attempts.
-    Iso::Prompt prompt();
-    void nextCard();
-    // Output record of the main window: tracks 1..3 and their counts.
-    void showOutput(const QByteArray &t1, const QByteArray &t2, const QByteArray &t3,
-                    const QString &c1, const QString &c2, const QString &c3);
-    void showFailedOutput();
-    // An error window framed by the encoder's error indication.
-    void showIndicatedError(QDialog &window);
-};
+#include "iso/CardPromptWindow.h"
 
 class cfrmReadCard : public CardPromptWindow {
     Q_OBJECT

@@ -5,12 +5,8 @@
 #include "ui/common/MessageWindow.h"
 #include "ui/common/RecordView.h"
 
-#include <QEvent>
-#include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QStyle>
-#include <QVBoxLayout>
 
 using namespace MainModule;
 
@@ -22,89 +18,20 @@ constexpr int kCardBlanks = 19;
 const QString frmEraseCard::kLabel1Text = kCardPrefix + QString(kCardBlanks, QLatin1Char(' ')) + QStringLiteral(". Please swipe a card.");
 const QString frmEraseCard::kCompleteMessage = QStringLiteral("\r\nErase complete.  Verify data accuracy before continue.");
 
-frmEraseCard::frmEraseCard(RecordView *records, QWidget *parent) : SwipeWindow(WindowKind::Erase, records, parent)
+frmEraseCard::frmEraseCard(RecordView *records, QWidget *parent)
+    : CardPromptWindow(WindowKind::Erase, records, parent, QStringLiteral("Erase - Swipe Prompt"), kLabel1Text,
+                       QStyle::SP_TrashIcon)
 {
     setObjectName("frmEraseCard");
-    setWindowTitle(QStringLiteral("Erase - Swipe Prompt"));
-
-    Picture1 = new QLabel(this);
-    Picture1->setObjectName("Picture1");
-    Picture1->setPixmap(style()->standardIcon(QStyle::SP_TrashIcon).pixmap(48, 48));
-    Picture1->setFixedSize(48, 48);
-
-    Label1 = new QLabel(kLabel1Text, this);
-    Label1->setObjectName("Label1");
-    Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    // The number sits in the blank run of the line, so it rides on the line's label.
-    LC = new QLabel(QStringLiteral("1"), Label1);
-    LC->setObjectName("LC");
-    LC->setAlignment(Qt::AlignCenter);
-    QFont bold = LC->font();
-    bold.setBold(true);
-    LC->setFont(bold);
-    Label1->installEventFilter(this);
-
-    Label2 = new QLabel(QStringLiteral("Please swipe a card."), this);
-    Label2->setObjectName("Label2");
-
-    // The window keeps its size while the lines come and go.
-    for (QLabel *label : {Label1, Label2}) {
-        QSizePolicy policy = label->sizePolicy();
-        policy.setRetainSizeWhenHidden(true);
-        label->setSizePolicy(policy);
-    }
+    // The card-number line appears when the loop starts.
     Label1->hide();
     LC->hide();
-    Label2->hide();
-
-    Command1->setMinimumWidth(90);
-
-    auto *text = new QVBoxLayout;
-    text->addWidget(Label1);
-    text->addSpacing(6);
-    text->addWidget(Label2);
-    text->addStretch();
-    auto *row = new QHBoxLayout;
-    row->addWidget(Picture1, 0, Qt::AlignTop);
-    row->addSpacing(12);
-    row->addLayout(text, 1);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Command1);
-    buttons->addStretch();
-    auto *outer = new QVBoxLayout(this);
-    outer->addLayout(row);
-    outer->addSpacing(10);
-    outer->addLayout(buttons);
-    outer->setContentsMargins(18, 18, 18, 14);
-}
-
-bool frmEraseCard::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == Label1 && (event->type() == QEvent::Resize || event->type() == QEvent::FontChange))
-        placeCardNumber();
-    return SwipeWindow::eventFilter(watched, event);
-}
-
-void frmEraseCard::placeCardNumber()
-{
-    const QFontMetrics fm(Label1->font());
-    const QRect area = Label1->contentsRect();
-    LC->setGeometry(area.left() + fm.horizontalAdvance(kCardPrefix), area.top(),
-                    fm.horizontalAdvance(QString(kCardBlanks, QLatin1Char(' '))), area.height());
 }
 
 void frmEraseCard::setMessage(const QString &text)
 {
     if (records())
         records()->setMessage(text);
-}
-
-void frmEraseCard::showErrorWindow(QDialog &window)
-{
-    device().setErrorIndicator(true);
-    showModal(window);
-    device().setErrorIndicator(false);
 }
 
 // True when the loop may begin. Whatever ends the start returns at once: after a failure
@@ -138,7 +65,7 @@ bool frmEraseCard::startSequence()
         if (CancelRequested)
             return false;
         sfrmReadErr error(this);
-        showErrorWindow(error);
+        showIndicatedError(error);
         return false;
     }
     }
@@ -173,7 +100,7 @@ void frmEraseCard::runOperation()
                     break;
             }
             sfrmEraseErr error(this);
-            showErrorWindow(error);
+            showIndicatedError(error);
         }
         if (vnt) {
             device().sendAndWaitCancelable(Cmd::Vnt::PrepareRead);

@@ -1,0 +1,133 @@
+#include "iso/CardPromptWindow.h"
+
+#include "iso/TrackBlock.h"
+#include "ui/common/RecordView.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+// Keeps a number label over the run of blanks after "#" in its line, whatever the font.
+class BlankRunPlacer : public QObject {
+public:
+    BlankRunPlacer(QLabel *line, QLabel *number) : QObject(line), line_(line), number_(number)
+    {
+        line->installEventFilter(this);
+        place();
+    }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == line_ && (event->type() == QEvent::Resize || event->type() == QEvent::Show ||
+                                 event->type() == QEvent::FontChange || event->type() == QEvent::Polish))
+            place();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void place()
+    {
+        const QString text = line_->text();
+        const int start = int(text.indexOf(QLatin1Char('#'))) + 1;
+        int end = start;
+        while (end < text.size() && text.at(end) == QLatin1Char(' '))
+            ++end;
+        const QFontMetrics fm(line_->font());
+        const QRect r = line_->contentsRect();
+        const int x = r.x() + line_->margin() + fm.horizontalAdvance(text.left(start));
+        number_->setFont(line_->font());
+        number_->setGeometry(x, r.y(), fm.horizontalAdvance(text.mid(start, end - start)), r.height());
+    }
+    QLabel *line_;
+    QLabel *number_;
+};
+} // namespace
+
+CardPromptWindow::CardPromptWindow(WindowKind kind, RecordView *records, QWidget *parent, const QString &title,
+                                   const QString &numberLine, QStyle::StandardPixmap picture)
+    : SwipeWindow(kind, records, parent)
+{
+    setWindowTitle(title);
+
+    Picture1 = new QLabel(this);
+    Picture1->setObjectName("Picture1");
+    // Always drawn at 48 by 48, whatever size the style's icon comes in.
+    QPixmap pixmap = style()->standardIcon(picture).pixmap(48, 48);
+    if (pixmap.deviceIndependentSize().toSize() != QSize(48, 48))
+        pixmap = pixmap.scaled(48, 48, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    Picture1->setPixmap(pixmap);
+    Picture1->setFixedSize(48, 48);
+
+    Label1 = new QLabel(numberLine, this);
+    Label1->setObjectName("Label1");
+    LC = new QLabel(QStringLiteral("1"), Label1);
+    LC->setObjectName("LC");
+    LC->setAlignment(Qt::AlignCenter);
+    new BlankRunPlacer(Label1, LC);
+
+    Label2 = new QLabel(QStringLiteral("Please swipe a card."), this);
+    Label2->setObjectName("Label2");
+    QFont bold = Label2->font();
+    bold.setBold(true);
+    Label2->setFont(bold);
+    // The window keeps its size while the lines come and go.
+    for (QLabel *label : {Label1, Label2}) {
+        QSizePolicy keep = label->sizePolicy();
+        keep.setRetainSizeWhenHidden(true);
+        label->setSizePolicy(keep);
+    }
+    Label2->hide();
+
+    auto *text = new QVBoxLayout;
+    text->addWidget(Label1);
+    text->addSpacing(6);
+    text->addWidget(Label2);
+    auto *row = new QHBoxLayout;
+    row->addWidget(Picture1, 0, Qt::AlignTop);
+    row->addSpacing(14);
+    row->addLayout(text, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    Command1->setMinimumWidth(90);
+    buttons->addWidget(Command1);
+    buttons->addStretch();
+    auto *outer = new QVBoxLayout(this);
+    outer->addLayout(row);
+    outer->addSpacing(10);
+    outer->addLayout(buttons);
+    outer->setContentsMargins(18, 18, 18, 14);
+    setMinimumWidth(340);
+}
+
+Iso::Prompt CardPromptWindow::prompt()
+{
+    return [this](bool show) { Label2->setVisible(show); };
+}
+
+void CardPromptWindow::nextCard() { LC->setText(QString::number(LC->text().toInt() + 1)); }
+
+void CardPromptWindow::showOutput(const QByteArray &t1, const QByteArray &t2, const QByteArray &t3, const QString &c1,
+                                  const QString &c2, const QString &c3)
+{
+    RecordView *view = records();
+    view->setTrackText(3, t1);
+    view->setTrackText(4, t2);
+    view->setTrackText(5, t3);
+    view->setCount(3, c1);
+    view->setCount(4, c2);
+    view->setCount(5, c3);
+}
+
+void CardPromptWindow::showFailedOutput()
+{
+    showOutput(Iso::Unreadable, Iso::Unreadable, Iso::Unreadable, "0", "0", "0");
+}
+
+void CardPromptWindow::showIndicatedError(QDialog &window)
+{
+    device().setErrorIndicator(true);
+    showModal(window);
+    device().setErrorIndicator(false);
+}

@@ -1,0 +1,32 @@
+#pragma once
+#include "iso/IsoSwipes.h"
+#include "ui/common/SwipeWindow.h"
+
+#include <QStyle>
+
+class QLabel;
+
+// A swipe window that counts cards: a picture, the card-number line with the number (LC) in
+// its blank run, the swipe prompt and Cancel.
+class CardPromptWindow : public SwipeWindow {
+    Q_OBJECT
+public:
+    CardPromptWindow(WindowKind kind, RecordView *records, QWidget *parent, const QString &title,
+                     const QString &numberLine, QStyle::StandardPixmap picture = QStyle::SP_ArrowForward);
+
+    QLabel *Label1 = nullptr;
+    QLabel *LC = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Picture1 = nullptr;
+
+protected:
+    // Shows or hides the swipe prompt, for the attempts.
+    Iso::Prompt prompt();
+    void nextCard();
+    // Output record of the main window: tracks 1..3 and their counts.
+    void showOutput(const QByteArray &t1, const QByteArray &t2, const QByteArray &t3,
+                    const QString &c1, const QString &c2, const QString &c3);
+    void showFailedOutput();
+    // An error window framed by the encoder's error indication.
+    void showIndicatedError(QDialog &window);
+};
