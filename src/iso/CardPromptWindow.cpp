@@ -1,10 +1,10 @@
 #include "iso/CardPromptWindow.h"
 
 #include "iso/TrackBlock.h"
+#include "ui/common/PictureDialog.h"
 #include "ui/common/RecordView.h"
 
 #include <QEvent>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -51,14 +51,7 @@ CardPromptWindow::CardPromptWindow(WindowKind kind, RecordView *records, QWidget
 {
     setWindowTitle(title);
 
-    Picture1 = new QLabel(this);
-    Picture1->setObjectName("Picture1");
-    // Always drawn at 48 by 48, whatever size the style's icon comes in.
-    QPixmap pixmap = style()->standardIcon(picture).pixmap(48, 48);
-    if (pixmap.deviceIndependentSize().toSize() != QSize(48, 48))
-        pixmap = pixmap.scaled(48, 48, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    Picture1->setPixmap(pixmap);
-    Picture1->setFixedSize(48, 48);
+    Picture1 = makePicture(this, picture);
 
     Label1 = new QLabel(numberLine, this);
     Label1->setObjectName("Label1");
@@ -84,21 +77,7 @@ CardPromptWindow::CardPromptWindow(WindowKind kind, RecordView *records, QWidget
     text->addWidget(Label1);
     text->addSpacing(6);
     text->addWidget(Label2);
-    auto *row = new QHBoxLayout;
-    row->addWidget(Picture1, 0, Qt::AlignTop);
-    row->addSpacing(14);
-    row->addLayout(text, 1);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    Command1->setMinimumWidth(90);
-    buttons->addWidget(Command1);
-    buttons->addStretch();
-    auto *outer = new QVBoxLayout(this);
-    outer->addLayout(row);
-    outer->addSpacing(10);
-    outer->addLayout(buttons);
-    outer->setContentsMargins(18, 18, 18, 14);
-    setMinimumWidth(340);
+    layoutPictureDialog(this, Picture1, text, {Command1});
 }
 
 Iso::Prompt CardPromptWindow::prompt()

@@ -5,9 +5,9 @@
 #include "device/SharedState.h"
 #include "iso/TrackBlock.h"
 #include "ui/common/MessageWindow.h"
+#include "ui/common/PictureDialog.h"
 #include "ui/common/RecordView.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -25,13 +25,7 @@ cfrmCopyCard::cfrmCopyCard(RecordView *records, QWidget *parent) : SwipeWindow(W
 {
     setObjectName("cfrmCopyCard");
 
-    Picture1 = new QLabel(this);
-    Picture1->setObjectName("Picture1");
-    QPixmap picture = style()->standardIcon(QStyle::SP_ArrowForward).pixmap(48, 48);
-    if (picture.deviceIndependentSize().toSize() != QSize(48, 48))
-        picture = picture.scaled(48, 48, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    Picture1->setPixmap(picture);
-    Picture1->setFixedSize(48, 48);
+    Picture1 = makePicture(this, QStyle::SP_ArrowForward);
 
     Label1 = new QLabel(this);
     Label1->setObjectName("Label1");
@@ -46,21 +40,9 @@ cfrmCopyCard::cfrmCopyCard(RecordView *records, QWidget *parent) : SwipeWindow(W
     setPhase(Phase::Read);
     Label1->hide();
 
-    auto *row = new QHBoxLayout;
-    row->addWidget(Picture1, 0, Qt::AlignTop);
-    row->addSpacing(14);
-    row->addWidget(Label1, 1, Qt::AlignVCenter);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    Command1->setMinimumWidth(90);
-    buttons->addWidget(Command1);
-    buttons->addStretch();
-    auto *outer = new QVBoxLayout(this);
-    outer->addLayout(row);
-    outer->addSpacing(10);
-    outer->addLayout(buttons);
-    outer->setContentsMargins(18, 18, 18, 14);
-    setMinimumWidth(340);
+    auto *content = new QVBoxLayout;
+    content->addWidget(Label1, 1, Qt::AlignVCenter);
+    layoutPictureDialog(this, Picture1, content, {Command1});
 }
 
 QColor cfrmCopyCard::readPromptColour() const { return palette().color(QPalette::ButtonText); }

@@ -1,10 +1,10 @@
 #include "ui/common/MessageWindow.h"
 
 #include "device/SharedState.h"
+#include "ui/common/PictureDialog.h"
 
 #include <QApplication>
 #include <QEvent>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -16,31 +16,17 @@ MessageWindow::MessageWindow(const QString &title, const QString &text, QWidget 
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setModal(true);
 
-    Picture1 = new QLabel(this);
-    Picture1->setPixmap(style()->standardIcon(icon).pixmap(48, 48));
-    Picture1->setFixedSize(48, 48);
+    Picture1 = makePicture(this, icon);
     Label1 = new QLabel(text, this);
     Label1->setObjectName("Label1");
     Command1 = new QPushButton(tr("OK"), this);
     Command1->setObjectName("Command1");
     Command1->setDefault(true);
-    Command1->setMinimumWidth(90);
     connect(Command1, &QPushButton::clicked, this, &QDialog::accept);
 
-    auto *row = new QHBoxLayout;
-    row->addWidget(Picture1, 0, Qt::AlignTop);
-    row->addSpacing(12);
-    row->addWidget(Label1, 1, Qt::AlignVCenter);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Command1);
-    buttons->addStretch();
-    auto *outer = new QVBoxLayout(this);
-    outer->addLayout(row);
-    outer->addSpacing(8);
-    outer->addLayout(buttons);
-    outer->setContentsMargins(18, 18, 18, 14);
-    setMinimumWidth(320);
+    auto *content = new QVBoxLayout;
+    content->addWidget(Label1, 1, Qt::AlignVCenter);
+    layoutPictureDialog(this, Picture1, content, {Command1});
 }
 
 QString MessageWindow::text() const { return Label1->text(); }

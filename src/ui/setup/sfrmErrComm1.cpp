@@ -1,8 +1,9 @@
 #include "ui/setup/sfrmErrComm1.h"
 
+#include "ui/common/PictureDialog.h"
+
 #include <QEvent>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -15,9 +16,7 @@ sfrmErrComm1::sfrmErrComm1(const QString &reason, QWidget *parent) : QDialog(par
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setModal(true);
 
-    Picture1 = new QLabel(this);
-    Picture1->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(48, 48));
-    Picture1->setFixedSize(48, 48);
+    Picture1 = makePicture(this, QStyle::SP_MessageBoxCritical);
 
     static const char *const texts[4] = {
         "     Is encoder connected to PC?",
@@ -48,23 +47,12 @@ sfrmErrComm1::sfrmErrComm1(const QString &reason, QWidget *parent) : QDialog(par
     Command1 = new QPushButton(tr("OK"), this);
     Command1->setObjectName("Command1");
     Command1->setDefault(true);
-    Command1->setMinimumWidth(90);
     connect(Command1, &QPushButton::clicked, this, &QDialog::accept);
 
-    auto *top = new QHBoxLayout;
-    top->addWidget(Picture1, 0, Qt::AlignTop);
-    top->addSpacing(10);
-    top->addLayout(list, 1);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Command1);
-    buttons->addStretch();
-    auto *outer = new QVBoxLayout(this);
-    outer->addLayout(top);
-    outer->addWidget(Reason);
-    outer->addSpacing(6);
-    outer->addLayout(buttons);
-    outer->setContentsMargins(18, 18, 18, 14);
+    auto *content = new QVBoxLayout;
+    content->addLayout(list);
+    content->addWidget(Reason);
+    layoutPictureDialog(this, Picture1, content, {Command1});
 }
 
 void sfrmErrComm1::changeEvent(QEvent *event)
