@@ -263,6 +263,15 @@ private slots:
         QCOMPARE(store->value("Comm/DataBit").toString(), QString("7"));
     }
 
+    void cancelDuringHandshakeOpensNothing()
+    {
+        // The operator gives up while a silent encoder is being waited for.
+        vp->after(0.5, [this] { setup->Command2->click(); });
+        clickOk();
+        QCOMPARE(connectedCount, 0);
+        QVERIFY(errors.isEmpty());
+    }
+
     void portThatCannotOpenSaysWhy()
     {
         end->failOpen = true;

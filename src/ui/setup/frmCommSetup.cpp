@@ -92,7 +92,7 @@ frmCommSetup::frmCommSetup(QWidget *parent) : QDialog(parent), MSComm1(std::make
     setMinimumWidth(380);
 
     connect(Command1, &QPushButton::clicked, this, &frmCommSetup::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, [] { QApplication::exit(0); });
+    connect(Command2, &QPushButton::clicked, this, &frmCommSetup::endProgram);
     connect(Combo1, &QComboBox::currentIndexChanged, this, &frmCommSetup::updatePortDevice);
 
     Form_Load();
@@ -129,8 +129,17 @@ QString frmCommSetup::buildCommSettings(const QString &baud, const QString &pari
     return baud + QLatin1Char(',') + letter + dataBits + QStringLiteral(",1");
 }
 
+void frmCommSetup::endProgram()
+{
+    // A handshake still waiting must not go on to open a window once the program is ending.
+    quitting_ = true;
+    QApplication::exit(0);
+}
+
 void frmCommSetup::showCommError(bool beep)
 {
+    if (quitting_)
+        return;
     if (beep)
         QApplication::beep();
     QString reason;
@@ -144,6 +153,8 @@ void frmCommSetup::showCommError(bool beep)
 
 void frmCommSetup::connected()
 {
+    if (quitting_)
+        return;
     finished_ = true;
     if (onConnected)
         onConnected();
@@ -217,7 +228,7 @@ void frmCommSetup::reject()
 {
     // Escape and the close box end the program like "Cancel".
     if (!finished_)
-        QApplication::exit(0);
+        endProgram();
     QDialog::reject();
 }
 

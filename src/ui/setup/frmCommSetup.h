@@ -52,7 +52,9 @@ private:
     void Form_Load();
     void showCommError(bool beep);
     void connected();
+    void endProgram();
 
     std::unique_ptr<Device> MSComm1;
     bool finished_ = false;
+    bool quitting_ = false;
 };
