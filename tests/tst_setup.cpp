@@ -266,8 +266,11 @@ private slots:
     void cancelDuringHandshakeOpensNothing()
     {
         // The operator gives up while a silent encoder is being waited for.
+        int ended = 0;
+        setup->onEndProgram = [&ended] { ++ended; };
         vp->after(0.5, [this] { setup->Command2->click(); });
         clickOk();
+        QCOMPARE(ended, 1);
         QCOMPARE(connectedCount, 0);
         QVERIFY(errors.isEmpty());
     }

@@ -133,7 +133,10 @@ void frmCommSetup::endProgram()
 {
     // A handshake still waiting must not go on to open a window once the program is ending.
     quitting_ = true;
-    QApplication::exit(0);
+    if (onEndProgram)
+        onEndProgram();
+    else
+        QApplication::exit(0);
 }
 
 void frmCommSetup::showCommError(bool beep)

@@ -23,6 +23,8 @@ public:
     std::function<void()> onSaveSettings;
     // Describes the device a port number names (shown beside the port list).
     std::function<QString(int)> describePort;
+    // "Cancel": ends the program (tests watch it instead).
+    std::function<void()> onEndProgram;
 
     // "OK": the handshake; returns when it has ended either way.
     void Command1_Click();
