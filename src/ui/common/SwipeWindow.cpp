@@ -75,6 +75,8 @@ void SwipeWindow::reportPortLost()
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Communications Error"),
                     tr("Communication with the encoder failed.\n%1\nThe window will close.").arg(why),
                     QMessageBox::Ok, parentWidget() ? parentWidget() : this);
+    // Modal to the main window only, so the simulator's panel stays usable.
+    box.setWindowModality(Qt::WindowModal);
     box.exec();
 }
 
