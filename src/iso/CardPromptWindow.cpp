@@ -1,5 +1,6 @@
 #include "iso/CardPromptWindow.h"
 
+#include "device/SharedState.h"
 #include "iso/TrackBlock.h"
 #include "ui/common/PictureDialog.h"
 #include "ui/common/RecordView.h"
@@ -107,6 +108,9 @@ void CardPromptWindow::showFailedOutput()
 void CardPromptWindow::showIndicatedError(QDialog &window)
 {
     device().setErrorIndicator(true);
+    // Closed while the indication waited for its answer (or before): no error window over a closed window.
+    if (MainModule::CancelRequested)
+        return;
     showModal(window);
     device().setErrorIndicator(false);
 }
