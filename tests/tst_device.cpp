@@ -205,13 +205,18 @@ private slots:
     {
         QTest::addColumn<bool>("vnt");
         QTest::addColumn<QList<QByteArray>>("expected");
-        QTest::newRow("HKD382 210/75/75") << false << QList<QByteArray>{hex("1B 6A D2 4B 4B"), hex("1B 5A 3D 16 16")};
-        QTest::newRow("VNT-290B 210/75/75") << true << QList<QByteArray>{hex("3B 31 31"), hex("3B 32 30"), hex("3B 33 30")};
+        QTest::addColumn<double>("took");
+        // Replies come 0.05 s after each command. HKD382: 0.3 s after SetBpi, then the codes'
+        // reply; VNT-290B: the last-character exchange waits 0.1 s more after each reply.
+        QTest::newRow("HKD382 210/75/75") << false << QList<QByteArray>{hex("1B 6A D2 4B 4B"), hex("1B 5A 3D 16 16")} << 0.35;
+        QTest::newRow("VNT-290B 210/75/75") << true << QList<QByteArray>{hex("3B 31 31"), hex("3B 32 30"), hex("3B 33 30")} << 0.45;
     }
     void nonIsoDensity()
     {
         QFETCH(bool, vnt);
         QFETCH(QList<QByteArray>, expected);
+        QFETCH(double, took);
+        const double t0 = vp->now();
         useDialect(vnt);
         answerLikeEncoder(*end);
         end->onWrite = [this, vnt](const QByteArray &) { end->reply(vnt ? QByteArray("^") : Cmd::Hkd::Ok, 0.05); };
@@ -220,6 +225,7 @@ private slots:
         for (const auto &w : end->written)
             got << w.bytes;
         QCOMPARE(got, expected);
+        QVERIFY2(vp->now() - t0 > took - 0.005 && vp->now() - t0 < took + 0.05, qPrintable(QString::number(vp->now() - t0)));
     }
 
     void errorIndicatorAndReady_data()
@@ -269,6 +275,12 @@ private slots:
         QTest::newRow("encode file HKD382") << WindowKind::EncodeFromFile << false << QList<QByteArray>{reset, cfgCodes, cfgBpi};
         QTest::newRow("non-ISO read HKD382") << WindowKind::NonIsoRead << false << QList<QByteArray>{reset};
         QTest::newRow("non-ISO write HKD382") << WindowKind::NonIsoWrite << false << QList<QByteArray>{swipe};
+        QTest::newRow("save VNT-290B") << WindowKind::SaveToFile << true << QList<QByteArray>{att, "L"};
+        QTest::newRow("encode file VNT-290B") << WindowKind::EncodeFromFile << true << QList<QByteArray>{att, "("};
+        QTest::newRow("incremental HKD382") << WindowKind::Incremental << false << QList<QByteArray>{swipe, cfgCodes, cfgBpi};
+        QTest::newRow("incremental VNT-290B") << WindowKind::Incremental << true << QList<QByteArray>{att, "("};
+        QTest::newRow("non-ISO read VNT-290B") << WindowKind::NonIsoRead << true << QList<QByteArray>{att};
+        QTest::newRow("non-ISO write VNT-290B") << WindowKind::NonIsoWrite << true << QList<QByteArray>{att};
     }
     void startSequence()
     {
@@ -284,13 +296,29 @@ private slots:
         QCOMPARE(got, expected);
     }
 
+    // When the last command of a start goes out, with a silent encoder: the Attention wait
+    // ends after more than 2 s (the incremental window's after 0.5 s and 0.1 s more), then 0.3 s.
+    void startSequenceWaits_data()
+    {
+        QTest::addColumn<WindowKind>("kind");
+        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<double>("lastAt");
+        QTest::newRow("read HKD382: 1B 61, 0.3 s, 1B 84") << WindowKind::IsoRead << false << 0.3;
+        QTest::newRow("read VNT-290B") << WindowKind::IsoRead << true << 2.3;
+        QTest::newRow("erase VNT-290B") << WindowKind::Erase << true << 2.3;
+        QTest::newRow("incremental VNT-290B") << WindowKind::Incremental << true << 0.9;
+    }
     void startSequenceWaits()
     {
-        // HKD382 read: 1B 61, 0.3 s, 1B 84.
-        dev->runStart(WindowKind::IsoRead);
+        QFETCH(WindowKind, kind);
+        QFETCH(bool, vnt);
+        QFETCH(double, lastAt);
+        useDialect(vnt);
+        const double t0 = vp->now();
+        dev->runStart(kind);
         QCOMPARE(end->written.size(), 2);
-        QVERIFY(end->written[1].time - end->written[0].time >= 0.3 - 1e-9);
-        QVERIFY(end->written[1].time - end->written[0].time < 0.32);
+        const double at = end->written[1].time - t0;
+        QVERIFY2(at > lastAt - 1e-9 && at < lastAt + 0.03, qPrintable(QString::number(at)));
     }
 
     void startRejections_data()
@@ -318,6 +346,31 @@ private slots:
         QCOMPARE(int(dev->runStart(WindowKind::IsoWrite)), result);
     }
 
+    // The window is closed (its closing sequence runs inside the start's wait) while a silent
+    // encoder keeps the start waiting: the start ends quietly, with nothing more on the wire.
+    void startClosedMidway_data()
+    {
+        QTest::addColumn<WindowKind>("kind");
+        QTest::addColumn<double>("closeAt");
+        QTest::addColumn<QList<QByteArray>>("expected");
+        QTest::newRow("read, during Attention") << WindowKind::IsoRead << 0.5 << QList<QByteArray>{hex("7F"), hex("7F")};
+        QTest::newRow("read, during L") << WindowKind::IsoRead << 2.5 << QList<QByteArray>{hex("7F"), "L", hex("7F")};
+        QTest::newRow("erase, during the pause") << WindowKind::Erase << 2.1 << QList<QByteArray>{hex("7F"), hex("7F")};
+    }
+    void startClosedMidway()
+    {
+        QFETCH(WindowKind, kind);
+        QFETCH(double, closeAt);
+        QFETCH(QList<QByteArray>, expected);
+        useDialect(true);
+        vp->after(closeAt, [&] { dev->runClosing(kind); });
+        QCOMPARE(dev->runStart(kind), StartResult::PortFailed);
+        QList<QByteArray> got;
+        for (const auto &w : end->written)
+            got << w.bytes;
+        QCOMPARE(got, expected);
+    }
+
     void closingSequence_data()
     {
         QTest::addColumn<WindowKind>("kind");
@@ -331,6 +384,16 @@ private slots:
         QTest::newRow("copy VNT-290B") << WindowKind::Copy << true << QList<QByteArray>{hex("7F")};
         QTest::newRow("erase HKD382") << WindowKind::Erase << false << QList<QByteArray>{hex("1B 61")};
         QTest::newRow("erase VNT-290B") << WindowKind::Erase << true << QList<QByteArray>{hex("7F")};
+        QTest::newRow("save HKD382") << WindowKind::SaveToFile << false << QList<QByteArray>{hex("1B 61")};
+        QTest::newRow("save VNT-290B") << WindowKind::SaveToFile << true << QList<QByteArray>{hex("7F")};
+        QTest::newRow("encode file HKD382") << WindowKind::EncodeFromFile << false << QList<QByteArray>{hex("7F")};
+        QTest::newRow("encode file VNT-290B") << WindowKind::EncodeFromFile << true << QList<QByteArray>{hex("7F")};
+        QTest::newRow("incremental HKD382") << WindowKind::Incremental << false << QList<QByteArray>{};
+        QTest::newRow("incremental VNT-290B") << WindowKind::Incremental << true << QList<QByteArray>{hex("7F")};
+        QTest::newRow("non-ISO read HKD382") << WindowKind::NonIsoRead << false << QList<QByteArray>{hex("1B 61"), hex("1B 81"), hex("1B 83")};
+        QTest::newRow("non-ISO read VNT-290B") << WindowKind::NonIsoRead << true << QList<QByteArray>{hex("7F")};
+        QTest::newRow("non-ISO write HKD382") << WindowKind::NonIsoWrite << false << QList<QByteArray>{};
+        QTest::newRow("non-ISO write VNT-290B") << WindowKind::NonIsoWrite << true << QList<QByteArray>{hex("7F")};
     }
     void closingSequence()
     {

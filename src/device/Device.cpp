@@ -271,8 +271,10 @@ void Device::configureDensity()
 void Device::configureNonIsoDensity(const std::array<bool, 3> &high210)
 {
     if (vnt()) {
+        // The non-ISO write window's own exchange: it also stops on StopCollecting.
         for (int track = 1; track <= 3; ++track)
-            sendAndWaitCancelable(Cmd::Vnt::setBpi(track, high210[size_t(track - 1)]));
+            sendAndWaitCancelable(Cmd::Vnt::setBpi(track, high210[size_t(track - 1)]),
+                                  {CancelableOptions::LastCharacter});
         return;
     }
     QByteArray bpi = Cmd::Hkd::SetBpi;
@@ -344,7 +346,9 @@ StartResult Device::runStart(WindowKind kind)
         if (profile.attentionSettle > 0)
             pause(profile.attentionSettle, true);
         const QByteArray reply = takeAll();
-        if (portFailed())
+        // Closed meanwhile: its closing sequence has run; judging a reply now would put an
+        // error window over a window the operator has already closed.
+        if (portFailed() || CancelRequested)
             return StartResult::PortFailed;
         if (!reply.isEmpty() && reply != Cmd::Vnt::Idle)
             return StartResult::AttentionRejected;
@@ -373,11 +377,11 @@ StartResult Device::runStart(WindowKind kind)
             WaitStart = pacer().now();
             waitForBytes(1, 1.0, true, {}, WaitStart);
             if (takeAll() != Cmd::Vnt::Ack)
-                return portFailed() ? StartResult::PortFailed : StartResult::PrepareRejected;
+                return portFailed() || CancelRequested ? StartResult::PortFailed : StartResult::PrepareRejected;
             break;
         }
         }
-        if (portFailed())
+        if (portFailed() || CancelRequested)
             return StartResult::PortFailed;
     }
     return StartResult::Ok;

@@ -23,6 +23,7 @@ struct StopOn {
 // The windows that talk to the encoder, for their start and closing sequences.
 enum class WindowKind { IsoRead, IsoWrite, Copy, Incremental, EncodeFromFile, SaveToFile, Erase, NonIsoRead, NonIsoWrite };
 
+// PortFailed also covers a window closed while its start was waiting: nothing is reported.
 enum class StartResult { Ok, AttentionRejected, PrepareRejected, PortFailed };
 
 class Device {
