@@ -131,8 +131,10 @@ QString frmCommSetup::buildCommSettings(const QString &baud, const QString &pari
 
 void frmCommSetup::endProgram()
 {
-    // A handshake still waiting must not go on to open a window once the program is ending.
+    // A handshake still waiting must not go on to open a window once the program is ending;
+    // without its port it ends at once and sends nothing more.
     quitting_ = true;
+    MSComm1->close();
     if (onEndProgram)
         onEndProgram();
     else
@@ -203,11 +205,11 @@ void frmCommSetup::Command1_Click()
     }
 
     const QByteArray attention = port.sendAndWait(Cmd::Vnt::Attention, 1);
-    pacer().pause(1.0, true);
-    if (port.portFailed()) {
+    if (port.portFailed() || quitting_) {
         showCommError(true);
         return;
     }
+    pacer().pause(1.0, true);
     if (!attention.isEmpty() && attention != Cmd::Vnt::Idle && attention != Cmd::Vnt::Ack) {
         showCommError(false);
         return;
@@ -219,6 +221,10 @@ void frmCommSetup::Command1_Click()
         return;
     }
     const QByteArray reply = port.takeAll();
+    if (port.portFailed()) {
+        showCommError(true);
+        return;
+    }
     const bool accepted = reply.startsWith('^') || reply == Cmd::Vnt::Idle;
     if (!accepted)
         showCommError(false);
