@@ -106,7 +106,19 @@ private slots:
         QCOMPARE(setup->Combo2->currentText(), QString("9600"));
         QCOMPARE(setup->Combo3->currentText(), QString("None"));
         QCOMPARE(setup->Combo4->currentText(), QString("8"));
+        auto items = [](QComboBox *c) {
+            QStringList l;
+            for (int i = 0; i < c->count(); ++i)
+                l << c->itemText(i);
+            return l;
+        };
+        QCOMPARE(items(setup->Combo2), QStringList({"19200", "9600", "4800", "2400", "1200"}));
+        QCOMPARE(items(setup->Combo3), QStringList({"None", "Even", "Odd"}));
+        QCOMPARE(items(setup->Combo4), QStringList({"8", "7"}));
         QVERIFY(setup->Command1->isDefault());
+        ShowMakerInTitles = false;
+        QCOMPARE(frmCommSetup().windowTitle(), QString("VNT-410 Series Utility: Initial Setup"));
+        ShowMakerInTitles = true;
     }
 
     void settingsString_data()
