@@ -55,9 +55,10 @@ class TestSimulator : public QObject {
         send(command);
         const QByteArray before = after(0.1);
         sim.swipe();
-        return before + after(0.1);
+        return before + after(0.5);
     }
-    QByteArray vntExchange(const QByteArray &command) { return (send(command), after(0.1)); }
+    // Long enough for a 107-character track at 9600 baud.
+    QByteArray vntExchange(const QByteArray &command) { return (send(command), after(0.2)); }
 
 private slots:
     void initTestCase()
@@ -137,7 +138,7 @@ private slots:
         QCOMPARE(sim.received().last().time, 1.0);
         vp->advance(0.019);
         QCOMPARE(link->pending(), 0);
-        QCOMPARE(after(0.002), reply);
+        QCOMPARE(after(0.003), reply);
         QCOMPARE(after(2.0), QByteArray());
     }
 
@@ -189,7 +190,7 @@ private slots:
         QCOMPARE(sim.statusText(), QStringLiteral("Idle"));
         vp->advance(0.015);
         QCOMPARE(link->pending(), 0);
-        QCOMPARE(after(0.01), reply);
+        QCOMPARE(after(0.1), reply);
         sim.swipe(); // nothing pending: ignored
         QCOMPARE(after(1.0), QByteArray());
     }
@@ -409,13 +410,20 @@ private slots:
         sim.insertCard(card("A", "", ""));
         send(hx("1B72"));
         sim.swipe();
-        QCOMPARE(link->takeAll(), hx("1B73 1B01 25 41 3F"));
-        QCOMPARE(after(0.19), QByteArray());
+        QCOMPARE(after(0.1), hx("1B73 1B01 25 41 3F"));
+        QCOMPARE(after(0.1), QByteArray());
         QCOMPARE(after(0.02), hx("1B02 3B 2B 1B03"));
         QCOMPARE(after(0.2), hx("3B 2B 3F1C 1B30"));
 
-        // A write reported with a bad status records nothing.
+        // Each byte takes its time on the line: 10 bits at 1200 baud with 7 bits and parity.
         sim.setReplyPieces(1, 0);
+        QVERIFY(link->open(1, QStringLiteral("1200,e,7,1")));
+        send(hx("1B65"));
+        QCOMPARE(after(0.008), hx("1B"));
+        QCOMPARE(after(0.001), hx("79"));
+        QVERIFY(link->open(1, QString::fromLatin1(kSettings)));
+
+        // A write reported with a bad status records nothing.
         sim.setStatusByte('4');
         QCOMPARE(swiped(hx("1B77 1B73 1B01 42 1B02 1B03 3F1C")), hx("1B34"));
         QCOMPARE(sim.cardInSlot().tracks[0].chars, QByteArray("A"));
@@ -472,6 +480,7 @@ private slots:
         dev.write(Cmd::Hkd::ReadIso);
         QCOMPARE(dev.waitForBytes(1, -1, true), WaitEnd::Ready);
         QVERIFY(qAbs(vp->now() - t0 - 1.02) < 0.011);
+        vp->advance(0.5); // the rest of the reply
 
         int lost = 0;
         dev.setPortLostHandler([&] { ++lost; });

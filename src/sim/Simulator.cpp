@@ -524,6 +524,8 @@ PortError Simulator::linkOpen(SimLink *link, const QString &settings)
     if (holder_ && holder_ != link)
         return PortError::Busy;
     holder_ = link;
+    const LineSettings line = parseLineSettings(settings);
+    byteTime_ = double(1 + line.dataBits + (line.parity == 'n' ? 0 : 1) + line.stopBits) / line.baud;
     return PortError::None;
 }
 
@@ -570,14 +572,15 @@ void Simulator::reply(const QByteArray &bytes)
     double t = pacer().now() + delay_;
     if (!outbox_.isEmpty())
         t = std::max(t, outbox_.back().time);
+    // Each byte takes its time on the line, as at the settings' baud rate; pieces add gaps.
     const int n = std::min<int>(pieces_, int(out.size()));
     const int base = int(out.size()) / n;
     const int extra = int(out.size()) % n;
     int pos = 0;
     for (int i = 0; i < n; ++i) {
         const int len = base + (i < extra ? 1 : 0);
-        outbox_.append({t + i * gap_, out.mid(pos, len)});
-        pos += len;
+        for (int k = 0; k < len; ++k, ++pos)
+            outbox_.append({t + i * gap_ + pos * byteTime_, out.mid(pos, 1)});
     }
 }
 

@@ -2,8 +2,9 @@
 // The simulated encoder: both command dialects at the byte level, a deck of virtual cards that
 // keep what is written to them, an operator who swipes, and faults to inject.
 //
-// Time is the pacer's: every reply is queued with a delivery time, and a link sees a byte only
-// once pacer().now() has reached it. Nothing here sleeps or runs timers, so under a
+// Time is the pacer's: every reply byte is queued with a delivery time (one byte after another
+// at the open link's line rate, as on a real line), and a link sees a byte only once
+// pacer().now() has reached it. Nothing here sleeps or runs timers, so under a
 // VirtualPacer the encoder answers exactly when the program's waits let the clock get there.
 //
 // The encoder is one serial device: one link at a time may hold it open (a second open fails
@@ -186,6 +187,7 @@ private:
     double delay_ = 0.02;
     int pieces_ = 1;
     double gap_ = 0.0;
+    double byteTime_ = 10.0 / 9600; // one byte on the line at the open link's settings
     std::optional<QByteArray> nextReply_;
     char status_ = '0';
     bool portPresent_ = true;
