@@ -111,6 +111,19 @@ private slots:
         QVERIFY(vp->now() - 86399.6 > 1.0 && vp->now() - 86399.6 < 1.03);
     }
 
+    void windowActionsWaitForEventServing()
+    {
+        // A click lands only when the waiting code serves events; a swipe lands at its time.
+        bool clicked = false, swiped = false;
+        vp->atEvent(vp->now() + 0.1, [&] { clicked = true; });
+        vp->at(vp->now() + 0.2, [&] { swiped = true; });
+        vp->pause(0.5, false);
+        QVERIFY(swiped);
+        QVERIFY(!clicked);
+        vp->serve();
+        QVERIFY(clicked);
+    }
+
     void cancelableReturnsReplyOrErr()
     {
         end->deliverAt(100.5, "^");

@@ -48,7 +48,7 @@ class OperationsTest : public QObject {
     // Presses the operation window's Cancel at t.
     void cancelAt(double t)
     {
-        f->at(t, [] {
+        f->vp.atEvent(t, [] {
             for (QWidget *w : QApplication::topLevelWidgets())
                 if (auto *sw = qobject_cast<SwipeWindow *>(w); sw && sw->isVisible())
                     sw->findChild<QPushButton *>("Command1")->click();

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 Pacer *g_installed = nullptr;
@@ -68,51 +69,72 @@ void RealPacer::pause(double seconds, bool serveEvents)
 // ---------------------------------------------------------------------------------------------
 VirtualPacer::VirtualPacer(double start, double tick) : now_(start), tick_(tick) {}
 
-void VirtualPacer::runDue()
+bool VirtualPacer::runDue(bool serving)
 {
-    while (!actions_.empty() && actions_.begin()->first <= now_ + 1e-9) {
-        auto action = std::move(actions_.begin()->second);
-        actions_.erase(actions_.begin());
+    bool ran = false;
+    for (auto it = actions_.begin(); it != actions_.end() && it->first <= now_ + 1e-9;) {
+        if (it->second.windowEvent && !serving) {
+            ++it;
+            continue;
+        }
+        auto action = std::move(it->second.run);
+        actions_.erase(it);
         action();
+        ran = true;
+        it = actions_.begin(); // the action may have scheduled or removed others
     }
+    return ran;
+}
+
+double VirtualPacer::nextRunnable(bool serving) const
+{
+    for (const auto &[time, action] : actions_)
+        if (serving || !action.windowEvent)
+            return std::max(time, now_);
+    return std::numeric_limits<double>::infinity();
 }
 
 void VirtualPacer::serveOnce()
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
-    runDue();
+    runDue(true);
 }
 
 void VirtualPacer::serve(double)
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     now_ += tick_;
-    runDue();
+    runDue(true);
 }
 
 void VirtualPacer::idle()
 {
     now_ += tick_;
-    runDue();
+    runDue(false);
 }
 
 void VirtualPacer::moveTo(double t, bool serveEvents)
 {
     // Step through scheduled actions in order so each runs at its own time.
-    while (!actions_.empty() && actions_.begin()->first <= t) {
-        now_ = std::max(now_, actions_.begin()->first);
-        runDue();
+    for (double next = nextRunnable(serveEvents); next <= t; next = nextRunnable(serveEvents)) {
+        now_ = std::max(now_, next);
+        runDue(serveEvents);
         if (serveEvents)
             QCoreApplication::processEvents(QEventLoop::AllEvents);
     }
     now_ = std::max(now_, t);
     if (serveEvents)
         QCoreApplication::processEvents(QEventLoop::AllEvents);
-    runDue();
+    runDue(serveEvents);
 }
 
 void VirtualPacer::pause(double seconds, bool serveEvents) { moveTo(now_ + seconds, serveEvents); }
 
 void VirtualPacer::advance(double dt) { moveTo(now_ + dt, false); }
 
-void VirtualPacer::at(double t, std::function<void()> action) { actions_.emplace(t, std::move(action)); }
+void VirtualPacer::at(double t, std::function<void()> action) { actions_.emplace(t, Action{std::move(action), false}); }
+
+void VirtualPacer::atEvent(double t, std::function<void()> action)
+{
+    actions_.emplace(t, Action{std::move(action), true});
+}

@@ -47,7 +47,9 @@ private:
 };
 
 // Time advances by one tick per polling pass and by the exact length of a fixed wait.
-// Actions scheduled with at() run when the clock passes their time (a scripted operator).
+// Actions scheduled with at() run when the clock passes their time (a swipe, a device going
+// away); window actions scheduled with atEvent() (a click, a key) run like window events:
+// only when the waiting code serves events, so never inside a wait that serves none.
 class VirtualPacer final : public Pacer {
 public:
     explicit VirtualPacer(double start = 0.0, double tick = 0.01);
@@ -61,6 +63,8 @@ public:
 
     // Runs `action` once the clock reaches `t` (absolute virtual seconds).
     void at(double t, std::function<void()> action);
+    // Runs `action` at the first pass serving events once the clock has reached `t`.
+    void atEvent(double t, std::function<void()> action);
     // Runs `action` `dt` seconds from now.
     void after(double dt, std::function<void()> action) { at(now_ + dt, std::move(action)); }
     // Moves the clock on without any caller waiting (due actions run).
@@ -69,9 +73,16 @@ public:
     void clearActions() { actions_.clear(); }
 
 private:
+    struct Action {
+        std::function<void()> run;
+        bool windowEvent;
+    };
     void moveTo(double t, bool serveEvents);
-    void runDue();
+    // Runs the actions due by now (window events only when serving them); false if none ran.
+    bool runDue(bool serving);
+    // The time of the next action that may run, or +infinity.
+    double nextRunnable(bool serving) const;
     double now_;
     double tick_;
-    std::multimap<double, std::function<void()>> actions_;
+    std::multimap<double, Action> actions_;
 };

@@ -93,7 +93,7 @@ void SwipeFixture::swipeAt(double t)
 void SwipeFixture::clickAt(double t, QWidget *window, const QString &button)
 {
     QPointer<QWidget> w(window);
-    vp.at(t, [w, button] {
+    vp.atEvent(t, [w, button] {
         if (!w)
             return;
         if (auto *b = w->findChild<QPushButton *>(button))
@@ -104,7 +104,7 @@ void SwipeFixture::clickAt(double t, QWidget *window, const QString &button)
 void SwipeFixture::closeAt(double t, QWidget *window)
 {
     QPointer<QWidget> w(window);
-    vp.at(t, [w] {
+    vp.atEvent(t, [w] {
         if (w)
             w->close();
     });
@@ -113,7 +113,7 @@ void SwipeFixture::closeAt(double t, QWidget *window)
 void SwipeFixture::escapeAt(double t, QWidget *window)
 {
     QPointer<QWidget> w(window);
-    vp.at(t, [w] {
+    vp.atEvent(t, [w] {
         if (w)
             QTest::keyClick(w, Qt::Key_Escape);
     });
