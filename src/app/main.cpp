@@ -32,13 +32,13 @@ int main(int argc, char **argv)
     parser.addOption(port);
     parser.process(app);
 
-    static const QRegularExpression portSpec(QStringLiteral("^(\\d{1,2})=(.+)$"));
-    for (const QString &spec : parser.values(port)) {
-        const auto m = portSpec.match(spec);
+    static const QRegularExpression portMapping(QStringLiteral("^(\\d{1,2})=(.+)$"));
+    for (const QString &mapping : parser.values(port)) {
+        const auto m = portMapping.match(mapping);
         const int n = m.hasMatch() ? m.captured(1).toInt() : 0;
         if (n < 1 || n > 12) {
             std::fprintf(stderr, "vnt410-utility: --port expects N=DEVICE with N from 1 to 12, not \"%s\"\n",
-                         qPrintable(spec));
+                         qPrintable(mapping));
             return 2;
         }
         PortCatalog::setOverride(n, m.captured(2));

@@ -254,6 +254,12 @@ void Device::rearmRead()
         writeAndDrain(Cmd::Vnt::PrepareRead, 0.5, 0.2);
 }
 
+void Device::disarm()
+{
+    sendAndWaitCancelable(Cmd::Vnt::PrepareRead);
+    sendAndWaitCancelable(Cmd::Vnt::AbortWrite);
+}
+
 void Device::configureDensity()
 {
     openIfClosed();

@@ -96,6 +96,9 @@ public:
     void signalReady() { signalReady(ReadyOptions{}); }
     // Save-to-file window, before each read (VNT-290B only).
     void rearmRead();
+    // VNT-290B: "L" then "l" through the cancellable exchange, replies discarded; brings the
+    // encoder out of a write or erase it was armed for.
+    void disarm();
 
     // HKD382: densities 210, 75, 210 BPI; leaves the port closed.
     void configureDensity();

@@ -105,12 +105,3 @@ void CardPromptWindow::showFailedOutput()
     showOutput(Iso::Unreadable, Iso::Unreadable, Iso::Unreadable, "0", "0", "0");
 }
 
-void CardPromptWindow::showIndicatedError(QDialog &window)
-{
-    device().setErrorIndicator(true);
-    // Closed while the indication waited for its answer (or before): no error window over a closed window.
-    if (MainModule::CancelRequested)
-        return;
-    showModal(window);
-    device().setErrorIndicator(false);
-}

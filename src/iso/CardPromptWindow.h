@@ -27,6 +27,4 @@ protected:
     void showOutput(const QByteArray &t1, const QByteArray &t2, const QByteArray &t3,
                     const QString &c1, const QString &c2, const QString &c3);
     void showFailedOutput();
-    // An error window framed by the encoder's error indication.
-    void showIndicatedError(QDialog &window);
 };

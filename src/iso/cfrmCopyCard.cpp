@@ -120,22 +120,8 @@ bool cfrmCopyCard::startSequence()
     if (!openPort())
         return false;
     Label1->show();
-    const StartResult result = device().runStart(WindowKind::Copy);
-    if (CancelRequested)
-        return false;
-    switch (result) {
-    case StartResult::Ok:
-        return true;
-    case StartResult::AttentionRejected: {
-        sfrmReadErr error(this);
-        showModal(error);
-        return false;
-    }
-    case StartResult::PrepareRejected:  // the copy window arms each read itself
-    case StartResult::PortFailed:
-        return false;
-    }
-    return false;
+    // The copy window arms each read itself, so its start has no preparation to refuse.
+    return runStartSequence(false);
 }
 
 void cfrmCopyCard::runOperation()

@@ -25,22 +25,8 @@ void cfrmReadCard::runOperation()
     StopCollecting = false;
     CancelRequested = false;
 
-    switch (device().runStart(WindowKind::IsoRead)) {
-    case StartResult::Ok:
-        break;
-    case StartResult::AttentionRejected: {
-        sfrmReadErr err(this);
-        showModal(err);
+    if (!runStartSequence(false))
         return;
-    }
-    case StartResult::PrepareRejected: {
-        sfrmReadErr err(this);
-        showIndicatedError(err);
-        return;
-    }
-    case StartResult::PortFailed:
-        return;
-    }
 
     while (!CancelRequested) {
         Label2->hide();

@@ -16,37 +16,14 @@ cfrmWriteCard::cfrmWriteCard(RecordView *records, QWidget *parent)
     setObjectName("cfrmWriteCard");
 }
 
-void cfrmWriteCard::disarm()
-{
-    device().sendAndWaitCancelable(Cmd::Vnt::PrepareRead);
-    device().sendAndWaitCancelable(Cmd::Vnt::AbortWrite);
-}
-
 void cfrmWriteCard::runOperation()
 {
     StopCollecting = false;
     if (!openPort())
         return;
 
-    switch (device().runStart(WindowKind::IsoWrite)) {
-    case StartResult::Ok:
-        break;
-    case StartResult::AttentionRejected: {
-        sfrmReadErr err(this);
-        showModal(err);
+    if (!runStartSequence(true))
         return;
-    }
-    case StartResult::PrepareRejected: {
-        disarm();
-        if (CancelRequested)  // closed while the encoder kept silent: no error window over a closed window
-            return;
-        sfrmReadErr err(this);
-        showIndicatedError(err);
-        return;
-    }
-    case StartResult::PortFailed:
-        return;
-    }
 
     while (!CancelRequested) {
         Label2->hide();
@@ -63,7 +40,7 @@ void cfrmWriteCard::runOperation()
             records()->setMessage(QString());
             Started = true;
             if (isVnt290b()) {
-                disarm();
+                device().disarm();
                 if (CancelRequested)
                     break;
             }

@@ -13,5 +13,4 @@ protected:
 
 private:
     // VNT-290B: back to the armed state after a refused start or a failed attempt.
-    void disarm();
 };

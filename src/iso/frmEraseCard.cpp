@@ -46,30 +46,7 @@ bool frmEraseCard::startSequence()
     LC->hide();
     cardNumber_ = 1;
 
-    const StartResult result = device().runStart(WindowKind::Erase);
-    if (CancelRequested)
-        return false;
-    switch (result) {
-    case StartResult::Ok:
-        return true;
-    case StartResult::PortFailed:
-        return false;
-    case StartResult::AttentionRejected: {
-        sfrmReadErr error(this);
-        showModal(error);
-        return false;
-    }
-    case StartResult::PrepareRejected: {
-        device().sendAndWaitCancelable(Cmd::Vnt::PrepareRead);
-        device().sendAndWaitCancelable(Cmd::Vnt::AbortWrite);
-        if (CancelRequested)
-            return false;
-        sfrmReadErr error(this);
-        showIndicatedError(error);
-        return false;
-    }
-    }
-    return false;
+    return runStartSequence(true);
 }
 
 void frmEraseCard::runOperation()
@@ -94,8 +71,7 @@ void frmEraseCard::runOperation()
             if (CancelRequested)
                 break;
             if (vnt) {
-                device().sendAndWaitCancelable(Cmd::Vnt::PrepareRead);
-                device().sendAndWaitCancelable(Cmd::Vnt::AbortWrite);
+                device().disarm();
                 if (CancelRequested)
                     break;
             }
@@ -103,8 +79,7 @@ void frmEraseCard::runOperation()
             showIndicatedError(error);
         }
         if (vnt) {
-            device().sendAndWaitCancelable(Cmd::Vnt::PrepareRead);
-            device().sendAndWaitCancelable(Cmd::Vnt::AbortWrite);
+            device().disarm();
             device().sendAndWaitCancelable(Cmd::Vnt::PrepareWrite);
         }
         device().pause(2.0);

@@ -1,6 +1,7 @@
 #include "ui/common/SwipeWindow.h"
 
 #include "device/SharedState.h"
+#include "ui/common/MessageWindow.h"
 
 #include <QEvent>
 #include <QMessageBox>
@@ -62,6 +63,46 @@ bool SwipeWindow::openPort()
         return true;
     portLost_ = true;
     return false;
+}
+
+bool SwipeWindow::runStartSequence(bool disarmFirst)
+{
+    const StartResult result = device_->runStart(kind_);
+    // Closed meanwhile: its closing sequence has run and nothing more goes to the encoder.
+    if (MainModule::CancelRequested)
+        return false;
+    switch (result) {
+    case StartResult::Ok:
+        return true;
+    case StartResult::PortFailed:
+        return false;
+    case StartResult::AttentionRejected: {
+        sfrmReadErr error(this);
+        showModal(error);
+        return false;
+    }
+    case StartResult::PrepareRejected: {
+        if (disarmFirst) {
+            device_->disarm();
+            if (MainModule::CancelRequested)
+                return false;
+        }
+        sfrmReadErr error(this);
+        showIndicatedError(error);
+        return false;
+    }
+    }
+    return false;
+}
+
+void SwipeWindow::showIndicatedError(QDialog &window, Device::IndicatorOptions options)
+{
+    device_->setErrorIndicator(true, options);
+    // Closed while the indication waited for its answer (or before): no error window over a closed window.
+    if (MainModule::CancelRequested)
+        return;
+    showModal(window);
+    device_->setErrorIndicator(false, options);
 }
 
 void SwipeWindow::reportPortLost()

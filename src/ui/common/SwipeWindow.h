@@ -36,6 +36,15 @@ protected:
     // Opens the port; on failure the window reports a communication failure and closes.
     bool openPort();
 
+    // Runs the start sequence of this window's kind. A refused start shows the read error
+    // window (framed by the error indication when the encoder would not arm, after disarming
+    // it first where `disarmFirst`); false when the window must close, which it then does with
+    // nothing more sent but its closing sequence.
+    bool runStartSequence(bool disarmFirst);
+
+    // Shows `window` framed by the encoder's error indication.
+    void showIndicatedError(QDialog &window, Device::IndicatorOptions options = {});
+
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
 
