@@ -95,6 +95,9 @@ public:
     QList<QByteArray> writes() const;                 // every write the encoder received, in order
     QList<double> writeTimes() const;
     QByteArray receivedBytes() const { return sim.receivedBytes(); }
+    // After a run that lost its port: the window closed in time after one "Communications
+    // Error", with `writesBefore` writes reaching the encoder. Check QTest::currentTestFailed().
+    void verifyPortFailureReport(const QWidget &window, int writesBefore, double endsBefore) const;
     // "0.300 1B 84" lines, for failure messages.
     QString timeline() const;
 
