@@ -6,7 +6,7 @@
 #include "../tests/support/Pty.h"
 #include "device/PortCatalog.h"
 #include "device/QtSerialLink.h"
-#include "device/SharedState.h"
+#include "device/Settings.h"
 #include "iso/cfrmReadCard.h"
 #include "ui/common/RecordView.h"
 
@@ -56,7 +56,6 @@ int main(int argc, char **argv)
     CommPortNumber = QStringLiteral("1");
     CommSettings = QStringLiteral("9600,n,8,1");
     EmulationMode = QStringLiteral("HKD382");
-    CancelRequested = false;
 
     Records records;
     cfrmReadCard window(&records, nullptr);

@@ -9,7 +9,7 @@
 #include "device/Pacer.h"
 #include "device/PortCatalog.h"
 #include "device/QtSerialLink.h"
-#include "device/SharedState.h"
+#include "device/Settings.h"
 
 #include <QApplication>
 
@@ -56,7 +56,8 @@ std::unique_ptr<Device> openDevice(Pty &pty)
     PortCatalog::setOverride(1, pty.slavePath());
     CommPortNumber = QStringLiteral("1");
     CommSettings = QStringLiteral("9600,n,8,1");
-    auto dev = std::make_unique<Device>(std::make_unique<QtSerialLink>());
+    static CancelToken token;
+    auto dev = std::make_unique<Device>(token, std::make_unique<QtSerialLink>());
     if (!dev->open()) {
         std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(pty.slavePath()), qPrintable(dev->portErrorText()));
         std::exit(2);
@@ -75,11 +76,11 @@ void cpuWhileWaiting(double seconds)
     });
     const double cpu0 = cpuSeconds();
     const auto t0 = Clock::now();
-    const QByteArray reply = dev->sendAndWaitCancelable(QByteArray("\x1b\x72"));
+    const Reply reply = dev->sendAndWaitCancelable(QByteArray("\x1b\x72"));
     const double wall = secondsSince(t0);
     const double cpu = cpuSeconds() - cpu0;
     encoder.join();
-    if (reply.isEmpty() || reply == "ERR")
+    if (!reply.ok() || reply.bytes.isEmpty())
         std::printf("   (the wait ended without the reply)\n");
     char what[64];
     std::snprintf(what, sizeof what, "(a) CPU while waiting %.0f s for a reply", seconds);
@@ -105,8 +106,7 @@ void replyLatency(int samples, bool serveEvents)
         });
         WaitEnd end;
         if (serveEvents) {
-            const QByteArray reply = dev->sendAndWaitCancelable(QByteArray("\x1b\x72"));
-            end = reply == "ERR" ? WaitEnd::PortFailed : WaitEnd::Ready;
+            end = dev->sendAndWaitCancelable(QByteArray("\x1b\x72")).end;
         } else {
             dev->write(QByteArray("\x1b\x72"));
             end = dev->waitForBytes(1, 2.0, false);
@@ -166,14 +166,14 @@ void cpuAfterVanish(double seconds)
     int lost = 0;
     dev->setPortLostHandler([&lost] { ++lost; });
     pty.closeMaster();
-    const QByteArray reply = dev->sendAndWaitCancelable(QByteArray("\x1b\x72"));
+    const Reply reply = dev->sendAndWaitCancelable(QByteArray("\x1b\x72"));
     const double cpu0 = cpuSeconds();
     const auto t0 = Clock::now();
     pacer().pause(seconds, true);
     const double cpu = cpuSeconds() - cpu0;
     const double wall = secondsSince(t0);
-    if (reply != "ERR" || lost != 1)
-        std::printf("   (vanished device: reply \"%s\", %d reports)\n", reply.constData(), lost);
+    if (reply.end != WaitEnd::PortFailed || lost != 1)
+        std::printf("   (vanished device: reply \"%s\", %d reports)\n", reply.bytes.constData(), lost);
     report("(d) CPU serving events after the device vanished", 100.0 * cpu / wall, "%", 1.0);
 }
 } // namespace

@@ -1,9 +1,9 @@
 // The copy window end to end against the simulated encoder, in both dialects, with a scripted
 // operator in virtual time: source read, target write, their failures, closing and start.
 #include "SwipeFixture.h"
-#include "device/Commands.h"
-#include "device/SharedState.h"
-#include "iso/TrackBlock.h"
+#include "card/TrackBlock.h"
+#include "device/Settings.h"
+#include "dialect/Commands.h"
 #include "iso/cfrmCopyCard.h"
 
 #include <QLabel>

@@ -1,8 +1,8 @@
 // The erase windows end to end: the track selection, then the erase loop against the simulated
 // encoder in both dialects, with a scripted operator in virtual time.
 #include "SwipeFixture.h"
-#include "device/Commands.h"
-#include "device/SharedState.h"
+#include "device/Settings.h"
+#include "dialect/Commands.h"
 #include "iso/frmEraseCard.h"
 #include "iso/frmTrackSelect.h"
 
@@ -43,10 +43,10 @@ QByteArray receivedBefore(const SwipeFixture &f, int i)
     return f.writes().mid(0, f.shown[i].receivedBefore).join();
 }
 
-enum class Closing { Button, Escape, CloseBox };
+enum class CloseBy { Button, Escape, CloseBox };
 } // namespace
 
-Q_DECLARE_METATYPE(Closing)
+Q_DECLARE_METATYPE(CloseBy)
 
 class EraseWindowTest : public QObject {
     Q_OBJECT
@@ -60,7 +60,6 @@ class EraseWindowTest : public QObject {
     }
 
 private slots:
-    void init() { EraseTrackMask = 0; }
 
     // ---- Track selection ----------------------------------------------------------------------
 
@@ -111,7 +110,7 @@ private slots:
         });
         const int result = w.exec();
         QCOMPARE(result, answer == "OK" ? int(QDialog::Accepted) : int(QDialog::Rejected));
-        QCOMPARE(EraseTrackMask, mask);
+        QCOMPARE(w.EraseTrackMask(), mask);
     }
 
     // ---- Erase loop ---------------------------------------------------------------------------
@@ -134,8 +133,7 @@ private slots:
         QFETCH(bool, vnt);
         QFETCH(int, mask);
         SwipeFixture f(dialect(vnt));
-        EraseTrackMask = mask;
-        frmEraseCard w(&f.records, &f.records);
+        frmEraseCard w(mask, &f.records, &f.records);
         f.swipeAt(1.5);
         f.swipeAt(4.5);
         f.clickAt(7.5, &w);
@@ -172,8 +170,7 @@ private slots:
     {
         QFETCH(bool, vnt);
         SwipeFixture f(dialect(vnt));
-        EraseTrackMask = 5;
-        frmEraseCard w(&f.records, &f.records);
+        frmEraseCard w(5, &f.records, &f.records);
         QCOMPARE(w.windowTitle(), QString("Erase - Swipe Prompt"));
         QCOMPARE(w.Picture1->pixmap().deviceIndependentSize().toSize(), QSize(48, 48));
         QString lineWhileWaiting, numberWhileWaiting, numberAfter;
@@ -237,8 +234,7 @@ private slots:
     {
         QFETCH(bool, vnt);
         SwipeFixture f(dialect(vnt));
-        EraseTrackMask = 2;
-        frmEraseCard w(&f.records, &f.records);
+        frmEraseCard w(2, &f.records, &f.records);
         f.at(1.0, [&] { f.sim.setBadSwipe(true); });
         f.swipeAt(1.5);
         f.clickAt(6.0, &w);
@@ -272,27 +268,26 @@ private slots:
     void closing_data()
     {
         QTest::addColumn<bool>("vnt");
-        QTest::addColumn<Closing>("how");
-        QTest::newRow("HKD382 Cancel") << false << Closing::Button;
-        QTest::newRow("HKD382 Escape") << false << Closing::Escape;
-        QTest::newRow("HKD382 close box") << false << Closing::CloseBox;
-        QTest::newRow("VNT-290B Cancel") << true << Closing::Button;
-        QTest::newRow("VNT-290B Escape") << true << Closing::Escape;
-        QTest::newRow("VNT-290B close box") << true << Closing::CloseBox;
+        QTest::addColumn<CloseBy>("how");
+        QTest::newRow("HKD382 Cancel") << false << CloseBy::Button;
+        QTest::newRow("HKD382 Escape") << false << CloseBy::Escape;
+        QTest::newRow("HKD382 close box") << false << CloseBy::CloseBox;
+        QTest::newRow("VNT-290B Cancel") << true << CloseBy::Button;
+        QTest::newRow("VNT-290B Escape") << true << CloseBy::Escape;
+        QTest::newRow("VNT-290B close box") << true << CloseBy::CloseBox;
     }
-    // Closing during the swipe wait: the closing sequence and nothing else (the abort meets a
+    // CloseBy during the swipe wait: the closing sequence and nothing else (the abort meets a
     // closed port), no error window, the card untouched.
     void closing()
     {
         QFETCH(bool, vnt);
-        QFETCH(Closing, how);
+        QFETCH(CloseBy, how);
         SwipeFixture f(dialect(vnt));
-        EraseTrackMask = 7;
-        frmEraseCard w(&f.records, &f.records);
+        frmEraseCard w(7, &f.records, &f.records);
         switch (how) {
-        case Closing::Button: f.clickAt(2.0, &w); break;
-        case Closing::Escape: f.escapeAt(2.0, &w); break;
-        case Closing::CloseBox: f.closeAt(2.0, &w); break;
+        case CloseBy::Button: f.clickAt(2.0, &w); break;
+        case CloseBy::Escape: f.escapeAt(2.0, &w); break;
+        case CloseBy::CloseBox: f.closeAt(2.0, &w); break;
         }
         f.run(w);
         QVERIFY(f.shown.isEmpty());
@@ -314,8 +309,7 @@ private slots:
     void cancelWhileRearming()
     {
         SwipeFixture f(SwipeFixture::Vnt290b);
-        EraseTrackMask = 1;
-        frmEraseCard w(&f.records, &f.records);
+        frmEraseCard w(1, &f.records, &f.records);
         f.at(1.0, [&] {
             f.sim.setBadSwipe(true);
             f.sim.swipe();
@@ -328,14 +322,13 @@ private slots:
     }
 
     void closeDuringPause_data() { dialects(); }
-    // Closing in the HKD382 half second before the erase command, or in the 2 s pause:
+    // CloseBy in the HKD382 half second before the erase command, or in the 2 s pause:
     // nothing follows the closing sequence.
     void closeDuringPause()
     {
         QFETCH(bool, vnt);
         SwipeFixture f(dialect(vnt));
-        EraseTrackMask = 1;
-        frmEraseCard w(&f.records, &f.records);
+        frmEraseCard w(1, &f.records, &f.records);
         f.swipeAt(1.0);
         f.closeAt(vnt ? 2.0 : 1.1 + 2.0 + 0.3, &w);  // HKD382: inside the 0.5 s before the next erase
         f.run(w);
@@ -366,8 +359,7 @@ private slots:
         QFETCH(QString, shown);
         QFETCH(bool, framed);
         SwipeFixture f(SwipeFixture::Vnt290b);
-        EraseTrackMask = 1;
-        frmEraseCard w(&f.records, &f.records);
+        frmEraseCard w(1, &f.records, &f.records);
         if (fault == "attention")
             f.sim.setNextReply("?");
         else if (fault == "silent")
@@ -409,14 +401,13 @@ private slots:
         QFETCH(double, vanishAt);
         QFETCH(int, writesBefore);
         SwipeFixture f(dialect(vnt));
-        EraseTrackMask = 1;
         if (vanishAt < 0)
             f.sim.vanishPort();
         else
             f.at(vanishAt, [&] { f.sim.vanishPort(); });
         if (vanishAt > 2.2)
             f.swipeAt(1.0);
-        frmEraseCard w(&f.records, &f.records);
+        frmEraseCard w(1, &f.records, &f.records);
         f.run(w);
         QVERIFY(!f.timedOut);
         QCOMPARE(f.shown.size(), 1);
@@ -430,8 +421,7 @@ private slots:
     void cardNumberOverBlankRun()
     {
         SwipeFixture f(SwipeFixture::Hkd382);
-        EraseTrackMask = 1;
-        frmEraseCard w(&f.records, &f.records);
+        frmEraseCard w(1, &f.records, &f.records);
         QRect lc;
         f.at(1.0, [&] { lc = w.LC->geometry(); });
         f.closeAt(1.1, &w);

@@ -1,7 +1,8 @@
 // The main window: typing filter, leave-check, counts, the "Write" button, the dispatch of the
 // eight buttons and the placement on resize.
 #include "ModalAnswerer.h"
-#include "app/MainModule.h"
+#include "card/Validators.h"
+#include "device/Settings.h"
 #include "ui/main/frmMainMenu.h"
 
 #include <QApplication>
@@ -95,7 +96,7 @@ private:
 
 void TestMainWindow::initTestCase()
 {
-    StartUpDefaults();
+    ResetSettings();
     CommPortNumber = QStringLiteral("3");
     BaudText = QStringLiteral("9600");
     ParityText = QStringLiteral("None");
@@ -144,7 +145,7 @@ void TestMainWindow::recordAll()
     for (int s = 0; s < MainWindowStepCount; ++s) {
         const auto step = MainWindowStep(s);
         w->setWindowRunner(step, [this, step] {
-            StepRecord r{step, {}, {}, w->message(), CancelRequested, NonIsoActive, EraseTrackMask, IncrementCancelled};
+            StepRecord r{step, {}, {}, w->message(), false, w->NonIsoActive, w->EraseTrackMask, w->IncrementCancelled};
             for (int i = 0; i < 3; ++i) {
                 r.input << w->trackString(i);
                 r.output << w->trackString(i + 3);
@@ -454,18 +455,17 @@ void TestMainWindow::dispatch()
     recordAll();
     behaviour = [&](MainWindowStep step) {
         if (answers == "confirm" || (answers == "confirm-first" && step == MainWindowStep::IncrementTrackSelect))
-            IncrementCancelled = false;
+            w->IncrementCancelled = false;
         if (answers == "mask" && step == MainWindowStep::EraseTrackSelect)
-            EraseTrackMask = 3;
+            w->EraseTrackMask = 3;
         // An operation writes into the records while it runs; the main window clears them after.
         if (step == MainWindowStep::ReadCard || step == MainWindowStep::EraseCard)
             w->setTrackText(3, "READ");
     };
     fill();
     w->setMessage(QStringLiteral("\nold message"));
-    CancelRequested = true;
-    EraseTrackMask = 5;
-    NonIsoActive = false;
+    w->EraseTrackMask = 5;
+    w->NonIsoActive = false;
 
     w->Command1_Click(index);
 
@@ -491,7 +491,7 @@ void TestMainWindow::dispatch()
         QCOMPARE(w->LT[i]->text(), QStringLiteral("0"));
         QCOMPARE(w->trackString(i + 3), outputAfter ? filledOut[i] : QString());
     }
-    QVERIFY(!NonIsoActive);
+    QVERIFY(!w->NonIsoActive);
     QVERIFY(!w->Command1[1]->isEnabled());
     QCOMPARE(answerer->count(), 0);
 }
@@ -504,9 +504,9 @@ void TestMainWindow::nothingOpensWithoutRunners()
         w->Command1_Click(index);
     }
     // The incremental chain stops at its first step: nothing confirmed it.
-    QVERIFY(IncrementCancelled);
-    QCOMPARE(EraseTrackMask, 0);
-    QVERIFY(!NonIsoActive);
+    QVERIFY(w->IncrementCancelled);
+    QCOMPARE(w->EraseTrackMask, 0);
+    QVERIFY(!w->NonIsoActive);
     QCOMPARE(answerer->count(), 0);
 }
 

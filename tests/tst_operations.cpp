@@ -1,9 +1,8 @@
 // The operations as the operator runs them: the real main window, its buttons, the operation
 // windows over it and the simulated encoder, in virtual time.
 #include "SwipeFixture.h"
-#include "app/MainModule.h"
 #include "app/OperationWindows.h"
-#include "device/SharedState.h"
+#include "device/Settings.h"
 #include "ui/common/SwipeWindow.h"
 #include "ui/main/frmMainMenu.h"
 
@@ -56,7 +55,7 @@ class OperationsTest : public QObject {
     }
     void start(SwipeFixture::Dialect d)
     {
-        StartUpDefaults();
+        ResetSettings();
         f = std::make_unique<SwipeFixture>(d, 0.0);
         CommPortNumber = "1";
         CommSettings = "9600,n,8,1";
@@ -203,7 +202,7 @@ private slots:
         f->swipeAt(1.5);
         cancelAt(4.0);
         press(7);
-        QCOMPARE(EraseTrackMask, ticked.isEmpty() ? 0 : 5);
+        QCOMPARE(main->EraseTrackMask, ticked.isEmpty() ? 0 : 5);
         QCOMPARE(f->writes().contains(eraseCommand), !eraseCommand.isEmpty());
         if (!ticked.isEmpty()) {
             QVERIFY(f->sim.cardInSlot().tracks[0].chars.isEmpty());

@@ -5,7 +5,7 @@
 #include "device/Pacer.h"
 #include "device/PortCatalog.h"
 #include "device/QtSerialLink.h"
-#include "device/SharedState.h"
+#include "device/Settings.h"
 
 #include <QTemporaryDir>
 #include <QTimer>
@@ -59,8 +59,6 @@ private slots:
         PortCatalog::setLister([] { return QList<PortCatalog::Entry>{}; });
         QVERIFY(PortCatalog::setOverride(kPort, pty->slavePath()));
         Pacer::install(nullptr);
-        CancelRequested = false;
-        StopCollecting = false;
     }
     void cleanup()
     {
@@ -214,7 +212,7 @@ private slots:
     }
 
     // The adapter is pulled while a window waits for a swipe, or between two exchanges (the
-    // window serving events, e.g. under a message box): "ERR" at once and exactly one report.
+    // window serving events, e.g. under a message box): a port failure at once and exactly one report.
     void vanishedDeviceEndsCancelableWait_data()
     {
         QTest::addColumn<bool>("midWait");
@@ -228,7 +226,8 @@ private slots:
         CommPortNumber = "1";
         CommSettings = "9600,n,8,1";
         auto *link = new QtSerialLink;
-        Device dev{std::unique_ptr<SerialLink>(link)};
+        CancelToken token;
+        Device dev{token, std::unique_ptr<SerialLink>(link)};
         int lost = 0;
         dev.setPortLostHandler([&] { ++lost; });
         QVERIFY(dev.open());
@@ -239,7 +238,7 @@ private slots:
         // Guard only: ends the wait should the port failure never be noticed.
         QTimer guard;
         guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, [] { CancelRequested = true; });
+        QObject::connect(&guard, &QTimer::timeout, [&] { token.CancelRequested = true; });
         guard.start(5000);
 
         if (midWait) {
@@ -255,10 +254,10 @@ private slots:
 
         QElapsedTimer clock;
         clock.start();
-        const QByteArray reply = dev.sendAndWaitCancelable(QByteArray("\x1b\x72"));
+        const Reply reply = dev.sendAndWaitCancelable(QByteArray("\x1b\x72"));
         const qint64 took = clock.elapsed();
-        QCOMPARE(reply, QByteArray("ERR"));
-        QVERIFY2(!CancelRequested, "the wait ended on the guard, not on the port failure");
+        QCOMPARE(reply.end, WaitEnd::PortFailed);
+        QVERIFY2(!token.CancelRequested, "the wait ended on the guard, not on the port failure");
         QVERIFY2(took < 4000, qPrintable(QString::number(took)));
         QCOMPARE(lost, 1);
         QVERIFY(!link->isOpen());
@@ -269,7 +268,7 @@ private slots:
         // From now on every exchange fails at once and nothing is reported again.
         clock.restart();
         QVERIFY(!dev.write(QByteArray("\x1b\x61")));
-        QCOMPARE(dev.sendAndWaitCancelable(QByteArray("\x1b\x72")), QByteArray("ERR"));
+        QCOMPARE(dev.sendAndWaitCancelable(QByteArray("\x1b\x72")).end, WaitEnd::PortFailed);
         QCOMPARE(dev.waitForBytes(1, 1.0, true), WaitEnd::PortFailed);
         QCOMPARE(dev.sendAndWait(QByteArray("\x1b\x65"), 2), QByteArray());
         QCOMPARE(dev.sendAndCollect(QByteArray("\x1b\x72")), QByteArray());

@@ -2,9 +2,11 @@
 // scripted operator in virtual time; and the read attempt's other forms at the byte level.
 #include "ScriptedLink.h"
 #include "SwipeFixture.h"
-#include "device/Commands.h"
-#include "device/SharedState.h"
-#include "iso/IsoSwipes.h"
+#include "batch/BatchProfiles.h"
+#include "device/Settings.h"
+#include "dialect/Commands.h"
+#include "dialect/Dialect.h"
+#include "iso/cfrmCopyCard.h"
 #include "iso/cfrmReadCard.h"
 
 #include <QLabel>
@@ -90,7 +92,7 @@ private slots:
         QCOMPARE(f.records.messages(), (QStringList{"\r\nSuccessful read from card swipe.", ""}));
         QCOMPARE(w.findChild<QLabel *>("LC")->text(), QString("2"));
         QVERIFY(f.shown.isEmpty());
-        QVERIFY(CancelRequested);
+        QVERIFY(w.cancelled());
         QCOMPARE(f.sim.indicator(), vnt ? QString("swipe") : QString("idle"));
 
         const auto times = f.writeTimes();
@@ -191,7 +193,6 @@ private slots:
         f.run(w);
         QCOMPARE(f.records.output(), (Bytes{"+", "8024700042=3012", "+"}));
         QCOMPARE(f.records.outputCounts(), (QStringList{"0", "15", "0"}));
-        QCOMPARE(TrackData[2], QByteArray("8024700042=3012"));
     }
 
     // Cancel, Escape and the close box during the swipe wait: no error window, the closing
@@ -340,9 +341,9 @@ private slots:
         VirtualPacer vp;
         Pacer::install(&vp);
         EmulationMode = vnt ? "VNT-290B" : "HKD382";
-        CancelRequested = StopCollecting = false;
+        CancelToken token;
         auto end = std::make_shared<ScriptedEnd>();
-        Device dev{std::make_unique<ScriptedLink>(end)};
+        Device dev{token, std::make_unique<ScriptedLink>(end)};
         QVERIFY(dev.open());
         const bool allBad = form == "save*";
         end->onWrite = [&](const QByteArray &b) {
@@ -354,11 +355,11 @@ private slots:
                 end->reply(allBad ? "*" : "12", 0.05);
         };
         QList<bool> prompt;
-        const Iso::ReadOptions options = form.startsWith("copy") ? Iso::ReadOptions::copyWindow()
-                                         : form.startsWith("save") ? Iso::ReadOptions::saveToFileWindow()
-                                                                   : Iso::ReadOptions::readWindow();
-        const int got = Iso::ReadSwipe(dev, options, [&](bool on) { prompt << on; });
-        QCOMPARE(got, outcome);
+        const ReadProfile &profile = form.startsWith("copy")   ? cfrmCopyCard::kRead
+                                     : form.startsWith("save") ? Batch::kSaveToFileRead
+                                                               : cfrmReadCard::kRead;
+        const ReadResult got = activeDialect().readIso(dev, profile, [&](bool on) { prompt << on; });
+        QCOMPARE(int(got.outcome), outcome);
         Bytes writes;
         for (const auto &w : end->written)
             writes << w.bytes;
@@ -367,7 +368,7 @@ private slots:
         if (form == "copy" && !vnt)
             QVERIFY(!dev.isOpen());  // the copy window's read leaves the port closed
         if (outcome == 1 && !vnt)
-            QCOMPARE(TrackData[2], QByteArray("12"));
+            QCOMPARE(got.tracks[1], QByteArray("12"));
         // The copy window keeps its prompt up into the write phase.
         QCOMPARE(prompt.last(), form.startsWith("copy"));
         Pacer::install(nullptr);

@@ -1,10 +1,10 @@
 // The setup window: settings string, handshake of both dialects byte for byte with its waits,
 // the communication error window and the settings store.
 #include "ScriptedLink.h"
-#include "app/SettingsStore.h"
-#include "device/Commands.h"
+#include "ui/setup/SettingsStore.h"
+#include "dialect/Commands.h"
 #include "device/Pacer.h"
-#include "device/SharedState.h"
+#include "device/Settings.h"
 #include "ui/setup/frmCommSetup.h"
 #include "ui/setup/sfrmErrComm1.h"
 

@@ -1,9 +1,9 @@
 // The simulated encoder, byte for byte, on a virtual clock.
-#include "device/Commands.h"
+#include "dialect/Commands.h"
 #include "device/Device.h"
 #include "device/Pacer.h"
-#include "device/SharedState.h"
-#include "sim/SimPanel.h"
+#include "device/Settings.h"
+#include "ui/sim/SimPanel.h"
 #include "sim/Simulator.h"
 
 #include <QCheckBox>
@@ -472,7 +472,8 @@ private slots:
     {
         link.reset();
         MainModule::EmulationMode = QStringLiteral("HKD382");
-        Device dev;
+        CancelToken token;
+        Device dev{token};
         QVERIFY(dev.open());
         QCOMPARE(dev.sendAndWait(Cmd::Hkd::CommTest, 2), Cmd::Hkd::CommTestReply);
         const double t0 = vp->now();
@@ -485,7 +486,7 @@ private slots:
         int lost = 0;
         dev.setPortLostHandler([&] { ++lost; });
         vp->after(0.5, [this] { sim.vanishPort(); });
-        QCOMPARE(dev.sendAndWaitCancelable(Cmd::Hkd::ReadIso), QByteArray("ERR"));
+        QCOMPARE(dev.sendAndWaitCancelable(Cmd::Hkd::ReadIso).end, WaitEnd::PortFailed);
         QVERIFY(dev.portFailed());
         QVERIFY(!dev.open());
         QCOMPARE(lost, 1);

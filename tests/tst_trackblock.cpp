@@ -1,5 +1,5 @@
 // The HKD382 track data block: parsing read replies and building write blocks, byte for byte.
-#include "iso/TrackBlock.h"
+#include "card/TrackBlock.h"
 
 #include <QtTest>
 

@@ -1,5 +1,6 @@
 // The shared text validators, NumericValue and the start values of the globals.
-#include "app/MainModule.h"
+#include "card/Validators.h"
+#include "device/Settings.h"
 
 #include <QtTest>
 
@@ -142,12 +143,8 @@ void TestValidators::startUpDefaults()
     ShowMakerInTitles = false;
     EmulationMode = QStringLiteral("VNT-290B");
     HighCoercivity = false;
-    IncrementTrack = 3;
-    NonIsoActive = true;
-    WriteErrorTitle = QStringLiteral("x");
-    NonIsoWriteData[2] = "\x01";
 
-    StartUpDefaults();
+    ResetSettings();
 
     QVERIFY(ShowMakerInTitles);
     QCOMPARE(EmulationMode, QStringLiteral("HKD382"));
@@ -159,11 +156,6 @@ void TestValidators::startUpDefaults()
     QCOMPARE(Track5BitChars, QByteArray("0123456789:;=>"));
     QCOMPARE(DigitChars, QByteArray("0123456789"));
     QCOMPARE(HexChars, QByteArray("0123456789ABCDEF "));
-    QCOMPARE(IncrementTrack, 1);
-    QVERIFY(!NonIsoActive);
-    QVERIFY(WriteErrorTitle.isEmpty());
-    for (const QByteArray &entry : NonIsoWriteData)
-        QVERIFY(entry.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestValidators)

@@ -2,10 +2,13 @@
 // scripted operator in virtual time; and the write attempt's other forms at the byte level.
 #include "ScriptedLink.h"
 #include "SwipeFixture.h"
-#include "device/Commands.h"
-#include "device/SharedState.h"
-#include "iso/IsoSwipes.h"
+#include "batch/BatchProfiles.h"
+#include "device/Settings.h"
+#include "dialect/Commands.h"
+#include "dialect/Dialect.h"
+#include "iso/cfrmCopyCard.h"
 #include "iso/cfrmWriteCard.h"
+#include "ui/common/MessageWindow.h"
 
 #include <QLabel>
 #include <QtTest>
@@ -135,8 +138,8 @@ private slots:
         QTest::addColumn<QString>("override");
         QTest::addColumn<QString>("title");
         QTest::newRow("plain") << false << QString() << "Write Swipe Error";
-        QTest::newRow("non-ISO") << true << QString("Incremental Encode Write Error") << "Non-ISO Write Swipe Error";
-        QTest::newRow("override") << false << QString("Incremental Encode Write Error") << "Incremental Encode Write Error";
+        QTest::newRow("non-ISO") << true << QString() << "Non-ISO Write Swipe Error";
+        QTest::newRow("incremental") << false << QString("Incremental Encode Write Error") << "Incremental Encode Write Error";
     }
     void errorWindowTitle()
     {
@@ -144,16 +147,16 @@ private slots:
         QFETCH(QString, override);
         QFETCH(QString, title);
         SwipeFixture f(SwipeFixture::Hkd382);
-        NonIsoActive = nonIso;
-        WriteErrorTitle = override;
         f.records.setInput("1", "", "");
         f.sim.setStatusByte('2');
         cfrmWriteCard w(&f.records, &f.records);
+        if (nonIso)
+            w.setErrorTitles(sfrmReadErr::kNonIsoTitle, sfrmWriteErr::kNonIsoTitle);
+        else if (!override.isEmpty())
+            w.setErrorTitles(sfrmReadErr::kTitle, override);
         f.swipeAt(1.5);
         f.clickAt(3.0, &w);
         f.run(w);
-        NonIsoActive = false;
-        WriteErrorTitle.clear();
         QCOMPARE(f.shown.size(), 1);
         QCOMPARE(f.shown[0].title, title);
     }
@@ -330,11 +333,11 @@ private slots:
         VirtualPacer vp;
         Pacer::install(&vp);
         EmulationMode = vnt ? "VNT-290B" : "HKD382";
-        CancelRequested = StopCollecting = false;
+        CancelToken token;
         auto end = std::make_shared<ScriptedEnd>();
-        Device dev{std::make_unique<ScriptedLink>(end)};
+        Device dev{token, std::make_unique<ScriptedLink>(end)};
         QVERIFY(dev.open());
-        bool skip = false;
+        bool &skip = token.SkipRequested;
         end->onWrite = [&](const QByteArray &b) {
             if (b.startsWith(hex("1B 77"))) {
                 if (event == "ok") {
@@ -356,19 +359,19 @@ private slots:
             }
         };
         if (event == "cancel")
-            vp.at(3.0, [] { CancelRequested = true; });
+            vp.at(3.0, [&] { token.CancelRequested = true; });
         else if (event == "collect")
-            vp.at(3.0, [] { StopCollecting = true; });
+            vp.at(3.0, [&] { token.StopCollecting = true; });
         else if (event == "skip")
             vp.at(3.0, [&] { skip = true; });
         if (event == "collect" && form == "write")
-            vp.at(3.5, [] { CancelRequested = true; });
-        vp.at(50.0, [] { CancelRequested = true; });  // a wait that never ends fails the row, not the run
-        const Iso::WriteOptions options = form == "copy"          ? Iso::WriteOptions::copyWindow()
-                                          : form == "incremental" ? Iso::WriteOptions::incrementalWindow()
-                                          : form == "file"        ? Iso::WriteOptions::encodeFromFileWindow(&skip)
-                                                                  : Iso::WriteOptions::writeWindow();
-        const int got = Iso::WriteSwipe(dev, "1", "", "", options, {});
+            vp.at(3.5, [&] { token.CancelRequested = true; });
+        vp.at(50.0, [&] { token.CancelRequested = true; });  // a wait that never ends fails the row, not the run
+        const WriteProfile &profile = form == "copy"          ? cfrmCopyCard::kWrite
+                                      : form == "incremental" ? Batch::kIncrementalWrite
+                                      : form == "file"        ? Batch::kEncodeFromFileWrite
+                                                              : cfrmWriteCard::kWrite;
+        const int got = int(activeDialect().writeIso(dev, {"1", "", ""}, profile, {}));
         Bytes writes;
         for (const auto &w : end->written)
             writes << w.bytes;

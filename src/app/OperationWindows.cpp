@@ -24,6 +24,11 @@ void installOperationWindows(frmMainMenu &main)
     main.setWindowRunner(MainWindowStep::ReadCard, [m] { return runWindow<cfrmReadCard>(*m, m); });
     main.setWindowRunner(MainWindowStep::WriteCard, [m] { return runWindow<cfrmWriteCard>(*m, m); });
     main.setWindowRunner(MainWindowStep::CopyCard, [m] { return runWindow<cfrmCopyCard>(*m, m); });
-    main.setWindowRunner(MainWindowStep::EraseTrackSelect, [m] { return runWindow<frmTrackSelect>(*m); });
-    main.setWindowRunner(MainWindowStep::EraseCard, [m] { return runWindow<frmEraseCard>(*m, m); });
+    main.setWindowRunner(MainWindowStep::EraseTrackSelect, [m] {
+        frmTrackSelect select(m);
+        m->execModal(select);
+        m->EraseTrackMask = select.EraseTrackMask();
+        return true;
+    });
+    main.setWindowRunner(MainWindowStep::EraseCard, [m] { return runWindow<frmEraseCard>(*m, m->EraseTrackMask, m); });
 }

@@ -1,13 +1,13 @@
 #include "app/StartUp.h"
 
-#include "app/MainModule.h"
-#include "app/SettingsStore.h"
+#include "device/Settings.h"
+#include "ui/setup/SettingsStore.h"
 #include "device/PortCatalog.h"
 #include "ui/setup/frmCommSetup.h"
 
 frmCommSetup *StartUp(std::function<QWidget *()> openMain)
 {
-    MainModule::StartUpDefaults();
+    MainModule::ResetSettings();
     auto *setup = new frmCommSetup;
     setup->setAttribute(Qt::WA_DeleteOnClose);
     setup->describePort = [](int n) { return PortCatalog::describe(n); };

@@ -1,14 +1,13 @@
 #include "device/Device.h"
 
-#include "device/Commands.h"
 #include "device/Pacer.h"
-#include "device/SharedState.h"
+#include "device/Settings.h"
+
+#include <algorithm>
 
 using namespace MainModule;
 
 namespace {
-// The configuration sequences wait for two reply bytes; a silent encoder must not hang us.
-constexpr double kConfigReplyLimit = 1.0;
 // A wait without a time limit ends on serial input or a window event, and both wake the event
 // loop at once; the tick only bounds what a link without a descriptor (the simulator) may lag.
 constexpr double kOpenEndedTick = 0.05;
@@ -20,15 +19,13 @@ bool closedByFault(const std::unique_ptr<SerialLink> &link)
 }
 } // namespace
 
-Device::Device(std::unique_ptr<SerialLink> link) : link_(std::move(link)) {}
+Device::Device(CancelToken &token, std::unique_ptr<SerialLink> link) : token_(token), link_(std::move(link)) {}
 
 Device::~Device()
 {
     if (link_ && link_->isOpen())
         link_->close();
 }
-
-bool Device::vnt() const { return isVnt290b(); }
 
 // ---- The port -------------------------------------------------------------------------------
 
@@ -47,6 +44,11 @@ bool Device::open()
         return false;
     }
     failed_ = false;
+    seen_ = 0;
+    // A pause of some twenty characters at the line rate is no longer part of one reply.
+    const LineSettings line = parseLineSettings(CommSettings);
+    const int bitsPerChar = 1 + line.dataBits + (line.parity == 'n' ? 0 : 1) + line.stopBits;
+    quietGap_ = std::max(0.03, 20.0 * bitsPerChar / std::max(line.baud, 1));
     return true;
 }
 
@@ -100,6 +102,9 @@ QByteArray Device::takeAll()
     QByteArray data = link_->takeAll();
     if (!link_->isOpen())
         noteFailure();
+    if (data.size() > seen_)
+        lastArrival_ = pacer().now(); // arrived unseen: count it as just now
+    seen_ = 0;
     return data;
 }
 
@@ -113,12 +118,33 @@ int Device::pending()
     const int n = link_->pending();
     if (!link_->isOpen())
         noteFailure();
+    noteArrival(n);
     return n;
 }
 
 // ---- Waits ----------------------------------------------------------------------------------
 
+void Device::noteArrival(int pendingNow)
+{
+    if (pendingNow > seen_) {
+        seen_ = pendingNow;
+        lastArrival_ = pacer().now();
+    }
+}
+
 void Device::pause(double seconds, bool serveEvents) { pacer().pause(seconds, serveEvents); }
+
+bool Device::pauseUnlessCancelled(double seconds)
+{
+    const double end = pacer().now() + seconds;
+    for (double left = seconds; left > 0; left = end - pacer().now()) {
+        if (token_.CancelRequested || !isOpen())
+            return false;
+        pacer().pause(std::min(left, Pacer::kTick), true);
+        pending();
+    }
+    return !token_.CancelRequested;
+}
 
 WaitEnd Device::waitForBytes(int count, double limit, bool serveEvents, StopOn stop, double since)
 {
@@ -131,7 +157,8 @@ WaitEnd Device::waitForBytes(int count, double limit, bool serveEvents, StopOn s
             p.serve(limit < 0 ? kOpenEndedTick : Pacer::kTick);
         else
             p.idle();
-        if ((stop.cancel && CancelRequested) || (stop.collect && StopCollecting) || (stop.flag && *stop.flag))
+        if ((stop.cancel && token_.CancelRequested) || (stop.collect && token_.StopCollecting) ||
+            (stop.skip && token_.SkipRequested))
             return WaitEnd::Cancelled;
         if (!isOpen()) {
             if (closedByFault(link_))
@@ -143,6 +170,28 @@ WaitEnd Device::waitForBytes(int count, double limit, bool serveEvents, StopOn s
     }
 }
 
+QByteArray Device::waitAndTake(double limit, double settle, StopOn stop)
+{
+    const double start = pacer().now();
+    waitForBytes(1, limit, true, stop, start);
+    if (settle > 0)
+        pause(settle, true);
+    return takeAll();
+}
+
+QByteArray Device::takeReply(const std::function<bool(const QByteArray &)> &complete, bool serveEvents, StopOn stop)
+{
+    QByteArray reply = takeAll();
+    if (!complete && pacer().now() - lastArrival_ >= quietGap_)
+        return reply;
+    while (!(complete && complete(reply))) {
+        if (waitForBytes(1, quietGap_, serveEvents, stop) != WaitEnd::Ready)
+            break;
+        reply += takeAll();
+    }
+    return reply;
+}
+
 // ---- Exchange primitives --------------------------------------------------------------------
 
 QByteArray Device::sendAndWait(const QByteArray &text, int n)
@@ -151,302 +200,65 @@ QByteArray Device::sendAndWait(const QByteArray &text, int n)
         pacer().serveOnce();
     discard();
     write(text);
-    WaitStart = pacer().now();
-    if (waitForBytes(n, 1.0, true, {}, WaitStart) == WaitEnd::Ready)
+    const double start = pacer().now();
+    if (waitForBytes(n, 1.0, true, {}, start) == WaitEnd::Ready)
         return takeAll();
     return {};
 }
 
-QByteArray Device::sendAndWaitCancelable(const QByteArray &text, CancelableOptions options)
+Reply Device::sendAndWaitCancelable(const QByteArray &text, Exchange form)
 {
-    static const QByteArray kErr("ERR");
-    if (options.form == CancelableOptions::Settling)
+    if (form == Exchange::Settling)
         openIfClosed();
     if (!isOpen()) {
         discard(); // notes a port that went away since the last exchange
-        return kErr;
+        return {{}, WaitEnd::PortFailed};
     }
     discard();
-    if (options.serveBeforeWrite)
+    if (form != Exchange::Immediate)
         pacer().serveOnce();
     if (!write(text))
-        return kErr;
-    if (options.clearStopAfterWrite)
-        StopCollecting = false;
-    const bool lastChar = options.form == CancelableOptions::LastCharacter;
+        return {{}, WaitEnd::PortFailed};
+    if (form == Exchange::Immediate)
+        token_.StopCollecting = false;
+    const bool lastChar = form == Exchange::LastCharacter;
     const WaitEnd end = waitForBytes(1, -1, true, StopOn{true, lastChar});
     if (end != WaitEnd::Ready)
-        return kErr;
-    if (options.form != CancelableOptions::Plain)
+        return {{}, end};
+    if (form == Exchange::Settling || lastChar)
         pause(0.1, true);
     QByteArray reply = takeAll();
     if (portFailed())
-        return kErr;
+        return {{}, WaitEnd::PortFailed};
     if (lastChar && !reply.isEmpty())
         reply = reply.right(1);
-    return reply;
+    return {reply, WaitEnd::Ready};
 }
 
-QByteArray Device::sendAndCollect(const QByteArray &text, CollectOptions options)
+QByteArray Device::sendAndCollect(const QByteArray &text, Collect form)
 {
     discard();
-    if (options.serveBeforeWrite)
+    if (form != Collect::Immediate)
         pacer().serveOnce();
     write(text);
     QByteArray result;
-    StopCollecting = false;
-    while (!StopCollecting) {
-        WaitStart = pacer().now();
-        const WaitEnd end = waitForBytes(1, 0.3, true, StopOn{options.honourCancel, false}, WaitStart);
+    token_.StopCollecting = false;
+    while (!token_.StopCollecting) {
+        const double start = pacer().now();
+        const WaitEnd end = waitForBytes(1, 0.3, true, StopOn{form != Collect::UntilQuiet, false}, start);
         if (end != WaitEnd::Ready)
-            StopCollecting = true;
+            token_.StopCollecting = true;
         result += takeAll();
     }
     return result;
 }
 
-// ---- Device procedures ----------------------------------------------------------------------
-
 void Device::writeAndDrain(const QByteArray &text, double limit, double settle, bool serveEvents)
 {
     write(text);
-    WaitStart = pacer().now();
-    waitForBytes(1, limit, serveEvents, {}, WaitStart);
+    const double start = pacer().now();
+    waitForBytes(1, limit, serveEvents, {}, start);
     if (settle > 0)
         pause(settle, serveEvents);
     discard();
-}
-
-void Device::setErrorIndicator(bool on, IndicatorOptions options)
-{
-    if (!vnt()) {
-        if (options.openIfClosed)
-            openIfClosed();
-        write(on ? Cmd::Hkd::IndicatorError : Cmd::Hkd::IndicatorOff);
-        return;
-    }
-    pacer().serveOnce();
-    write(on ? Cmd::Vnt::IndicatorError : Cmd::Vnt::IndicatorOff);
-    WaitStart = pacer().now();
-    waitForBytes(1, options.limit, true, options.stop, WaitStart);
-    discard();
-}
-
-void Device::signalReady(ReadyOptions options)
-{
-    if (!vnt()) {
-        write(Cmd::Hkd::IndicatorIdle);
-        return;
-    }
-    pacer().serveOnce();
-    if (options.discardBefore)
-        discard();
-    write(Cmd::Vnt::PrepareRead);
-    WaitStart = pacer().now();
-    waitForBytes(1, 1.0, true, {}, WaitStart);
-    if (!options.leaveReplyUnread)
-        discard();
-}
-
-void Device::rearmRead()
-{
-    if (vnt())
-        writeAndDrain(Cmd::Vnt::PrepareRead, 0.5, 0.2);
-}
-
-void Device::disarm()
-{
-    sendAndWaitCancelable(Cmd::Vnt::PrepareRead);
-    sendAndWaitCancelable(Cmd::Vnt::AbortWrite);
-}
-
-void Device::configureDensity()
-{
-    openIfClosed();
-    write(Cmd::Hkd::SetBpiCodes + Cmd::Hkd::BpiCode210 + Cmd::Hkd::BpiCode75 + Cmd::Hkd::BpiCode210);
-    discard();
-    write(Cmd::Hkd::SetBpi + Cmd::Hkd::Bpi210 + Cmd::Hkd::Bpi75 + Cmd::Hkd::Bpi210);
-    WaitStart = pacer().now();
-    waitForBytes(2, kConfigReplyLimit, false, {}, WaitStart);
-    while (isOpen() && pacer().now() - WaitStart <= 0.3)
-        pacer().idle();
-    discard();
-    close();
-}
-
-void Device::configureNonIsoDensity(const std::array<bool, 3> &high210)
-{
-    if (vnt()) {
-        // The non-ISO write window's own exchange: it also stops on StopCollecting.
-        for (int track = 1; track <= 3; ++track)
-            sendAndWaitCancelable(Cmd::Vnt::setBpi(track, high210[size_t(track - 1)]),
-                                  {CancelableOptions::LastCharacter});
-        return;
-    }
-    QByteArray bpi = Cmd::Hkd::SetBpi;
-    QByteArray codes = Cmd::Hkd::SetBpiCodes;
-    for (bool high : high210) {
-        bpi += high ? Cmd::Hkd::Bpi210 : Cmd::Hkd::Bpi75;
-        codes += high ? Cmd::Hkd::BpiCode210 : Cmd::Hkd::BpiCode75;
-    }
-    write(bpi);
-    WaitStart = pacer().now();
-    waitForBytes(2, kConfigReplyLimit, false, {}, WaitStart);
-    while (isOpen() && pacer().now() - WaitStart <= 0.3)
-        pacer().idle();
-    discard();
-    write(codes);
-    waitForBytes(2, kConfigReplyLimit, false);
-    discard();
-}
-
-namespace {
-enum class Step { Reset, Pause, IndicatorSwipe, ConfigureDensity, Discard, PrepareRead, PrepareWrite };
-
-struct StartProfile {
-    bool discardFirst = true;
-    double attentionLimit = 2.0;  // first byte of the answer to Attention
-    double attentionSettle = 0.0; // then this much more before reading
-    std::vector<Step> hkd;
-    std::vector<Step> vnt;
-};
-
-StartProfile startProfile(WindowKind kind)
-{
-    using S = Step;
-    switch (kind) {
-    case WindowKind::IsoRead:
-        return {false, 2.0, 0.0, {S::Reset, S::Pause, S::IndicatorSwipe}, {S::Pause, S::PrepareRead}};
-    case WindowKind::IsoWrite:
-        return {true, 2.0, 0.0, {S::IndicatorSwipe, S::ConfigureDensity}, {S::Pause, S::PrepareWrite}};
-    case WindowKind::Copy:
-        return {true, 2.0, 0.0, {S::Reset, S::ConfigureDensity, S::Pause}, {S::Pause}};
-    case WindowKind::Incremental:
-        return {true, 0.5, 0.1, {S::IndicatorSwipe, S::ConfigureDensity}, {S::Pause, S::PrepareWrite}};
-    case WindowKind::EncodeFromFile:
-        return {true, 2.0, 0.0, {S::Reset, S::ConfigureDensity, S::Pause}, {S::Pause, S::PrepareWrite}};
-    case WindowKind::SaveToFile:
-        return {true, 2.0, 0.0, {S::Reset, S::Pause, S::IndicatorSwipe, S::ConfigureDensity}, {S::Pause, S::PrepareRead}};
-    case WindowKind::Erase:
-        return {true, 2.0, 0.0, {S::Reset, S::Pause, S::IndicatorSwipe}, {S::Pause, S::PrepareWrite}};
-    case WindowKind::NonIsoRead:
-        return {true, 2.0, 0.0, {S::Reset, S::Pause}, {S::Pause}};
-    case WindowKind::NonIsoWrite:
-        return {true, 2.0, 0.0, {S::IndicatorSwipe, S::Pause, S::Discard}, {S::Pause, S::Discard}};
-    }
-    return {};
-}
-} // namespace
-
-StartResult Device::runStart(WindowKind kind)
-{
-    const StartProfile profile = startProfile(kind);
-    if (!isOpen() && !open())
-        return StartResult::PortFailed;
-    if (profile.discardFirst)
-        discard();
-    if (vnt()) {
-        WaitStart = pacer().now();
-        write(Cmd::Vnt::Attention);
-        waitForBytes(1, profile.attentionLimit, true, {}, WaitStart);
-        if (profile.attentionSettle > 0)
-            pause(profile.attentionSettle, true);
-        const QByteArray reply = takeAll();
-        // Closed meanwhile: its closing sequence has run; judging a reply now would put an
-        // error window over a window the operator has already closed.
-        if (portFailed() || CancelRequested)
-            return StartResult::PortFailed;
-        if (!reply.isEmpty() && reply != Cmd::Vnt::Idle)
-            return StartResult::AttentionRejected;
-    }
-    for (Step step : vnt() ? profile.vnt : profile.hkd) {
-        switch (step) {
-        case Step::Reset:
-            write(Cmd::Hkd::Reset);
-            break;
-        case Step::Pause:
-            pause(0.3, true);
-            break;
-        case Step::IndicatorSwipe:
-            write(Cmd::Hkd::IndicatorSwipe);
-            break;
-        case Step::ConfigureDensity:
-            configureDensity();
-            break;
-        case Step::Discard:
-            discard();
-            break;
-        case Step::PrepareRead:
-        case Step::PrepareWrite: {
-            pacer().serveOnce();
-            write(step == Step::PrepareRead ? Cmd::Vnt::PrepareRead : Cmd::Vnt::PrepareWrite);
-            WaitStart = pacer().now();
-            waitForBytes(1, 1.0, true, {}, WaitStart);
-            if (takeAll() != Cmd::Vnt::Ack)
-                return portFailed() || CancelRequested ? StartResult::PortFailed : StartResult::PrepareRejected;
-            break;
-        }
-        }
-        if (portFailed() || CancelRequested)
-            return StartResult::PortFailed;
-    }
-    return StartResult::Ok;
-}
-
-void Device::runClosing(WindowKind kind)
-{
-    CancelRequested = true;
-    StopCollecting = true;
-    const bool v = vnt();
-    switch (kind) {
-    case WindowKind::IsoRead:
-    case WindowKind::NonIsoRead:
-        if (v) {
-            write(Cmd::Vnt::Attention);
-        } else {
-            write(Cmd::Hkd::Reset);
-            write(Cmd::Hkd::IndicatorOff);
-            write(Cmd::Hkd::IndicatorIdle);
-        }
-        WaitStart = pacer().now();
-        waitForBytes(1, 2.0, true, {}, WaitStart);
-        discard();
-        break;
-    case WindowKind::Copy:
-        if (v) {
-            openIfClosed();
-            writeAndDrain(Cmd::Vnt::Attention, 0.5, 0.2);
-        }
-        break;
-    case WindowKind::Erase:
-        WaitStart = pacer().now();
-        if (v) {
-            sendAndWaitCancelable(Cmd::Vnt::Attention);
-        } else {
-            openIfClosed();
-            write(Cmd::Hkd::Reset);
-        }
-        break;
-    case WindowKind::SaveToFile:
-        if (v)
-            sendAndWaitCancelable(Cmd::Vnt::Attention);
-        else
-            write(Cmd::Hkd::Reset);
-        break;
-    case WindowKind::EncodeFromFile:
-        sendAndWaitCancelable(Cmd::Vnt::Attention, {CancelableOptions::Settling});
-        break;
-    case WindowKind::IsoWrite:
-    case WindowKind::Incremental:
-        if (v) {
-            WaitStart = pacer().now();
-            sendAndWaitCancelable(Cmd::Vnt::Attention);
-        }
-        break;
-    case WindowKind::NonIsoWrite:
-        if (v)
-            sendAndWaitCancelable(Cmd::Vnt::Attention, {CancelableOptions::LastCharacter});
-        break;
-    }
-    close();
 }

@@ -1,37 +1,51 @@
 #pragma once
-// One window's conversation with the encoder: its port, the exchange primitives with their
-// time limits and cancellation, and the device procedures the swipe windows share. Each
-// swipe window owns one Device; the differences between windows are options, not copies.
+// One window's conversation with the encoder: its port and the exchange primitives with their
+// time limits and cancellation. Each swipe window owns one Device and the CancelToken its waits
+// read; what the bytes mean belongs to the dialects.
+#include "device/CancelToken.h"
 #include "device/SerialLink.h"
 
 #include <QByteArray>
 #include <QString>
-#include <array>
 #include <functional>
 #include <memory>
-#include <vector>
 
 enum class WaitEnd { Ready, TimedOut, Cancelled, PortFailed };
 
-// Which flags end a wait besides its own condition.
-struct StopOn {
-    bool cancel = false;   // CancelRequested
-    bool collect = false;  // StopCollecting
-    const bool *flag = nullptr;  // a window's own request (Skip)
+// What an exchange brought back, and how its wait ended. Only a Ready reply carries bytes the
+// encoder sent; a cancelled or failed exchange matches no expected reply.
+struct Reply {
+    QByteArray bytes;
+    WaitEnd end = WaitEnd::Ready;
+    bool ok() const { return end == WaitEnd::Ready; }
+    bool is(const QByteArray &expected) const { return ok() && bytes == expected; }
+    bool startsWith(const QByteArray &prefix) const { return ok() && bytes.startsWith(prefix); }
 };
 
-// The windows that talk to the encoder, for their start and closing sequences.
-enum class WindowKind { IsoRead, IsoWrite, Copy, Incremental, EncodeFromFile, SaveToFile, Erase, NonIsoRead, NonIsoWrite };
+// The cancellable exchange's forms.
+enum class Exchange {
+    Plain,         // serve events, write, wait for the first byte, take all
+    Immediate,     // write without serving events first and re-arm StopCollecting (copy window)
+    Settling,      // open the port if closed; 0.1 s more after the first byte (encode from file)
+    LastCharacter, // 0.1 s more, keep the last byte; StopCollecting also ends it (non-ISO write)
+};
 
-// PortFailed also covers a window closed while its start was waiting: nothing is reported.
-enum class StartResult { Ok, AttentionRejected, PrepareRejected, PortFailed };
+// SendAndCollect's forms.
+enum class Collect {
+    UntilQuietOrCancel, // the line quiet 0.3 s, or Cancel
+    UntilQuiet,         // only the 0.3 s of silence (save to file)
+    Immediate,          // as UntilQuietOrCancel, written without serving events first (copy window)
+};
 
 class Device {
 public:
-    explicit Device(std::unique_ptr<SerialLink> link = makeLink());
+    explicit Device(CancelToken &token, std::unique_ptr<SerialLink> link = makeLink());
     ~Device();
     Device(const Device &) = delete;
     Device &operator=(const Device &) = delete;
+
+    CancelToken &token() { return token_; }
+    bool cancelled() const { return token_.CancelRequested; }
 
     // ---- The port -------------------------------------------------------------------------
     // Close if open, apply CommSettings and CommPortNumber, open. False: port failure.
@@ -54,72 +68,42 @@ public:
 
     // ---- Waits ----------------------------------------------------------------------------
     void pause(double seconds, bool serveEvents = true);
+    // A pause serving events that ends early on the token's Cancel or a lost port; it watches
+    // the input meanwhile. False when cut short.
+    bool pauseUnlessCancelled(double seconds);
     // Polls until `count` bytes are pending, `limit` seconds (< 0: none) have passed since
     // `since` (< 0: now), a flag of `stop` is set, or the port fails.
     WaitEnd waitForBytes(int count, double limit, bool serveEvents, StopOn stop = {}, double since = -1);
+    // Waits up to `limit` s for a byte (serving events), `settle` s more, then takes all.
+    QByteArray waitAndTake(double limit, double settle = 0.0, StopOn stop = {});
+
+    // Takes all pending input and reads on while the reply is still arriving: until `complete`
+    // accepts it, or (without `complete`, or when nothing more comes) the line has been quiet
+    // for a few character times. A slow line thus never cuts a reply short; on a fast one the
+    // reply is already whole and nothing is waited for.
+    QByteArray takeReply(const std::function<bool(const QByteArray &)> &complete, bool serveEvents, StopOn stop = {});
+    double quietGap() const { return quietGap_; }
 
     // ---- Exchange primitives --------------------------------------------------------------
     // The setup window's timed exchange: N bytes within 1 s, else empty.
     QByteArray sendAndWait(const QByteArray &text, int n);
-
-    struct CancelableOptions {
-        enum Form { Plain, Settling, LastCharacter } form = Plain;
-        bool serveBeforeWrite = true;     // the copy window writes at once
-        bool clearStopAfterWrite = false; // the copy window re-arms StopCollecting
-    };
-    // Waits without limit for the first reply byte; "ERR" on cancel or port failure.
-    QByteArray sendAndWaitCancelable(const QByteArray &text, CancelableOptions options);
-    QByteArray sendAndWaitCancelable(const QByteArray &text) { return sendAndWaitCancelable(text, CancelableOptions{}); }
-
-    struct CollectOptions {
-        bool honourCancel = true;      // the save-to-file form ends on silence only
-        bool serveBeforeWrite = true;  // the copy form does not
-    };
+    // Waits without limit for the first reply byte; Cancelled or PortFailed otherwise.
+    Reply sendAndWaitCancelable(const QByteArray &text, Exchange form = Exchange::Plain);
     // Collects until the line has been quiet for 0.3 s.
-    QByteArray sendAndCollect(const QByteArray &text, CollectOptions options);
-    QByteArray sendAndCollect(const QByteArray &text) { return sendAndCollect(text, CollectOptions{}); }
-
-    // ---- Device procedures ----------------------------------------------------------------
-    struct IndicatorOptions {
-        bool openIfClosed = false;  // copy window
-        double limit = 1.0;         // non-ISO write: 0.5
-        StopOn stop = {};           // copy and non-ISO write windows end the wait on the flags
-    };
-    void setErrorIndicator(bool on, IndicatorOptions options);
-    void setErrorIndicator(bool on) { setErrorIndicator(on, IndicatorOptions{}); }
-
-    struct ReadyOptions {
-        bool discardBefore = false;     // non-ISO read
-        bool leaveReplyUnread = false;  // non-ISO read
-    };
-    void signalReady(ReadyOptions options);
-    void signalReady() { signalReady(ReadyOptions{}); }
-    // Save-to-file window, before each read (VNT-290B only).
-    void rearmRead();
-    // VNT-290B: "L" then "l" through the cancellable exchange, replies discarded; brings the
-    // encoder out of a write or erase it was armed for.
-    void disarm();
-
-    // HKD382: densities 210, 75, 210 BPI; leaves the port closed.
-    void configureDensity();
-    // The non-ISO write window's densities, true = 210 BPI, per track 1..3.
-    void configureNonIsoDensity(const std::array<bool, 3> &high210);
-
-    // Start sequence of a swipe window (first activation), up to its operation loop.
-    // The window shows its own error window for the rejected results.
-    StartResult runStart(WindowKind kind);
-    // Closing sequence (on unload): sets CancelRequested and StopCollecting first; closes the port.
-    void runClosing(WindowKind kind);
-
-    // write `text`, wait up to `limit` s for a byte, `settle` s more, then discard.
+    QByteArray sendAndCollect(const QByteArray &text, Collect form = Collect::UntilQuietOrCancel);
+    // Writes `text`, waits up to `limit` s for a byte, `settle` s more, then discards.
     void writeAndDrain(const QByteArray &text, double limit, double settle, bool serveEvents = true);
 
 private:
     void noteFailure();
-    bool vnt() const;
+    void noteArrival(int pendingNow);
 
+    CancelToken &token_;
     std::unique_ptr<SerialLink> link_;
     bool failed_ = false;
     bool lostReported_ = false;
     std::function<void()> onPortLost_;
+    double quietGap_ = 0.03;
+    int seen_ = 0;            // pending bytes already noticed
+    double lastArrival_ = -1; // when the input last grew
 };

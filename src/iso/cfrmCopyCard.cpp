@@ -1,9 +1,5 @@
 #include "iso/cfrmCopyCard.h"
 
-#include "device/Commands.h"
-#include "device/Pacer.h"
-#include "device/SharedState.h"
-#include "iso/TrackBlock.h"
 #include "ui/common/MessageWindow.h"
 #include "ui/common/PictureDialog.h"
 #include "ui/common/RecordView.h"
@@ -13,7 +9,25 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-using namespace MainModule;
+// The copy window arms each read itself, so its start has no preparation to refuse.
+const WindowProfile cfrmCopyCard::kProfile{
+    {{StartStep::Reset, StartStep::ConfigureDensity, StartStep::Settle}},
+    Closing::AttentionDrain,
+    Exchange::Immediate,
+};
+
+const ReadProfile cfrmCopyCard::kRead{
+    0.5, 0.5, true, true, PromptTiming::FromStartKept, TrackFetch::Collected, Exchange::Immediate, Collect::Immediate,
+};
+
+const WriteProfile cfrmCopyCard::kWrite = [] {
+    WriteProfile w;
+    w.discard = WriteDiscard::BeforeCommand;
+    w.stopOnCollect = true;
+    w.cardAck = AckMatch::Exact;
+    w.exchange = Exchange::Immediate;
+    return w;
+}();
 
 const QString cfrmCopyCard::kReadTitle = QStringLiteral("Copy Swipe Prompt - Read Source");
 const QString cfrmCopyCard::kWriteTitle = QStringLiteral("Copy Swipe Prompt - Write Target");
@@ -21,7 +35,7 @@ const QString cfrmCopyCard::kReadPrompt = QStringLiteral("Please swipe a card to
 const QString cfrmCopyCard::kWritePrompt = QStringLiteral("Please swipe a card to write.");
 const QString cfrmCopyCard::kWriteComplete = QStringLiteral("\r\nWrite complete.  Verify data accuracy before continue.");
 
-cfrmCopyCard::cfrmCopyCard(RecordView *records, QWidget *parent) : SwipeWindow(WindowKind::Copy, records, parent)
+cfrmCopyCard::cfrmCopyCard(RecordView *records, QWidget *parent) : SwipeWindow(kProfile, records, parent)
 {
     setObjectName("cfrmCopyCard");
 
@@ -59,18 +73,18 @@ void cfrmCopyCard::setPhase(Phase phase)
     Label1->setPalette(colours);
 }
 
-Iso::Prompt cfrmCopyCard::prompt()
+Prompt cfrmCopyCard::prompt()
 {
     return [this](bool show) { Label1->setVisible(show); };
 }
 
 void cfrmCopyCard::setErrorIndicator(bool on)
 {
-    Device::IndicatorOptions options;
+    IndicatorOptions options;
     // Reads leave the port closed; a window already closing must not open it again.
-    options.openIfClosed = !CancelRequested;
+    options.openIfClosed = !cancelled();
     options.stop = StopOn{true, true};
-    device().setErrorIndicator(on, options);
+    dialect().setErrorIndicator(device(), on, options);
 }
 
 void cfrmCopyCard::showErrorWindow(QDialog &window, bool indicated)
@@ -79,7 +93,7 @@ void cfrmCopyCard::showErrorWindow(QDialog &window, bool indicated)
     // the main window never stands unguarded while the encoder is answering.
     if (indicated)
         setErrorIndicator(true);
-    if (CancelRequested)  // closed meanwhile: no error window over a closed window
+    if (cancelled()) // closed meanwhile: no error window over a closed window
         return;
     hide();
     showModal(window);
@@ -88,27 +102,25 @@ void cfrmCopyCard::showErrorWindow(QDialog &window, bool indicated)
         setErrorIndicator(false);
 }
 
-void cfrmCopyCard::setInput(const QByteArray &t1, const QByteArray &t2, const QByteArray &t3, bool readCounts)
+void cfrmCopyCard::setInput(const Iso::Tracks &tracks, bool readCounts)
 {
-    const QByteArray tracks[3] = {t1, t2, t3};
     for (int i = 0; i < 3; ++i) {
-        records()->setTrackText(i, tracks[i]);
-        records()->setCount(i, readCounts ? Iso::CharCountText(tracks[i]) : QStringLiteral("0"));
+        records()->setTrackText(i, tracks[size_t(i)]);
+        records()->setCount(i, readCounts ? Iso::CharCountText(tracks[size_t(i)]) : QStringLiteral("0"));
     }
 }
 
-void cfrmCopyCard::setOutput(const QByteArray &t1, const QByteArray &t2, const QByteArray &t3, bool lengths)
+void cfrmCopyCard::setOutput(const Iso::Tracks &tracks, bool lengths)
 {
-    const QByteArray tracks[3] = {t1, t2, t3};
     for (int i = 0; i < 3; ++i) {
-        records()->setTrackText(3 + i, tracks[i]);
-        records()->setCount(3 + i, lengths ? QString::number(tracks[i].size()) : QStringLiteral("0"));
+        records()->setTrackText(3 + i, tracks[size_t(i)]);
+        records()->setCount(3 + i, lengths ? QString::number(tracks[size_t(i)].size()) : QStringLiteral("0"));
     }
 }
 
 void cfrmCopyCard::finish()
 {
-    setOutput({}, {}, {}, false);
+    setOutput({}, false);
     records()->setMessage(QString());
 }
 
@@ -116,19 +128,17 @@ void cfrmCopyCard::finish()
 // the encoder hears nothing more from this window but its closing sequence.
 bool cfrmCopyCard::startSequence()
 {
-    StopCollecting = false;
     if (!openPort())
         return false;
     Label1->show();
-    // The copy window arms each read itself, so its start has no preparation to refuse.
-    return runStartSequence(false);
+    return runStartSequence();
 }
 
 void cfrmCopyCard::runOperation()
 {
     if (!startSequence())
         return;
-    while (!CancelRequested) {
+    while (!cancelled()) {
         switch (readSource()) {
         case Next::Write:
             break;
@@ -150,44 +160,37 @@ cfrmCopyCard::Next cfrmCopyCard::readSource()
 {
     Label1->hide();
     setPhase(Phase::Read);
-    Device &dev = device();
     for (;;) {
-        if (isVnt290b()) {
-            dev.write(Cmd::Vnt::PrepareRead);
-            WaitStart = pacer().now();
-            dev.waitForBytes(1, 1.0, true, {}, WaitStart);
-            const QByteArray reply = dev.takeAll();
-            if (CancelRequested)
-                return Next::Finish;
-            if (reply != Cmd::Vnt::Ack) {
-                setErrorIndicator(true);
-                if (CancelRequested)
-                    return Next::Close;
-                sfrmReadErr error(this);
-                showModal(error);
-                setErrorIndicator(false);
+        const bool armed = dialect().armRead(device(), ArmRead::Checked);
+        if (cancelled())
+            return Next::Finish;
+        if (!armed) {
+            setErrorIndicator(true);
+            if (cancelled())
                 return Next::Close;
-            }
+            sfrmReadErr error(this, readErrorTitle());
+            showModal(error);
+            setErrorIndicator(false);
+            return Next::Close;
         }
         Label1->hide();
-        const Iso::Outcome outcome = Iso::ReadSwipe(dev, Iso::ReadOptions::copyWindow(), prompt());
-        if (CancelRequested)
+        const ReadResult read = dialect().readIso(device(), kRead, prompt());
+        if (cancelled())
             return Next::Finish;
-        if (outcome == Iso::Aborted)
+        if (read.outcome == Outcome::Aborted)
             continue;
-        if (outcome == Iso::Succeeded) {
-            const auto &t = TrackData;
-            setInput(t[1], t[2], t[3], true);
-            setOutput({}, {}, {}, false);
-            if (t[1] != Iso::Unreadable && t[2] != Iso::Unreadable && t[3] != Iso::Unreadable)
+        if (read.outcome == Outcome::Succeeded) {
+            setInput(read.tracks, true);
+            setOutput({}, false);
+            if (!Iso::AnyUnreadable(read.tracks))
                 return Next::Write;
             records()->setMessage(QString());
-            sfrmReadErr error(this);
+            sfrmReadErr error(this, readErrorTitle());
             showErrorWindow(error, false);
         } else {
-            setInput({}, {}, {}, false);
+            setInput({}, false);
             records()->setMessage(QString());
-            sfrmReadErr error(this);
+            sfrmReadErr error(this, readErrorTitle());
             showErrorWindow(error, true);
         }
     }
@@ -195,24 +198,24 @@ cfrmCopyCard::Next cfrmCopyCard::readSource()
 
 bool cfrmCopyCard::writeTarget()
 {
-    setOutput({}, {}, {}, false);
+    setOutput({}, false);
     records()->setMessage(QString());
     setPhase(Phase::Write);
     for (;;) {
-        const QByteArray t1 = records()->trackText(0), t2 = records()->trackText(1), t3 = records()->trackText(2);
-        const Iso::Outcome outcome = Iso::WriteSwipe(device(), t1, t2, t3, Iso::WriteOptions::copyWindow(), prompt());
-        if (outcome == Iso::Succeeded && !CancelRequested) {
-            setOutput(t1, t2, t3, true);
+        const Iso::Tracks tracks{records()->trackText(0), records()->trackText(1), records()->trackText(2)};
+        const Outcome outcome = dialect().writeIso(device(), tracks, kWrite, prompt());
+        if (outcome == Outcome::Succeeded && !cancelled()) {
+            setOutput(tracks, true);
             records()->setMessage(kWriteComplete);
             return true;
         }
-        if (CancelRequested)
+        if (cancelled())
             return false;
-        setOutput(Iso::Unreadable, Iso::Unreadable, Iso::Unreadable, false);
+        setOutput({Iso::Unreadable, Iso::Unreadable, Iso::Unreadable}, false);
         records()->setMessage(QString());
-        sfrmWriteErr error(this);
+        sfrmWriteErr error(this, writeErrorTitle());
         showErrorWindow(error, true);
-        if (outcome == Iso::Aborted || CancelRequested)
+        if (outcome == Outcome::Aborted || cancelled())
             return false;
     }
 }

@@ -1,7 +1,6 @@
 #pragma once
 // The copy window: reads a source card into the main window's input record, writes that record
 // onto a target card, and starts over with the next source card until Cancel.
-#include "iso/IsoSwipes.h"
 #include "ui/common/SwipeWindow.h"
 
 class QLabel;
@@ -13,6 +12,10 @@ public:
 
     QLabel *Label1 = nullptr;   // the prompt of the phase
     QLabel *Picture1 = nullptr;
+
+    static const WindowProfile kProfile;
+    static const ReadProfile kRead;
+    static const WriteProfile kWrite;
 
     static const QString kReadTitle;
     static const QString kWriteTitle;
@@ -38,10 +41,10 @@ private:
     void finish();
 
     void setPhase(Phase phase);
-    Iso::Prompt prompt();
+    Prompt prompt();
     void setErrorIndicator(bool on);
     // An error window with the copy window out of the way, framed by the error indication if asked.
     void showErrorWindow(QDialog &window, bool indicated);
-    void setInput(const QByteArray &t1, const QByteArray &t2, const QByteArray &t3, bool readCounts);
-    void setOutput(const QByteArray &t1, const QByteArray &t2, const QByteArray &t3, bool lengths);
+    void setInput(const Iso::Tracks &tracks, bool readCounts);
+    void setOutput(const Iso::Tracks &tracks, bool lengths);
 };

@@ -1,17 +1,18 @@
 #include "iso/cfrmReadCard.h"
 
-#include "device/SharedState.h"
-#include "iso/TrackBlock.h"
 #include "ui/common/MessageWindow.h"
 #include "ui/common/RecordView.h"
 
 #include <QLabel>
-#include <QPushButton>
 
-using namespace MainModule;
+const WindowProfile cfrmReadCard::kProfile{
+    {{StartStep::Reset, StartStep::Settle, StartStep::IndicatorSwipe, StartStep::ArmRead}, false},
+    Closing::IdleAndDrain,
+};
+const ReadProfile cfrmReadCard::kRead{};
 
 cfrmReadCard::cfrmReadCard(RecordView *records, QWidget *parent)
-    : CardPromptWindow(WindowKind::IsoRead, records, parent, QStringLiteral("Read Swipe Prompt"),
+    : CardPromptWindow(kProfile, records, parent, QStringLiteral("Read Swipe Prompt"),
                        QStringLiteral("You are reading card #") + QString(17, QLatin1Char(' ')) + QStringLiteral("."))
 {
     setObjectName("cfrmReadCard");
@@ -22,25 +23,21 @@ void cfrmReadCard::runOperation()
     if (!openPort())
         return;
     LC->setText(QStringLiteral("1"));
-    StopCollecting = false;
-    CancelRequested = false;
 
-    if (!runStartSequence(false))
+    if (!runStartSequence())
         return;
 
-    while (!CancelRequested) {
+    while (!cancelled()) {
         Label2->hide();
-        if (isVnt290b())
-            device().signalReady();
-        const Iso::Outcome outcome = Iso::ReadSwipe(device(), Iso::ReadOptions::readWindow(), prompt());
-        if (CancelRequested)
+        dialect().armRead(device(), ArmRead::Ready);
+        const ReadResult read = dialect().readIso(device(), kRead, prompt());
+        if (cancelled())
             break;
-        if (outcome == Iso::Aborted)
+        if (read.outcome == Outcome::Aborted)
             continue;
-        if (outcome == Iso::Succeeded) {
-            const auto &t = TrackData;
-            showOutput(t[1], t[2], t[3], Iso::CharCountText(t[1]), Iso::CharCountText(t[2]), Iso::CharCountText(t[3]));
-            if (t[1] != Iso::Unreadable && t[2] != Iso::Unreadable && t[3] != Iso::Unreadable) {
+        if (read.outcome == Outcome::Succeeded) {
+            showOutput(read.tracks);
+            if (!Iso::AnyUnreadable(read.tracks)) {
                 records()->setMessage(QStringLiteral("\r\nSuccessful read from card swipe."));
                 nextCard();
                 continue;
@@ -49,9 +46,9 @@ void cfrmReadCard::runOperation()
             showFailedOutput();
         }
         records()->setMessage(QString());
-        sfrmReadErr err(this);
+        sfrmReadErr err(this, readErrorTitle());
         showIndicatedError(err);
-        device().signalReady();
+        dialect().signalReady(device());
     }
     records()->setMessage(QString());
 }

@@ -1,16 +1,16 @@
 #pragma once
 // The ISO write window: writes the main window's input record onto one card after another
 // until Cancel.
-#include "iso/cfrmReadCard.h"
+#include "ui/common/CardPromptWindow.h"
 
 class cfrmWriteCard : public CardPromptWindow {
     Q_OBJECT
 public:
     explicit cfrmWriteCard(RecordView *records, QWidget *parent = nullptr);
 
+    static const WindowProfile kProfile;
+    static const WriteProfile kWrite;
+
 protected:
     void runOperation() override;
-
-private:
-    // VNT-290B: back to the armed state after a refused start or a failed attempt.
 };

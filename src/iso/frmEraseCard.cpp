@@ -1,26 +1,27 @@
 #include "iso/frmEraseCard.h"
 
-#include "device/Commands.h"
-#include "device/SharedState.h"
 #include "ui/common/MessageWindow.h"
 #include "ui/common/RecordView.h"
 
 #include <QLabel>
 #include <QStyle>
 
-using namespace MainModule;
-
 namespace {
 const QString kCardPrefix = QStringLiteral("You are erasing card #");
 constexpr int kCardBlanks = 19;
 } // namespace
 
+const WindowProfile frmEraseCard::kProfile{
+    {{StartStep::Reset, StartStep::Settle, StartStep::IndicatorSwipe, StartStep::ArmWrite}, true, 2.0, 0.0, true},
+    Closing::ReopenAndReset,
+};
 const QString frmEraseCard::kLabel1Text = kCardPrefix + QString(kCardBlanks, QLatin1Char(' ')) + QStringLiteral(". Please swipe a card.");
 const QString frmEraseCard::kCompleteMessage = QStringLiteral("\r\nErase complete.  Verify data accuracy before continue.");
 
-frmEraseCard::frmEraseCard(RecordView *records, QWidget *parent)
-    : CardPromptWindow(WindowKind::Erase, records, parent, QStringLiteral("Erase - Swipe Prompt"), kLabel1Text,
-                       QStyle::SP_TrashIcon)
+frmEraseCard::frmEraseCard(int mask, RecordView *records, QWidget *parent)
+    : CardPromptWindow(kProfile, records, parent, QStringLiteral("Erase - Swipe Prompt"), kLabel1Text,
+                       QStyle::SP_TrashIcon),
+      mask_(mask)
 {
     setObjectName("frmEraseCard");
     // The card-number line appears when the loop starts.
@@ -34,28 +35,17 @@ void frmEraseCard::setMessage(const QString &text)
         records()->setMessage(text);
 }
 
-// True when the loop may begin. Whatever ends the start returns at once: after a failure
-// the encoder hears nothing more from this window but its closing sequence.
-bool frmEraseCard::startSequence()
-{
-    StopCollecting = false;
-    CancelRequested = false;
-    if (!openPort())
-        return false;
-    Label1->hide();
-    LC->hide();
-    cardNumber_ = 1;
-
-    return runStartSequence(true);
-}
-
 void frmEraseCard::runOperation()
 {
-    if (!startSequence())
+    if (!openPort())
+        return;
+    cardNumber_ = 1;
+    // Whatever ends the start returns at once: after a failure the encoder hears nothing more
+    // from this window but its closing sequence.
+    if (!runStartSequence())
         return;
 
-    const bool vnt = isVnt290b();
-    while (!CancelRequested) {
+    while (!cancelled()) {
         Label2->hide();
         Label1->setText(kLabel1Text);
         LC->setText(QString::number(cardNumber_));
@@ -63,61 +53,20 @@ void frmEraseCard::runOperation()
         LC->show();
         setMessage(QString());
 
-        const int outcome = EraseSwipe(EraseTrackMask);
-        if (outcome == 1 && !CancelRequested) {
+        const Outcome outcome = dialect().erase(device(), mask_, prompt());
+        if (outcome == Outcome::Succeeded && !cancelled()) {
             setMessage(kCompleteMessage);
             ++cardNumber_;
         } else {
-            if (CancelRequested)
+            if (cancelled())
                 break;
-            if (vnt) {
-                device().disarm();
-                if (CancelRequested)
-                    break;
-            }
+            dialect().disarm(device());
+            if (cancelled())
+                break;
             sfrmEraseErr error(this);
             showIndicatedError(error);
         }
-        if (vnt) {
-            device().disarm();
-            device().sendAndWaitCancelable(Cmd::Vnt::PrepareWrite);
-        }
+        dialect().rearmWrite(device(), Rearm::DisarmAndPrepare);
         device().pause(2.0);
     }
-}
-
-int frmEraseCard::EraseSwipe(int mask)
-{
-    Device &dev = device();
-    const bool vnt = isVnt290b();
-    if (vnt) {
-        for (int track = 1; track <= 3; ++track) {
-            if ((mask & (1 << (track - 1))) && dev.sendAndWaitCancelable(Cmd::Vnt::EraseTrack[size_t(track)]) != Cmd::Vnt::Ack)
-                return 2;
-        }
-        if (dev.sendAndWaitCancelable(Cmd::Vnt::EraseGo) != Cmd::Vnt::Ack)
-            return 2;
-    } else {
-        dev.pause(0.5);
-        // Once the window has closed, the port stays closed: no command after the closing sequence.
-        if (CancelRequested)
-            return 2;
-        if (!dev.openIfClosed())
-            return 0;
-        dev.write(Cmd::Hkd::eraseTracks(mask));
-    }
-    dev.pause(0.3);
-    Label2->show();
-
-    int outcome = 0;
-    const WaitEnd end = dev.waitForBytes(vnt ? 1 : 2, -1, true, StopOn{true, false});
-    if (end == WaitEnd::Ready) {
-        const QByteArray reply = dev.takeAll();
-        outcome = reply == (vnt ? Cmd::Vnt::Ack : Cmd::Hkd::Ok) ? 1 : 0;
-    } else if (CancelRequested) {
-        // The closing sequence has usually closed the port by now; the abort then goes nowhere.
-        dev.sendAndWaitCancelable(vnt ? Cmd::Vnt::AbortWrite : Cmd::Hkd::AbortWrite);
-    }
-    Label2->hide();
-    return outcome;
 }

@@ -1,16 +1,15 @@
 #pragma once
-// Erases the tracks chosen in EraseTrackMask on one card after another until Cancel,
-// counting the cards; the outcome of each card goes to the main window's message box.
-#include "iso/CardPromptWindow.h"
+// Erases the chosen tracks on one card after another until Cancel, counting the cards; the
+// outcome of each card goes to the main window's message box.
+#include "ui/common/CardPromptWindow.h"
 
 class frmEraseCard : public CardPromptWindow {
     Q_OBJECT
 public:
-    explicit frmEraseCard(RecordView *records, QWidget *parent = nullptr);
+    // `mask`: bit 0 track 1, bit 1 track 2, bit 2 track 3 (as chosen in frmTrackSelect).
+    frmEraseCard(int mask, RecordView *records, QWidget *parent = nullptr);
 
-    // One erase attempt: 0 failed, 1 erased, 2 refused or abandoned.
-    int EraseSwipe(int mask);
-
+    static const WindowProfile kProfile;
     static const QString kLabel1Text;
     static const QString kCompleteMessage;
 
@@ -18,8 +17,7 @@ protected:
     void runOperation() override;
 
 private:
-    bool startSequence();
     void setMessage(const QString &text);
-
+    int mask_;
     int cardNumber_ = 1;
 };

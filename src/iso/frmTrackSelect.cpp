@@ -1,6 +1,5 @@
 #include "iso/frmTrackSelect.h"
 
-#include "device/SharedState.h"
 #include "ui/common/PictureDialog.h"
 
 #include <QCheckBox>
@@ -50,6 +49,6 @@ void frmTrackSelect::Command1_Click()
 {
     for (int i = 0; i < 3; ++i)
         if (Check1[i]->isChecked())
-            MainModule::EraseTrackMask |= 1 << i;
+            mask_ |= 1 << i;
     accept();
 }

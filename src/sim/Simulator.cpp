@@ -1,7 +1,7 @@
 #include "sim/Simulator.h"
 
 #include "device/Pacer.h"
-#include "device/SharedState.h"
+#include "device/Settings.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -316,7 +316,7 @@ bool Simulator::speaksVnt() const
     case Dialect::FollowProgram:
         break;
     }
-    return MainModule::isVnt290b();
+    return (MainModule::EmulationMode == QLatin1String("VNT-290B"));
 }
 
 // ---- Deck and slot ----

@@ -52,7 +52,7 @@ class SimLink;
 class Simulator : public QObject {
     Q_OBJECT
 public:
-    enum class Dialect { FollowProgram, Hkd382, Vnt290b }; // FollowProgram: MainModule::isVnt290b()
+    enum class Dialect { FollowProgram, Hkd382, Vnt290b }; // FollowProgram: the program's chosen dialect
     enum class Operation { None, Read, Write, Erase, NonIsoRead, NonIsoWrite };
 
     static Simulator &instance(); // the one simulated encoder of the process

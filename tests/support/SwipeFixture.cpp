@@ -1,6 +1,6 @@
 #include "SwipeFixture.h"
 
-#include "device/SharedState.h"
+#include "device/Settings.h"
 #include "ui/common/SwipeWindow.h"
 
 #include <QApplication>
@@ -62,11 +62,6 @@ SwipeFixture::SwipeFixture(Dialect dialect, double start) : vp(start), sim(Simul
     EmulationMode = dialect == Vnt290b ? QStringLiteral("VNT-290B") : QStringLiteral("HKD382");
     CommPortNumber = QStringLiteral("1");
     CommSettings = QStringLiteral("9600,n,8,1");
-    CancelRequested = false;
-    StopCollecting = false;
-    NonIsoActive = false;
-    WriteErrorTitle.clear();
-    TrackData = {};
 
     records.resize(640, 400);
     records.show();

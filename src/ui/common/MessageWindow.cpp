@@ -1,6 +1,5 @@
 #include "ui/common/MessageWindow.h"
 
-#include "device/SharedState.h"
 #include "ui/common/PictureDialog.h"
 
 #include <QApplication>
@@ -44,26 +43,20 @@ void MessageWindow::showEvent(QShowEvent *event)
     Command1->setFocus();
 }
 
-sfrmReadErr::sfrmReadErr(QWidget *parent)
-    : MessageWindow(MainModule::NonIsoActive ? QStringLiteral("Non-ISO Read Swipe Error") : QStringLiteral("Read Swipe Error"),
-                    QStringLiteral("Read error!  Please try again."), parent)
+const QString sfrmReadErr::kTitle = QStringLiteral("Read Swipe Error");
+const QString sfrmReadErr::kNonIsoTitle = QStringLiteral("Non-ISO Read Swipe Error");
+
+sfrmReadErr::sfrmReadErr(QWidget *parent, const QString &title)
+    : MessageWindow(title, QStringLiteral("Read error!  Please try again."), parent)
 {
     setObjectName("sfrmReadErr");
 }
 
-namespace {
-QString writeErrorTitle()
-{
-    if (MainModule::NonIsoActive)
-        return QStringLiteral("Non-ISO Write Swipe Error");
-    if (!MainModule::WriteErrorTitle.isEmpty())
-        return MainModule::WriteErrorTitle;
-    return QStringLiteral("Write Swipe Error");
-}
-} // namespace
+const QString sfrmWriteErr::kTitle = QStringLiteral("Write Swipe Error");
+const QString sfrmWriteErr::kNonIsoTitle = QStringLiteral("Non-ISO Write Swipe Error");
 
-sfrmWriteErr::sfrmWriteErr(QWidget *parent)
-    : MessageWindow(writeErrorTitle(), QStringLiteral("Write error!  Please try again."), parent)
+sfrmWriteErr::sfrmWriteErr(QWidget *parent, const QString &title)
+    : MessageWindow(title, QStringLiteral("Write error!  Please try again."), parent)
 {
     setObjectName("sfrmWriteErr");
 }

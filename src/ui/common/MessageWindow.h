@@ -22,18 +22,22 @@ protected:
     void showEvent(QShowEvent *event) override;
 };
 
-// "Read Swipe Error" (or the non-ISO title while a non-ISO operation runs).
+// "Read Swipe Error", or the title of the window that shows it (non-ISO).
 class sfrmReadErr : public MessageWindow {
     Q_OBJECT
 public:
-    explicit sfrmReadErr(QWidget *parent = nullptr);
+    static const QString kTitle;
+    static const QString kNonIsoTitle;
+    explicit sfrmReadErr(QWidget *parent = nullptr, const QString &title = kTitle);
 };
 
-// "Write Swipe Error", the non-ISO title, or the title the incremental encoder asks for.
+// "Write Swipe Error", or the title of the window that shows it (non-ISO, incremental).
 class sfrmWriteErr : public MessageWindow {
     Q_OBJECT
 public:
-    explicit sfrmWriteErr(QWidget *parent = nullptr);
+    static const QString kTitle;
+    static const QString kNonIsoTitle;
+    explicit sfrmWriteErr(QWidget *parent = nullptr, const QString &title = kTitle);
 };
 
 class sfrmEraseErr : public MessageWindow {

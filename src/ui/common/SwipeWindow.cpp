@@ -1,6 +1,5 @@
 #include "ui/common/SwipeWindow.h"
 
-#include "device/SharedState.h"
 #include "ui/common/MessageWindow.h"
 
 #include <QEvent>
@@ -8,8 +7,10 @@
 #include <QPushButton>
 #include <QTimer>
 
-SwipeWindow::SwipeWindow(WindowKind kind, RecordView *records, QWidget *parent)
-    : QDialog(parent), kind_(kind), records_(records), device_(std::make_unique<Device>())
+SwipeWindow::SwipeWindow(const WindowProfile &profile, RecordView *records, QWidget *parent)
+    : QDialog(parent), profile_(profile), records_(records), dialect_(activeDialect()),
+      device_(std::make_unique<Device>(token_)), readErrorTitle_(sfrmReadErr::kTitle),
+      writeErrorTitle_(sfrmWriteErr::kTitle)
 {
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setWindowModality(Qt::WindowModal);
@@ -17,13 +18,13 @@ SwipeWindow::SwipeWindow(WindowKind kind, RecordView *records, QWidget *parent)
     Command1->setObjectName("Command1");
     Command1->setAutoDefault(false);
     connect(Command1, &QPushButton::clicked, this, [this] {
-        MainModule::CancelRequested = true;
+        token_.CancelRequested = true;
         close();
     });
     // A port that fails mid-exchange ends the operation; the operator is told once, after the loop.
     device_->setPortLostHandler([this] {
         portLost_ = true;
-        MainModule::CancelRequested = true;
+        token_.CancelRequested = true;
     });
 }
 
@@ -65,11 +66,17 @@ bool SwipeWindow::openPort()
     return false;
 }
 
-bool SwipeWindow::runStartSequence(bool disarmFirst)
+void SwipeWindow::setErrorTitles(const QString &read, const QString &write)
 {
-    const StartResult result = device_->runStart(kind_);
+    readErrorTitle_ = read;
+    writeErrorTitle_ = write;
+}
+
+bool SwipeWindow::runStartSequence()
+{
+    const StartResult result = dialect_.start(*device_, profile_.start);
     // Closed meanwhile: its closing sequence has run and nothing more goes to the encoder.
-    if (MainModule::CancelRequested)
+    if (cancelled())
         return false;
     switch (result) {
     case StartResult::Ok:
@@ -77,17 +84,17 @@ bool SwipeWindow::runStartSequence(bool disarmFirst)
     case StartResult::PortFailed:
         return false;
     case StartResult::AttentionRejected: {
-        sfrmReadErr error(this);
+        sfrmReadErr error(this, readErrorTitle_);
         showModal(error);
         return false;
     }
     case StartResult::PrepareRejected: {
-        if (disarmFirst) {
-            device_->disarm();
-            if (MainModule::CancelRequested)
+        if (profile_.start.disarmBeforeReport) {
+            dialect_.disarm(*device_, profile_.exchange);
+            if (cancelled())
                 return false;
         }
-        sfrmReadErr error(this);
+        sfrmReadErr error(this, readErrorTitle_);
         showIndicatedError(error);
         return false;
     }
@@ -95,14 +102,14 @@ bool SwipeWindow::runStartSequence(bool disarmFirst)
     return false;
 }
 
-void SwipeWindow::showIndicatedError(QDialog &window, Device::IndicatorOptions options)
+void SwipeWindow::showIndicatedError(QDialog &window, const IndicatorOptions &options)
 {
-    device_->setErrorIndicator(true, options);
+    dialect_.setErrorIndicator(*device_, true, options);
     // Closed while the indication waited for its answer (or before): no error window over a closed window.
-    if (MainModule::CancelRequested)
+    if (cancelled())
         return;
     showModal(window);
-    device_->setErrorIndicator(false, options);
+    dialect_.setErrorIndicator(*device_, false, options);
 }
 
 void SwipeWindow::reportPortLost()
@@ -133,7 +140,7 @@ void SwipeWindow::done(int result)
     if (!closed_) {
         closed_ = true;
         beforeClosing();
-        device_->runClosing(kind_);
+        dialect_.close(*device_, profile_.closing);
     }
     QDialog::done(result);
 }

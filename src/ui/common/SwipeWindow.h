@@ -1,9 +1,11 @@
 #pragma once
-// Base of every window that talks to the encoder. It owns the window's Device (its port),
-// runs the operation once, queued after the window is first shown (Started absorbs the
-// activations that follow message windows), and runs the closing sequence exactly once however
-// the window is closed (Cancel, Escape, close box), even while the operation is still waiting.
+// Base of every window that talks to the encoder. It owns the window's wait flags and its
+// Device (its port), runs the operation once, queued after the window is first shown (Started
+// absorbs the activations that follow message windows), and runs the closing sequence of its
+// profile exactly once however the window is closed (Cancel, Escape, close box), even while the
+// operation is still waiting.
 #include "device/Device.h"
+#include "dialect/Dialect.h"
 
 #include <QDialog>
 #include <memory>
@@ -14,10 +16,13 @@ class RecordView;
 class SwipeWindow : public QDialog {
     Q_OBJECT
 public:
-    SwipeWindow(WindowKind kind, RecordView *records, QWidget *parent = nullptr);
+    SwipeWindow(const WindowProfile &profile, RecordView *records, QWidget *parent = nullptr);
     ~SwipeWindow() override;
 
     Device &device() { return *device_; }
+    const Dialect &dialect() const { return dialect_; }
+    CancelToken &token() { return token_; }
+    bool cancelled() const { return token_.CancelRequested; }
     bool started() const { return Started; }
     bool operationRunning() const { return running_; }
 
@@ -26,6 +31,11 @@ public:
     int showModal(QDialog &window);
 
     void done(int result) override;
+
+    // Titles of the read and write error windows (the non-ISO windows have their own).
+    void setErrorTitles(const QString &read, const QString &write);
+    QString readErrorTitle() const { return readErrorTitle_; }
+    QString writeErrorTitle() const { return writeErrorTitle_; }
 
 protected:
     // The start sequence and the loop of the window; runs once.
@@ -36,14 +46,16 @@ protected:
     // Opens the port; on failure the window reports a communication failure and closes.
     bool openPort();
 
-    // Runs the start sequence of this window's kind. A refused start shows the read error
+    // Runs the start sequence of this window's profile. A refused start shows the read error
     // window (framed by the error indication when the encoder would not arm, after disarming
-    // it first where `disarmFirst`); false when the window must close, which it then does with
-    // nothing more sent but its closing sequence.
-    bool runStartSequence(bool disarmFirst);
+    // it first where the profile says so); false when the window must close, which it then does
+    // with nothing more sent but its closing sequence.
+    bool runStartSequence();
 
     // Shows `window` framed by the encoder's error indication.
-    void showIndicatedError(QDialog &window, Device::IndicatorOptions options = {});
+    void showIndicatedError(QDialog &window, const IndicatorOptions &options = {});
+
+
 
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -57,9 +69,13 @@ private:
     void startOnce();
     void reportPortLost();
 
-    WindowKind kind_;
+    WindowProfile profile_;
     RecordView *records_;
+    const Dialect &dialect_;
+    CancelToken token_;
     std::unique_ptr<Device> device_;
+    QString readErrorTitle_;
+    QString writeErrorTitle_;
     bool running_ = false;
     bool closed_ = false;
     bool portLost_ = false;

@@ -1,6 +1,6 @@
 #include "ui/main/InputRecord.h"
 
-#include "app/MainModule.h"
+#include "card/Validators.h"
 
 namespace InputRecord {
 

@@ -1,6 +1,7 @@
 #include "ui/main/frmMainMenu.h"
 
-#include "app/MainModule.h"
+#include "card/Validators.h"
+#include "device/Settings.h"
 #include "ui/main/InputRecord.h"
 #include "ui/main/TrackTextEdit.h"
 
@@ -395,7 +396,6 @@ void frmMainMenu::Command1_Click(int index)
     if (index != 1)
         ClearInputRecord();
     setMessage(QString());
-    CancelRequested = false;
 
     switch (index) {
     case 0: // Read
@@ -431,7 +431,7 @@ void frmMainMenu::Command1_Click(int index)
     case 5: // Incremental Encode
         runIncrementalChain();
         break;
-    case 6: { // Non-ISO Read/Write: the error windows take their non-ISO titles meanwhile
+    case 6: { // Non-ISO Read/Write
         clearRecords();
         NonIsoActive = true;
         runWindow(MainWindowStep::NonIsoFormatSelect);

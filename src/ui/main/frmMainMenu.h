@@ -37,9 +37,8 @@ public:
     ~frmMainMenu() override;
 
     // Opens the window of one step modal to this one and returns once it has closed; true when
-    // a window was shown. The operator's choices come back through the shared values
-    // (IncrementCancelled, EraseTrackMask), as the windows have always reported them.
-    // A step without a runner opens nothing.
+    // a window was shown. The operator's choices in a chain come back through this window's
+    // chain state below (IncrementCancelled, EraseTrackMask). A step without a runner opens nothing.
     using WindowRunner = std::function<bool()>;
     void setWindowRunner(MainWindowStep step, WindowRunner runner);
     // Shows `dialog` modal to this window and waits for it to close.
@@ -56,6 +55,11 @@ public:
 
     void ClearInputRecord();
     void ClearOutputRecord();
+
+    // The chains' state: set before a chain, answered by its steps.
+    int EraseTrackMask = 0;          // the tracks frmTrackSelect chose; 0: none
+    bool IncrementCancelled = false; // the last incremental step was not confirmed
+    bool NonIsoActive = false;       // a non-ISO operation runs
 
     // A button press: the dispatch of every operation.
     void Command1_Click(int index);

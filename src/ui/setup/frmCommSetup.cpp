@@ -1,9 +1,8 @@
 #include "ui/setup/frmCommSetup.h"
 
-#include "device/Commands.h"
 #include "device/Device.h"
-#include "device/Pacer.h"
-#include "device/SharedState.h"
+#include "device/Settings.h"
+#include "dialect/Dialect.h"
 #include "ui/setup/sfrmErrComm1.h"
 
 #include <QApplication>
@@ -19,7 +18,7 @@
 
 using namespace MainModule;
 
-frmCommSetup::frmCommSetup(QWidget *parent) : QDialog(parent), MSComm1(std::make_unique<Device>())
+frmCommSetup::frmCommSetup(QWidget *parent) : QDialog(parent), token_(std::make_unique<CancelToken>()), MSComm1(std::make_unique<Device>(*token_))
 {
     setObjectName("frmCommSetup");
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -186,48 +185,20 @@ void frmCommSetup::Command1_Click()
     }
     HighCoercivity = Option1[0]->isChecked();
 
-    if (!isVnt290b()) {
-        port.sendAndWait(Cmd::Hkd::Reset, 2);
-        bool ok = port.sendAndWait(Cmd::Hkd::CommTest, 2) == Cmd::Hkd::CommTestReply;
-        if (ok) {
-            port.write(Cmd::Hkd::Reset);
-            pacer().pause(0.5, false);
-            ok = port.sendAndWait(HighCoercivity ? Cmd::Hkd::SetHighCo : Cmd::Hkd::SetLowCo, 2) == Cmd::Hkd::Ok;
-        }
-        if (ok && !port.portFailed()) {
-            if (onSaveSettings)
-                onSaveSettings();
-            connected();
-        } else {
-            showCommError(true);
-        }
-        return;
-    }
-
-    const QByteArray attention = port.sendAndWait(Cmd::Vnt::Attention, 1);
-    if (port.portFailed() || quitting_) {
+    const Dialect &dialect = activeDialect();
+    switch (dialect.handshake(port, HighCoercivity, [this] { return quitting_; })) {
+    case Handshake::Connected:
+        break;
+    case Handshake::ConnectedAfterError:
+        showCommError(false);
+        break;
+    case Handshake::Failed:
         showCommError(true);
         return;
-    }
-    pacer().pause(1.0, true);
-    if (!attention.isEmpty() && attention != Cmd::Vnt::Idle && attention != Cmd::Vnt::Ack) {
+    case Handshake::FailedQuietly:
         showCommError(false);
         return;
     }
-    port.write(HighCoercivity ? Cmd::Vnt::SetHighCo : Cmd::Vnt::SetLowCo);
-    WaitStart = pacer().now();
-    if (port.waitForBytes(1, 1.0, true, {}, WaitStart) != WaitEnd::Ready) {
-        showCommError(port.portFailed());
-        return;
-    }
-    const QByteArray reply = port.takeAll();
-    if (port.portFailed()) {
-        showCommError(true);
-        return;
-    }
-    const bool accepted = reply.startsWith('^') || reply == Cmd::Vnt::Idle;
-    if (!accepted)
-        showCommError(false);
     if (onSaveSettings)
         onSaveSettings();
     connected();

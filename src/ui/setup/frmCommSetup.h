@@ -4,6 +4,7 @@
 #include <memory>
 
 class Device;
+struct CancelToken;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -56,6 +57,7 @@ private:
     void connected();
     void endProgram();
 
+    std::unique_ptr<CancelToken> token_;
     std::unique_ptr<Device> MSComm1;
     bool finished_ = false;
     bool quitting_ = false;

@@ -1,5 +1,4 @@
 #pragma once
-#include "iso/IsoSwipes.h"
 #include "ui/common/SwipeWindow.h"
 
 #include <QStyle>
@@ -11,7 +10,7 @@ class QLabel;
 class CardPromptWindow : public SwipeWindow {
     Q_OBJECT
 public:
-    CardPromptWindow(WindowKind kind, RecordView *records, QWidget *parent, const QString &title,
+    CardPromptWindow(const WindowProfile &profile, RecordView *records, QWidget *parent, const QString &title,
                      const QString &numberLine, QStyle::StandardPixmap picture = QStyle::SP_ArrowForward);
 
     QLabel *Label1 = nullptr;
@@ -21,10 +20,10 @@ public:
 
 protected:
     // Shows or hides the swipe prompt, for the attempts.
-    Iso::Prompt prompt();
+    Prompt prompt();
     void nextCard();
     // Output record of the main window: tracks 1..3 and their counts.
-    void showOutput(const QByteArray &t1, const QByteArray &t2, const QByteArray &t3,
-                    const QString &c1, const QString &c2, const QString &c3);
+    // Counts as read (0 for "+") or, with `lengths`, the texts' lengths.
+    void showOutput(const Iso::Tracks &tracks, bool lengths = false);
     void showFailedOutput();
 };

@@ -1,7 +1,6 @@
-#include "iso/CardPromptWindow.h"
+#include "ui/common/CardPromptWindow.h"
 
-#include "device/SharedState.h"
-#include "iso/TrackBlock.h"
+#include "card/TrackBlock.h"
 #include "ui/common/PictureDialog.h"
 #include "ui/common/RecordView.h"
 
@@ -46,9 +45,9 @@ private:
 };
 } // namespace
 
-CardPromptWindow::CardPromptWindow(WindowKind kind, RecordView *records, QWidget *parent, const QString &title,
-                                   const QString &numberLine, QStyle::StandardPixmap picture)
-    : SwipeWindow(kind, records, parent)
+CardPromptWindow::CardPromptWindow(const WindowProfile &profile, RecordView *records, QWidget *parent,
+                                   const QString &title, const QString &numberLine, QStyle::StandardPixmap picture)
+    : SwipeWindow(profile, records, parent)
 {
     setWindowTitle(title);
 
@@ -81,27 +80,29 @@ CardPromptWindow::CardPromptWindow(WindowKind kind, RecordView *records, QWidget
     layoutPictureDialog(this, Picture1, text, {Command1});
 }
 
-Iso::Prompt CardPromptWindow::prompt()
+Prompt CardPromptWindow::prompt()
 {
     return [this](bool show) { Label2->setVisible(show); };
 }
 
 void CardPromptWindow::nextCard() { LC->setText(QString::number(LC->text().toInt() + 1)); }
 
-void CardPromptWindow::showOutput(const QByteArray &t1, const QByteArray &t2, const QByteArray &t3, const QString &c1,
-                                  const QString &c2, const QString &c3)
+void CardPromptWindow::showOutput(const Iso::Tracks &tracks, bool lengths)
 {
     RecordView *view = records();
-    view->setTrackText(3, t1);
-    view->setTrackText(4, t2);
-    view->setTrackText(5, t3);
-    view->setCount(3, c1);
-    view->setCount(4, c2);
-    view->setCount(5, c3);
+    for (int i = 0; i < 3; ++i)
+        view->setTrackText(3 + i, tracks[size_t(i)]);
+    for (int i = 0; i < 3; ++i) {
+        const QByteArray &t = tracks[size_t(i)];
+        view->setCount(3 + i, lengths ? QString::number(t.size()) : Iso::CharCountText(t));
+    }
 }
 
 void CardPromptWindow::showFailedOutput()
 {
-    showOutput(Iso::Unreadable, Iso::Unreadable, Iso::Unreadable, "0", "0", "0");
+    RecordView *view = records();
+    for (int i = 3; i < 6; ++i)
+        view->setTrackText(i, Iso::Unreadable);
+    for (int i = 3; i < 6; ++i)
+        view->setCount(i, QStringLiteral("0"));
 }
-

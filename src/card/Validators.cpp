@@ -1,4 +1,4 @@
-#include "app/MainModule.h"
+#include "card/Validators.h"
 
 #include <charconv>
 #include <cmath>
@@ -123,22 +123,6 @@ qint32 NumericValue(const QByteArray &text)
 qint32 NumericValue(const QString &text)
 {
     return NumericValue(text.toLatin1());
-}
-
-void StartUpDefaults()
-{
-    ShowMakerInTitles = true;
-    EmulationMode = QStringLiteral("HKD382");
-    HighCoercivity = true;
-    Track7BitChars = QByteArray("\"") + QByteArray("! #$%&'()*+,-./0123456789:;=>@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_");
-    Track5BitChars = QByteArrayLiteral("0123456789:;=>");
-    DigitChars = QByteArrayLiteral("0123456789");
-    HexChars = QByteArrayLiteral("0123456789ABCDEF ");
-    IncrementTrack = 1;
-    NonIsoActive = false;
-    WriteErrorTitle.clear();
-    for (QByteArray &entry : NonIsoWriteData)
-        entry.clear();
 }
 
 } // namespace MainModule

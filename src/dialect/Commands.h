@@ -1,6 +1,5 @@
 #pragma once
-// The encoder's commands by name, in both dialects. Hkd:: bytes are sent whenever the
-// emulation mode is not VNT-290B; Vnt:: bytes otherwise.
+// The encoder's commands by name, in both dialects; only the dialect implementations use them.
 #include <QByteArray>
 #include <array>
 

@@ -1,12 +1,19 @@
 #pragma once
 // The text validators and number reading shared by the main window, the data file check, the
-// incremental record entry and the non-ISO entry; the start values of the process-wide globals.
-#include "device/SharedState.h"
+// incremental record entry and the non-ISO entry, and the character sets they check against.
 
 #include <QByteArray>
 #include <QString>
 
 namespace MainModule {
+
+// Characters a track may hold: track 1 every code 20..5F hex but "<" and "?", the double quote
+// first; tracks 2 and 3 codes 30..3E hex but "<".
+inline const QByteArray Track7BitChars =
+    QByteArray("\"") + QByteArray("! #$%&'()*+,-./0123456789:;=>@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_");
+inline const QByteArray Track5BitChars = QByteArrayLiteral("0123456789:;=>");
+inline const QByteArray DigitChars = QByteArrayLiteral("0123456789");
+inline const QByteArray HexChars = QByteArrayLiteral("0123456789ABCDEF ");
 
 // Track 1 text: not empty, every code 20..5F hex except 3F ("?").
 bool IsValid7BitText(const QByteArray &text);
@@ -23,8 +30,5 @@ bool IsValidRaw7Bit(const QByteArray &values);
 // text does not begin with a number or the value does not fit 32 bits.
 qint32 NumericValue(const QByteArray &text);
 qint32 NumericValue(const QString &text);
-
-// Sets the globals to their start values, in the order the start-up has always used.
-void StartUpDefaults();
 
 } // namespace MainModule

@@ -1,4 +1,6 @@
-#include "iso/TrackBlock.h"
+#include "card/TrackBlock.h"
+
+#include <algorithm>
 
 namespace Iso {
 
@@ -80,6 +82,24 @@ QByteArray BuildWriteBlock(const QByteArray &t1, const QByteArray &t2, const QBy
     }
     block += "?\x1c";
     return block;
+}
+
+bool AnyUnreadable(const Tracks &tracks)
+{
+    return std::any_of(tracks.begin(), tracks.end(), [](const QByteArray &t) { return t == Unreadable; });
+}
+
+bool AllUnreadable(const Tracks &tracks)
+{
+    return std::all_of(tracks.begin(), tracks.end(), [](const QByteArray &t) { return t == Unreadable; });
+}
+
+Tracks ParsedBlock::three() const
+{
+    Tracks out;
+    for (int i = 0; i < std::min<int>(3, int(tracks.size())); ++i)
+        out[size_t(i)] = tracks[i];
+    return out;
 }
 
 } // namespace Iso

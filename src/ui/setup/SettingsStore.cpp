@@ -1,6 +1,6 @@
-#include "app/SettingsStore.h"
+#include "ui/setup/SettingsStore.h"
 
-#include "device/SharedState.h"
+#include "device/Settings.h"
 
 using namespace MainModule;
 
