@@ -21,7 +21,7 @@ const WindowProfile kEncodeFromFile{
     Exchange::Settling,
 };
 
-// Skip ends the swipe wait; a cancelled HKD382 wait counts as skipped, a VNT-290B one sends 7F.
+// Skip ends the swipe wait; a cancelled wait counts as skipped (or sends Attention where the dialect aborts by command).
 const WriteProfile kEncodeFromFileWrite = [] {
     WriteProfile w;
     w.pauseBefore = 0.0;
