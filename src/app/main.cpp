@@ -2,7 +2,7 @@
 #include "app/StartUp.h"
 #include "device/PortCatalog.h"
 #include "device/QtSerialLink.h"
-#include "sim/SimPanel.h"
+#include "ui/sim/SimPanel.h"
 #include "sim/Simulator.h"
 #include "ui/main/frmMainMenu.h"
 

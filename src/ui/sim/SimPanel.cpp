@@ -1,4 +1,4 @@
-#include "sim/SimPanel.h"
+#include "ui/sim/SimPanel.h"
 
 #include "sim/Simulator.h"
 
