@@ -5,10 +5,13 @@
 #include "device/Settings.h"
 #include "ui/sim/SimPanel.h"
 #include "sim/Simulator.h"
+#include "sim/StripeCodec.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -59,6 +62,26 @@ class TestSimulator : public QObject {
     }
     // Long enough for a 107-character track at 9600 baud.
     QByteArray vntExchange(const QByteArray &command) { return (send(command), after(0.2)); }
+    // One ISO read of the next card, everything the encoder answered.
+    QByteArray readOnce(D dialect)
+    {
+        if (dialect == D::Hkd382)
+            return swiped(hx("1B72"));
+        QByteArray all = swiped("P");
+        for (const char *t : {"Q", "R", "S"})
+            all += "|" + vntExchange(t);
+        return all;
+    }
+    // One ISO write of `t1` on track 1; the encoder's answer after the swipe.
+    QByteArray writeOnce(D dialect, const QByteArray &t1)
+    {
+        if (dialect == D::Hkd382)
+            return swiped(hx("1B77 1B73 1B01") + t1 + hx("1B02 1B03 3F1C"));
+        QByteArray all = vntExchange("A"); // in this order: one statement each
+        all += vntExchange(t1 + kEot);
+        all += swiped("@");
+        return all;
+    }
 
 private slots:
     void initTestCase()
@@ -382,6 +405,202 @@ private slots:
         QCOMPARE(vntExchange("W5"), hx("0B 01 02 1F 07"));
     }
 
+    void stackRoundTrip_data()
+    {
+        QTest::addColumn<int>("dialect");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("hkd") << int(D::Hkd382) << hx("1B30");
+        QTest::newRow("vnt") << int(D::Vnt290b) << QByteArray("^^^^");
+    }
+    // Five different cards read in turn, then written back onto five blank cards in turn.
+    void stackRoundTrip()
+    {
+        QFETCH(int, dialect);
+        QFETCH(QByteArray, written);
+        const D d = D(dialect);
+        sim.setDialect(d);
+        const QList<SimCard> samples = Simulator::sampleStack();
+        QCOMPARE(samples.size(), 5);
+        sim.setStack(samples);
+        QVERIFY(sim.stackMode());
+        QStringList reads;
+        for (int i = 0; i < 5; ++i) {
+            const QByteArray reply = readOnce(d);
+            const SimTrack &t2 = samples[i].tracks[1];
+            QVERIFY2(reply.contains(t2.isBlank() ? samples[i].tracks[0].chars : t2.chars), reply.constData());
+            reads << QString::fromLatin1(reply);
+        }
+        reads.removeDuplicates();
+        QCOMPARE(reads.size(), 5);
+        QVERIFY(sim.stack().isEmpty());
+        QCOMPARE(sim.swipedCards(), samples); // reading changed none of them
+        QCOMPARE(sim.deck(), Simulator::defaultDeck()); // nor the deck
+
+        sim.setStack(Simulator::blankStack());
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(writeOnce(d, "CARD " + QByteArray::number(i + 1)), written);
+        QCOMPARE(sim.swipedCards().size(), 5);
+        for (int i = 0; i < 5; ++i) {
+            const SimCard &c = sim.swipedCards()[i];
+            QCOMPARE(c.tracks[0].chars, "CARD " + QByteArray::number(i + 1));
+            QVERIFY(c.tracks[1].isBlank() && c.tracks[2].isBlank());
+            QVERIFY2(c.name.startsWith(QStringLiteral("Written: 1: CARD ")), qPrintable(c.name));
+        }
+        // No card left: the write keeps waiting.
+        send(d == D::Hkd382 ? hx("1B72") : QByteArray("P"));
+        QVERIFY(!sim.hasCardToSwipe());
+        sim.swipe();
+        QVERIFY(sim.awaitingSwipe());
+        sim.useSlot();
+        QVERIFY(!sim.stackMode());
+        QCOMPARE(sim.cardInSlot(), Simulator::defaultDeck()[0]);
+    }
+
+    void nextSwipeBadOnce_data()
+    {
+        QTest::addColumn<int>("dialect");
+        QTest::addColumn<QByteArray>("bad");
+        QTest::addColumn<QByteArray>("good");
+        QTest::newRow("hkd") << int(D::Hkd382) << hx("1B31") << hx("1B30");
+        QTest::newRow("vnt") << int(D::Vnt290b) << QByteArray("|*|*|*") << QByteArray("|+|+|+");
+    }
+    void nextSwipeBadOnce()
+    {
+        QFETCH(int, dialect);
+        QFETCH(QByteArray, bad);
+        QFETCH(QByteArray, good);
+        sim.setDialect(D(dialect));
+        sim.selectCard(2);
+        sim.setNextSwipeBad();
+        QVERIFY(sim.nextSwipeBad());
+        QVERIFY(readOnce(D(dialect)).endsWith(bad));
+        QVERIFY(!sim.nextSwipeBad());
+        QVERIFY(!sim.badSwipe());
+        QVERIFY(readOnce(D(dialect)).endsWith(good));
+    }
+
+    void commandFaults_data()
+    {
+        QTest::addColumn<int>("dialect");
+        QTest::addColumn<QByteArray>("chosen");
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QByteArray>("reply");
+        using F = Simulator::Fault;
+        auto row = [](const char *name, D d, QByteArray chosen, F f, QByteArray cmd, QByteArray reply) {
+            QTest::newRow(name) << int(d) << chosen << int(f) << cmd << reply;
+        };
+        row("hkd refuse comm test", D::Hkd382, hx("1B65"), F::Refuse, hx("1B65"), hx("1B31"));
+        row("hkd ignore comm test", D::Hkd382, hx("1B65"), F::Ignore, hx("1B65"), {});
+        row("hkd refuse bpi, parameters too", D::Hkd382, hx("1B6A"), F::Refuse, hx("1B6A 4B4B4B"), hx("1B31"));
+        row("hkd ignore write block", D::Hkd382, hx("1B77"), F::Ignore, hx("1B77 1B73 1B01 41 1B02 1B03 3F1C"), {});
+        row("hkd refuse read", D::Hkd382, hx("1B72"), F::Refuse, hx("1B72"), hx("1B31"));
+        row("hkd other commands answered", D::Hkd382, hx("1B72"), F::Refuse, hx("1B78"), hx("1B30"));
+        row("hkd cleared", D::Hkd382, hx("1B65"), F::None, hx("1B65"), hx("1B79"));
+        row("vnt refuse prepare write", D::Vnt290b, "(", F::Refuse, "(", "!");
+        row("vnt ignore read", D::Vnt290b, "P", F::Ignore, "P", {});
+        row("vnt refuse bpi, parameters too", D::Vnt290b, ";", F::Refuse, ";10", "!");
+        row("vnt ignore attention", D::Vnt290b, "\x7F", F::Ignore, "\x7F", {});
+    }
+    void commandFaults()
+    {
+        QFETCH(int, dialect);
+        QFETCH(QByteArray, chosen);
+        QFETCH(int, fault);
+        QFETCH(QByteArray, command);
+        QFETCH(QByteArray, reply);
+        sim.setDialect(D(dialect));
+        sim.setCommandFault(chosen, Simulator::Fault(fault));
+        send(command);
+        QCOMPARE(after(0.1), reply);
+        if (Simulator::Fault(fault) != Simulator::Fault::None)
+            QVERIFY(!sim.awaitingSwipe());
+        QCOMPARE(sim.densities(), (std::array<bool, 3>{true, false, true}));
+        // Every time, and the bytes that follow are commands again.
+        send(command + (D(dialect) == D::Hkd382 ? hx("1B61 1B79") : QByteArray("l")));
+        QCOMPARE(after(0.1), reply + (D(dialect) == D::Hkd382 ? hx("1B30") : QByteArray("^")));
+    }
+
+    void prepareReadRequired_data()
+    {
+        QTest::addColumn<bool>("required");
+        QTest::addColumn<QByteArray>("commands");
+        QTest::addColumn<QByteArray>("replies");
+        QTest::newRow("off by default") << false << QByteArray("P") << QByteArray("^");
+        QTest::newRow("P alone refused") << true << QByteArray("P") << QByteArray("!");
+        QTest::newRow("L arms P") << true << QByteArray("LP") << QByteArray("^^");
+        QTest::newRow("once per L") << true << QByteArray("LPlP") << QByteArray("^^^!");
+        QTest::newRow("attention disarms") << true << QByteArray("L\x7FP") << QByteArray("^:!");
+        QTest::newRow("prepare write does not arm") << true << QByteArray("(P") << QByteArray("^!");
+    }
+    void prepareReadRequired()
+    {
+        QFETCH(bool, required);
+        QFETCH(QByteArray, commands);
+        QFETCH(QByteArray, replies);
+        sim.setDialect(D::Vnt290b);
+        if (required)
+            sim.setPrepareReadRequired(true);
+        send(commands);
+        QCOMPARE(after(0.1), replies);
+        QCOMPARE(sim.awaitingSwipe(), replies.endsWith('^'));
+    }
+
+    void codecCapacity_data()
+    {
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<bool>("high210");
+        QTest::addColumn<int>("capacity");
+        QTest::newRow("7-bit 210") << 7 << true << 76;
+        QTest::newRow("7-bit 75") << 7 << false << 27;
+        QTest::newRow("6-bit 210") << 6 << true << 88;
+        QTest::newRow("6-bit 75") << 6 << false << 32;
+        QTest::newRow("5-bit 210") << 5 << true << 106;
+        QTest::newRow("5-bit 75") << 5 << false << 39;
+    }
+    void codecCapacity()
+    {
+        QFETCH(int, bits);
+        QFETCH(bool, high210);
+        QFETCH(int, capacity);
+        QCOMPARE(StripeCodec::capacity(bits, high210), capacity);
+        for (bool raw : {false, true}) {
+            const char c = raw ? '\x01' : '1';
+            QVERIFY(StripeCodec::fits(QByteArray(capacity, c), bits, raw, high210));
+            QVERIFY(!StripeCodec::fits(QByteArray(capacity + 1, c), bits, raw, high210));
+        }
+        // Raw codes: from 1 to the largest the bits hold.
+        QVERIFY(StripeCodec::fits(QByteArray(1, char((1 << bits) - 1)), bits, true, high210));
+        QVERIFY(!StripeCodec::fits(QByteArray(1, char(1 << bits)), bits, true, high210));
+        QVERIFY(!StripeCodec::fits(QByteArray(1, '\0'), bits, true, high210));
+    }
+
+    void panelPosition_data()
+    {
+        QTest::addColumn<QRect>("anchor");
+        QTest::addColumn<QSize>("panel");
+        QTest::addColumn<QRect>("screen");
+        QTest::addColumn<QPoint>("pos");
+        const QRect screen(0, 0, 1280, 1024);
+        QTest::newRow("right") << QRect(0, 0, 610, 420) << QSize(530, 470) << screen << QPoint(618, 0);
+        QTest::newRow("right, exactly fits") << QRect(0, 0, 742, 420) << QSize(530, 470) << screen << QPoint(750, 0);
+        QTest::newRow("left") << QRect(700, 100, 500, 400) << QSize(530, 470) << screen << QPoint(162, 100);
+        QTest::newRow("below") << QRect(300, 0, 700, 400) << QSize(530, 470) << screen << QPoint(300, 408);
+        QTest::newRow("below, kept on screen") << QRect(300, 200, 900, 700) << QSize(530, 470) << screen
+                                               << QPoint(300, 554);
+        QTest::newRow("low anchor: raised") << QRect(0, 800, 610, 200) << QSize(530, 470) << screen << QPoint(618, 554);
+        QTest::newRow("second screen") << QRect(1280, 0, 610, 420) << QSize(530, 470) << QRect(1280, 0, 1920, 1080)
+                                       << QPoint(1898, 0);
+    }
+    void panelPosition()
+    {
+        QFETCH(QRect, anchor);
+        QFETCH(QSize, panel);
+        QFETCH(QRect, screen);
+        QFETCH(QPoint, pos);
+        QCOMPARE(besidePosition(anchor, panel, screen), pos);
+    }
+
     void faults()
     {
         sim.setDialect(D::Hkd382);
@@ -517,6 +736,41 @@ private slots:
         panel.swipeButton()->click();
         QCOMPARE(panel.statusLabel()->text(), QStringLiteral("Idle"));
         QVERIFY(after(0.1).endsWith(hx("1B31")));
+    }
+
+    void panelStacks()
+    {
+        sim.setDialect(D::Hkd382);
+        SimPanel panel;
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        const QRect swipeAt = panel.swipeButton()->geometry();
+        const QSize sizeAt = panel.size();
+        emit panel.cardsBox()->activated(SimPanel::BlankStack);
+        QVERIFY(sim.stackMode());
+        QCOMPARE(panel.deckList()->count(), 5);
+        QCOMPARE(panel.deckList()->item(0)->text(), QStringLiteral("Card 1: Blank card  (next)"));
+
+        send(hx("1B77 1B73 1B01 4142 1B02 1B03 3F1C"));
+        panel.swipeButton()->click();
+        QCOMPARE(after(0.1), hx("1B30"));
+        // Named by what it holds now, and shown.
+        QCOMPARE(panel.deckList()->item(0)->text(), QStringLiteral("Card 1: Written: 1: AB  (swiped)"));
+        QCOMPARE(panel.deckList()->item(1)->text(), QStringLiteral("Card 2: Blank card  (next)"));
+        QCOMPARE(panel.trackField(0)->text(), QStringLiteral("AB"));
+
+        // The hint's room is kept: nothing moves when it appears.
+        panel.swipeButton()->click();
+        QCOMPARE(panel.noteLabel()->text(), QStringLiteral("Nothing is waiting for a swipe."));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCOMPARE(panel.swipeButton()->geometry(), swipeAt);
+        QCOMPARE(panel.size(), sizeAt);
+
+        panel.restackButton()->click();
+        QCOMPARE(sim.stack(), Simulator::blankStack());
+        emit panel.cardsBox()->activated(SimPanel::SlotCard);
+        QVERIFY(!sim.stackMode());
+        QCOMPARE(panel.deckList()->count(), sim.deck().size());
     }
 
     // Clicks go through the window system, where modality blocks them.

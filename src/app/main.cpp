@@ -5,10 +5,13 @@
 #include "ui/sim/SimPanel.h"
 #include "sim/Simulator.h"
 #include "ui/main/frmMainMenu.h"
+#include "ui/setup/frmCommSetup.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QPointer>
 #include <QRegularExpression>
+#include <QTimer>
 #include <cstdio>
 
 int main(int argc, char **argv)
@@ -54,12 +57,17 @@ int main(int argc, char **argv)
         installQtSerialLinkFactory();
     }
 
-    StartUp([] {
+    QWidget *setup = StartUp([panel] {
         auto *main = new frmMainMenu;
         main->setAttribute(Qt::WA_DeleteOnClose);
         installOperationWindows(*main);
+        // Beside the main window once it is shown and has its frame, never under it.
+        if (panel)
+            QTimer::singleShot(0, panel, [panel, main = QPointer<QWidget>(main)] { panel->placeBeside(main); });
         return main;
     });
+    if (panel)
+        QTimer::singleShot(0, panel, [panel, setup = QPointer<QWidget>(setup)] { panel->placeBeside(setup); });
     const int rc = app.exec();
     delete panel;
     return rc;

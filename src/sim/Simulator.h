@@ -1,6 +1,8 @@
 #pragma once
 // The simulated encoder: both command dialects at the byte level, a deck of virtual cards that
-// keep what is written to them, an operator who swipes, and faults to inject.
+// keep what is written to them, an operator who swipes, and faults to inject. This class is
+// the facade over its parts: the stripe codec, the HKD382 and VNT-290B parsers, the line and
+// the deck.
 //
 // Time is the pacer's: every reply byte is queued with a delivery time (one byte after another
 // at the open link's line rate, as on a real line), and a link sees a byte only once
@@ -20,46 +22,38 @@
 // or erase answers "!" after the swipe. An unreadable track reads as "*": inside the HKD382 read
 // block between its sentinels (status "0"), and as the whole answer to "Q", "R", "S" etc.
 // A write records nothing unless every track fits its format and density.
-#include "device/SerialLink.h"
+#include "sim/HkdParser.h"
+#include "sim/SimCore.h"
+#include "sim/SimDeck.h"
+#include "sim/SimLine.h"
+#include "sim/StripeCodec.h"
+#include "sim/VntParser.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <array>
+#include <functional>
 #include <memory>
-#include <optional>
 
-struct SimTrack {
-    QByteArray chars;        // standard characters without sentinels, or raw codes when `raw`
-    int bitsPerChar = 0;     // 0: the track's ISO format (7 bits on track 1, 5 on tracks 2 and 3)
-    bool high210 = true;     // recorded at 210 BPI; false: 75 BPI
-    bool unreadable = false; // a damaged stripe: every read gives "*"
-    bool raw = false;        // chars are raw bit patterns (custom format), one code per character
-    // A blank track (chars empty, readable) reads as "+".
-    bool isBlank() const { return chars.isEmpty() && !unreadable; }
-    bool operator==(const SimTrack &) const = default;
-};
-
-struct SimCard {
-    QString name;
-    std::array<SimTrack, 3> tracks;
-    bool operator==(const SimCard &) const = default;
-};
-
-class SimLink;
-
-class Simulator : public QObject {
+class Simulator : public QObject, private SimCore {
     Q_OBJECT
 public:
-    enum class Dialect { FollowProgram, Hkd382, Vnt290b }; // FollowProgram: the program's chosen dialect
-    enum class Operation { None, Read, Write, Erase, NonIsoRead, NonIsoWrite };
+    enum class Dialect { FollowProgram, Hkd382, Vnt290b }; // FollowProgram: programSpeaksVnt()
+    using Operation = SimOperation;
+    using Fault = CommandFault;
+
+    // What FollowProgram follows: whether the program speaks VNT-290B now. Set by whoever
+    // installs the simulator link factory; by default the program's emulation mode setting.
+    static void setProgramDialect(std::function<bool()> speaksVnt);
 
     static Simulator &instance(); // the one simulated encoder of the process
     ~Simulator() override;
 
-    // Power-on: no faults, the default deck, its first card in the slot, the log cleared, no
-    // operation pending, densities 210/75/210 BPI, dialect FollowProgram. Open links stay open.
+    // Power-on: no faults, the default deck, its first card in the slot, no stack, the log
+    // cleared, no operation pending, densities 210/75/210 BPI, dialect FollowProgram, no
+    // command faults, "P" without "L" allowed. Open links stay open.
     void reset();
     void setDialect(Dialect d);
     Dialect dialect() const { return dialect_; }
@@ -69,36 +63,61 @@ public:
     // The slot holds a deck card itself (by index), so what is written to it stays in the deck
     // and a later swipe of the same card reads it back. insertCard() puts a card that is not
     // in the deck into the slot instead (it lives there until replaced).
-    QList<SimCard> &deck() { return deck_; }
-    static QList<SimCard> defaultDeck();
+    QList<SimCard> &deck() { return deck_.deck(); }
+    static QList<SimCard> defaultDeck() { return SimDeck::defaultDeck(); }
     void selectCard(int index);
-    int slotIndex() const; // the deck index in the slot, -1 for an inserted card
-    SimCard &cardInSlot();
+    int slotIndex() const { return deck_.slotIndex(); }
+    SimCard &cardInSlot() { return deck_.cardInSlot(); }
     void insertCard(const SimCard &card);
 
+    // ---- The stack ----
+    // Stack mode: each swipe takes the next card of the stack (the slot is left alone) and
+    // lays it on the swiped pile, where it keeps what the operation wrote. With the stack empty
+    // there is no card to swipe: swipe() does nothing.
+    void setStack(const QList<SimCard> &cards);
+    void useSlot(); // back to the slot's card
+    bool stackMode() const { return deck_.stackMode(); }
+    const QList<SimCard> &stack() const { return deck_.stack(); }             // waiting, next first
+    const QList<SimCard> &swipedCards() const { return deck_.swipedCards(); } // in swipe order
+    static QList<SimCard> sampleStack() { return SimDeck::sampleStack(); }
+    static QList<SimCard> blankStack(int count = 5) { return SimDeck::blankStack(count); }
+
     // ---- The operator ----
-    // Swipes the slot's card: completes the operation awaiting a swipe (read, write, erase,
-    // non-ISO). A swipe with nothing pending is ignored.
+    // Swipes the slot's card (stack mode: the next card): completes the operation awaiting a
+    // swipe (read, write, erase, non-ISO). A swipe with nothing pending is ignored.
+    bool hasCardToSwipe() { return deck_.nextCard() != nullptr; }
     void swipe();
     bool awaitingSwipe() const { return pending_.op != Operation::None; }
     Operation pendingOperation() const { return pending_.op; }
     static QString operationName(Operation op);
     QString statusText() const; // "Waiting for a swipe: read" or "Idle"
-    // The next swipes fail: reads give "*" tracks (HKD382: status error), writes and erases fail.
+    // Every swipe from now fails: reads give "*" tracks (HKD382: status error), writes and
+    // erases fail.
     void setBadSwipe(bool bad);
-    bool badSwipe() const { return badSwipe_; }
+    bool badSwipe() const { return deck_.badSwipe(); }
+    // The next swipe only fails, once.
+    void setNextSwipeBad(bool bad = true);
+    bool nextSwipeBad() const { return deck_.nextSwipeBad(); }
+
+    // ---- Commands ----
+    // Refuse (HKD382 ESC "1", VNT-290B "!") or ignore every command named by `command` (its
+    // leading bytes: ESC and the command letter, or the VNT-290B letter); Fault::None clears.
+    // One chosen command at a time.
+    void setCommandFault(const QByteArray &command, Fault fault);
+    // VNT-290B: "P" is refused ("!") unless "L" armed the read first. Off by default.
+    void setPrepareReadRequired(bool required) { vnt_.setPrepareReadRequired(required); }
 
     // ---- Faults ----
     void setSilent(bool silent); // powered off: takes no notice of anything and answers nothing
-    void setReplyDelay(double seconds); // before each reply's first byte (default 0.02 s)
-    void setReplyPieces(int pieces, double gap); // replies split in `pieces`, `gap` s apart
-    void setNextReply(const QByteArray &bytes); // the next reply is these bytes instead (empty: none)
-    void setStatusByte(char status); // HKD382 status of read/write/erase replies ('0': success)
+    void setReplyDelay(double seconds) { line_.setReplyDelay(seconds); } // before a reply (default 0.02 s)
+    void setReplyPieces(int pieces, double gap) { line_.setReplyPieces(pieces, gap); } // `gap` s apart
+    void setNextReply(const QByteArray &bytes) { line_.setNextReply(bytes); } // instead of the next reply (empty: none)
+    void setStatusByte(char status) { status_ = status; } // HKD382 status of read/write/erase ('0': success)
     // The port vanishes: open links report Vanished and close at their next use; new opens
     // fail with NoSuchDevice until restorePort().
     void vanishPort();
     void restorePort();
-    bool portPresent() const { return portPresent_; }
+    bool portPresent() const { return line_.present(); }
 
     // ---- What the encoder holds ----
     bool highCoercivity() const { return highCo_; }
@@ -106,18 +125,18 @@ public:
     QString indicator() const { return indicator_; }            // "off", "swipe", "idle", "error"
 
     // ---- What the encoder received, each write with its (pacer) time ----
-    struct Received {
-        double time;
-        QByteArray bytes;
-    };
-    const QList<Received> &received() const { return received_; } // the latest 65536 writes
+    using Received = SimLine::Received;
+    const QList<Received> &received() const { return line_.received(); } // the latest 65536 writes
     QByteArray receivedBytes() const;
-    void clearReceived() { received_.clear(); }
+    void clearReceived() { line_.clearReceived(); }
 
-    std::unique_ptr<SerialLink> makeLink(); // a link to this encoder; any port number opens it
+    std::unique_ptr<SerialLink> makeLink() { return line_.makeLink(); } // any port number opens it
 
     // How a track reads in a format: its characters, "+" (blank) or "*" (unreadable).
-    static QByteArray readTrack(const SimTrack &track, int trackNo, int bits, bool raw);
+    static QByteArray readTrack(const SimTrack &track, int trackNo, int bits, bool raw)
+    {
+        return StripeCodec::read(track, trackNo, bits, raw);
+    }
     // For people: the text (hex pairs for raw codes), its format and density, and both.
     static QString trackText(const SimTrack &track);
     static QString trackFormat(const SimTrack &track, int trackNo);
@@ -127,87 +146,39 @@ signals:
     void changed(); // card, slot, pending operation or fault switches changed (for the panel)
 
 private:
-    friend class SimLink;
     Simulator();
+    void receive(const QByteArray &bytes, double now);
+    SimParser &parser();
 
-    struct TrackWrite {
-        QByteArray chars;
-        int bits = 7;
-        bool raw = false;
-        bool iso = true; // the track's own ISO format
-    };
-    using TrackWrites = std::array<std::optional<TrackWrite>, 3>;
-    struct ReadFormat {
-        int bits = 7;
-        bool raw = false;
-    };
-    struct Pending {
-        Operation op = Operation::None;
-        bool vnt = false;
-        TrackWrites writes;
-        std::array<ReadFormat, 3> formats;
-        int eraseMask = 0;
-    };
-    struct DataMode {
-        bool active = false;
-        int track = 0;
-        TrackWrite write;
-    };
-    struct Outgoing {
-        double time;
-        QByteArray bytes;
-    };
+    // SimCore: what the parsers may do to the encoder.
+    void reply(const QByteArray &bytes) override;
+    void arm(SimPending pending) override;
+    void disarm() override;
+    SimOperation armed() const override { return pending_.op; }
+    void setIndicator(const QString &state) override { indicator_ = state; }
+    void setHighCo(bool high) override { highCo_ = high; }
+    void setDensity(int trackIndex, bool high210) override { high210_[size_t(trackIndex)] = high210; }
+    char status() const override { return status_; }
+    bool record(SimCard &card, const SimTrackWrites &writes) override;
+    void erase(SimCard &card, int mask) override;
+    CommandFault faultFor(const QByteArray &command) const override;
 
-    // Links.
-    PortError linkOpen(SimLink *link, const QString &settings);
-    void linkClose(SimLink *link);
-    void linkGone(SimLink *link);
-    void linkWrite(const QByteArray &bytes);
-    void deliverDue();
-
-    // The encoder.
-    void receive(const QByteArray &bytes);
-    int parseHkd();
-    int takeBlock(bool nonIso);
-    int parseVnt();
-    bool takeData();
-    void reply(const QByteArray &bytes);
-    void setPending(Pending p);
-    void abortPending();
-    bool writeTracks(const TrackWrites &writes);
-    QByteArray hkdReadReply(const std::array<ReadFormat, 3> &formats, bool bad, char status);
-    QByteArray vntTrackReply(int trackNo, ReadFormat format) const;
-
-    QList<SimCard> deck_;
-    int slot_ = 0;
-    SimCard loose_;
+    SimLine line_;
+    SimDeck deck_;
+    HkdParser hkd_{*this};
+    VntParser vnt_{*this};
+    SimParser *lastParser_ = nullptr;
     Dialect dialect_ = Dialect::FollowProgram;
-    bool badSwipe_ = false;
-    bool silent_ = false;
-    double delay_ = 0.02;
-    int pieces_ = 1;
-    double gap_ = 0.0;
-    double byteTime_ = 10.0 / 9600; // one byte on the line at the open link's settings
-    std::optional<QByteArray> nextReply_;
     char status_ = '0';
-    bool portPresent_ = true;
+    QByteArray faultCommand_;
+    Fault fault_ = Fault::None;
 
     bool highCo_ = true;
     std::array<bool, 3> high210_ = {true, false, true};
     QString indicator_ = QStringLiteral("off");
-    Pending pending_;
-    QByteArray input_;
-    double lastInput_ = 0.0;
-    DataMode data_;
-    TrackWrites vntWrites_;
-    int vntEraseMask_ = 0;
-    std::optional<SimCard> readBuffer_;
-    bool readBufferBad_ = false;
-
-    QList<Received> received_;
-    QList<Outgoing> outbox_;
-    QList<SimLink *> links_;
-    SimLink *holder_ = nullptr;
+    SimPending pending_;
 };
 
-void installSimulatorLinkFactory(); // every link the program makes talks to Simulator::instance()
+// Every link the program makes talks to Simulator::instance(). `programSpeaksVnt` is what
+// Dialect::FollowProgram follows (empty: the program's emulation mode setting).
+void installSimulatorLinkFactory(std::function<bool()> programSpeaksVnt = {});

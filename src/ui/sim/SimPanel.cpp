@@ -3,6 +3,7 @@
 #include "sim/Simulator.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -10,9 +11,24 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include <algorithm>
+
+QPoint besidePosition(const QRect &anchor, const QSize &size, const QRect &screen, int gap)
+{
+    auto clampTo = [](int v, int lo, int hi) { return std::max(lo, std::min(v, hi)); };
+    const int y = clampTo(anchor.top(), screen.top(), screen.bottom() + 1 - size.height());
+    const int right = anchor.right() + 1 + gap;
+    if (right + size.width() <= screen.right() + 1)
+        return {right, y};
+    const int left = anchor.left() - gap - size.width();
+    if (left >= screen.left())
+        return {left, y};
+    const int x = clampTo(anchor.left(), screen.left(), screen.right() + 1 - size.width());
+    return {x, clampTo(anchor.bottom() + 1 + gap, screen.top(), screen.bottom() + 1 - size.height())};
+}
 
 SimPanel::SimPanel() : SimPanel(Simulator::instance()) {}
 
@@ -28,32 +44,53 @@ SimPanel::SimPanel(Simulator &sim) : QWidget(nullptr, Qt::Tool), sim_(sim)
     bold.setBold(true);
     status_->setFont(bold);
 
-    auto *slotBox = new QGroupBox(QStringLiteral("Card in the slot"), this);
-    auto *slotGrid = new QGridLayout(slotBox);
-    cardName_ = new QLabel(slotBox);
-    slotGrid->addWidget(new QLabel(QStringLiteral("Card:"), slotBox), 0, 0);
+    cards_ = new QComboBox(this);
+    cards_->addItem(QStringLiteral("The card in the slot (every swipe)"));
+    cards_->addItem(QStringLiteral("Sample stack: five different cards, one per swipe"));
+    cards_->addItem(QStringLiteral("Blank stack: five blank cards, one per swipe"));
+    connect(cards_, &QComboBox::activated, this, [this](int row) { deal(row); });
+    restack_ = new QPushButton(QStringLiteral("Restack"), this);
+    restack_->setToolTip(QStringLiteral("Deal the chosen stack again"));
+    connect(restack_, &QPushButton::clicked, this, [this] { deal(cards_->currentIndex()); });
+    auto *cardsRow = new QHBoxLayout;
+    cardsRow->addWidget(new QLabel(QStringLiteral("Cards:"), this));
+    cardsRow->addWidget(cards_, 1);
+    cardsRow->addWidget(restack_);
+
+    cardBox_ = new QGroupBox(QStringLiteral("Card in the slot"), this);
+    auto *slotGrid = new QGridLayout(cardBox_);
+    cardName_ = new QLabel(cardBox_);
+    slotGrid->addWidget(new QLabel(QStringLiteral("Card:"), cardBox_), 0, 0);
     slotGrid->addWidget(cardName_, 0, 1, 1, 2);
     for (int i = 0; i < 3; ++i) {
-        auto *field = new QLineEdit(slotBox);
+        auto *field = new QLineEdit(cardBox_);
         field->setReadOnly(true);
         field->setMinimumWidth(320);
         tracks_[size_t(i)] = field;
-        formats_[size_t(i)] = new QLabel(slotBox);
+        formats_[size_t(i)] = new QLabel(cardBox_);
         formats_[size_t(i)]->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("raw 7-bit, 210 BPI")));
-        slotGrid->addWidget(new QLabel(QStringLiteral("Track %1:").arg(i + 1), slotBox), i + 1, 0);
+        slotGrid->addWidget(new QLabel(QStringLiteral("Track %1:").arg(i + 1), cardBox_), i + 1, 0);
         slotGrid->addWidget(field, i + 1, 1);
         slotGrid->addWidget(formats_[size_t(i)], i + 1, 2);
     }
     slotGrid->setColumnStretch(1, 1);
 
-    auto *deckBox = new QGroupBox(QStringLiteral("Deck"), this);
+    auto *deckBox = new QGroupBox(QStringLiteral("Cards"), this);
     auto *deckLayout = new QVBoxLayout(deckBox);
     deck_ = new QListWidget(deckBox);
     deck_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Room for the deck and a stack with both piles, no taller.
+    deck_->setFixedHeight(deck_->fontMetrics().height() * 10 + 2 * deck_->frameWidth() + 12);
     deckLayout->addWidget(deck_);
     connect(deck_, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (!filling_ && row >= 0)
+        if (filling_ || row < 0)
+            return;
+        if (sim_.stackMode()) {
+            shownRow_ = row; // look at a card; the stack's order stays
+            refresh();
+        } else {
             sim_.selectCard(row);
+        }
     });
 
     swipe_ = new QPushButton(QStringLiteral("Swipe"), this);
@@ -64,23 +101,67 @@ SimPanel::SimPanel(Simulator &sim) : QWidget(nullptr, Qt::Tool), sim_(sim)
         if (!filling_)
             sim_.setBadSwipe(on);
     });
+    nextBad_ = new QCheckBox(QStringLiteral("Next swipe bad (once)"), this);
+    connect(nextBad_, &QCheckBox::toggled, this, [this](bool on) {
+        if (!filling_)
+            sim_.setNextSwipeBad(on);
+    });
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(swipe_);
     buttons->addWidget(badSwipe_);
+    buttons->addWidget(nextBad_);
     buttons->addStretch();
 
     note_ = new QLabel(this);
     note_->setWordWrap(true);
+    // The hint's lines are reserved, so nothing moves when it appears.
+    note_->setMinimumHeight(note_->fontMetrics().lineSpacing() * 2);
+    note_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(status_);
-    layout->addWidget(slotBox);
+    layout->addLayout(cardsRow);
+    layout->addWidget(cardBox_);
     layout->addWidget(deckBox);
     layout->addLayout(buttons);
     layout->addWidget(note_);
 
     connect(&sim_, &Simulator::changed, this, &SimPanel::refresh);
     refresh();
+}
+
+void SimPanel::deal(int cards)
+{
+    shownRow_ = -1;
+    note_->clear();
+    cards_->setCurrentIndex(cards);
+    switch (cards) {
+    case SampleStack:
+        sim_.setStack(Simulator::sampleStack());
+        break;
+    case BlankStack:
+        sim_.setStack(Simulator::blankStack());
+        break;
+    default:
+        sim_.useSlot();
+        break;
+    }
+}
+
+void SimPanel::showCard(const SimCard &card, const QString &name)
+{
+    cardName_->setText(name);
+    for (int i = 0; i < 3; ++i) {
+        const SimTrack &track = card.tracks[size_t(i)];
+        const QString text = Simulator::trackText(track);
+        QLineEdit *field = tracks_[size_t(i)];
+        if (field->text() != text) {
+            field->setText(text);
+            field->setCursorPosition(0);
+        }
+        field->setToolTip(text);
+        formats_[size_t(i)]->setText(Simulator::trackFormat(track, i + 1));
+    }
 }
 
 void SimPanel::refresh()
@@ -93,35 +174,58 @@ void SimPanel::refresh()
     if (sim_.awaitingSwipe())
         note_->clear();
 
-    const SimCard &card = sim_.cardInSlot();
-    const int slot = sim_.slotIndex();
-    cardName_->setText(slot >= 0 ? card.name : card.name + QStringLiteral(" (inserted)"));
-    for (int i = 0; i < 3; ++i) {
-        const SimTrack &track = card.tracks[size_t(i)];
-        const QString text = Simulator::trackText(track);
-        QLineEdit *field = tracks_[size_t(i)];
-        if (field->text() != text) {
-            field->setText(text);
-            field->setCursorPosition(0);
+    QStringList names;
+    int current = -1;
+    if (sim_.stackMode()) {
+        // The swiped pile first, then the cards still to come, numbered in swipe order.
+        const QList<SimCard> &swiped = sim_.swipedCards();
+        const QList<SimCard> &stack = sim_.stack();
+        const int total = int(swiped.size() + stack.size());
+        for (int i = 0; i < total; ++i) {
+            const bool done = i < swiped.size();
+            const SimCard &c = done ? swiped[i] : stack[i - swiped.size()];
+            QString name = QStringLiteral("Card %1: %2").arg(i + 1).arg(c.name);
+            if (!done && i == swiped.size())
+                name += QStringLiteral("  (next)");
+            else if (done)
+                name += QStringLiteral("  (swiped)");
+            names << name;
         }
-        field->setToolTip(text);
-        formats_[size_t(i)]->setText(Simulator::trackFormat(track, i + 1));
-    }
-
-    const QList<SimCard> &deck = sim_.deck();
-    if (deck_->count() != deck.size()) {
-        deck_->clear();
-        for (const SimCard &c : deck)
-            deck_->addItem(c.name);
-        // Tall enough for the whole (short) deck, no taller.
-        const int rows = int(std::clamp<qsizetype>(deck.size(), 3, 10));
-        deck_->setFixedHeight(deck_->sizeHintForRow(0) * rows + 2 * deck_->frameWidth() + 4);
+        if (shownRow_ >= total)
+            shownRow_ = -1;
+        // Until the operator picks one, the next card (or, once all are swiped, the last one).
+        current = shownRow_ >= 0 ? shownRow_ : (stack.isEmpty() ? total - 1 : int(swiped.size()));
+        if (current >= 0) {
+            const bool done = current < swiped.size();
+            const SimCard &c = done ? swiped[current] : stack[current - swiped.size()];
+            showCard(c, names[current]);
+        } else {
+            showCard(SimCard{}, QStringLiteral("(no cards)"));
+        }
+        cardBox_->setTitle(current >= 0 && current == swiped.size() ? QStringLiteral("Next card")
+                                                                     : QStringLiteral("Card"));
+        cards_->setCurrentIndex(cards_->currentIndex() == SlotCard ? SampleStack : cards_->currentIndex());
     } else {
-        for (int i = 0; i < deck.size(); ++i)
-            deck_->item(i)->setText(deck[i].name);
+        for (const SimCard &c : sim_.deck())
+            names << c.name;
+        current = sim_.slotIndex();
+        const SimCard &card = sim_.cardInSlot();
+        showCard(card, current >= 0 ? card.name : card.name + QStringLiteral(" (inserted)"));
+        cardBox_->setTitle(QStringLiteral("Card in the slot"));
+        cards_->setCurrentIndex(SlotCard);
     }
-    deck_->setCurrentRow(slot);
+    restack_->setEnabled(sim_.stackMode());
+
+    if (deck_->count() != names.size()) {
+        deck_->clear();
+        deck_->addItems(names);
+    } else {
+        for (int i = 0; i < names.size(); ++i)
+            deck_->item(i)->setText(names[i]);
+    }
+    deck_->setCurrentRow(current);
     badSwipe_->setChecked(sim_.badSwipe());
+    nextBad_->setChecked(sim_.nextSwipeBad());
     filling_ = false;
 }
 
@@ -131,6 +235,26 @@ void SimPanel::onSwipe()
         note_->setText(QStringLiteral("Nothing is waiting for a swipe."));
         return;
     }
+    if (!sim_.hasCardToSwipe()) {
+        note_->setText(QStringLiteral("The stack is empty: choose Restack or another set of cards."));
+        return;
+    }
     note_->clear();
+    shownRow_ = -1;
     sim_.swipe();
+    if (sim_.stackMode() && !sim_.swipedCards().isEmpty()) {
+        shownRow_ = int(sim_.swipedCards().size()) - 1; // what the swipe did to the card
+        refresh();
+    }
+}
+
+void SimPanel::placeBeside(const QWidget *window)
+{
+    if (!window)
+        return;
+    const QScreen *screen = window->screen();
+    if (!screen)
+        return;
+    const QRect frame = frameGeometry();
+    move(besidePosition(window->frameGeometry(), frame.size(), screen->availableGeometry()));
 }

@@ -1,45 +1,69 @@
 #pragma once
-// The operator's side of the simulated encoder: which card is in the slot, the deck to pick
-// from, the Swipe button and a bad-swipe switch. A top-level tool window of its own, never a
-// child of the main window, so it stays usable while operation windows are window-modal.
+// The operator's side of the simulated encoder: the card in the slot or a stack of cards (each
+// swipe takes the next), the Swipe button and the bad-swipe switches. A top-level tool window
+// of its own, never a child of the main window, so it stays usable while operation windows are
+// window-modal.
 #include <QWidget>
 
 #include <array>
 
 class QCheckBox;
+class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
 class Simulator;
+struct SimCard;
+
+// Where a window of `size` goes beside `anchor` (frame rectangles) on `screen`: to its right
+// when the screen has room, else to its left, else below it, always inside the screen.
+QPoint besidePosition(const QRect &anchor, const QSize &size, const QRect &screen, int gap = 8);
 
 class SimPanel : public QWidget {
     Q_OBJECT
 public:
+    enum Cards { SlotCard, SampleStack, BlankStack }; // the rows of cardsBox()
+
     explicit SimPanel(Simulator &sim);
     SimPanel();
 
     QPushButton *swipeButton() const { return swipe_; }
     QCheckBox *badSwipeBox() const { return badSwipe_; }
+    QCheckBox *nextBadBox() const { return nextBad_; }
+    QComboBox *cardsBox() const { return cards_; }
+    QPushButton *restackButton() const { return restack_; }
     QListWidget *deckList() const { return deck_; }
     QLabel *statusLabel() const { return status_; }
+    QLabel *cardLabel() const { return cardName_; }
     QLabel *noteLabel() const { return note_; }
     QLineEdit *trackField(int index) const { return tracks_[size_t(index)]; }
+
+    // Moves the panel beside `window` on its screen, never over it.
+    void placeBeside(const QWidget *window);
 
 public slots:
     void refresh();
 
 private:
     void onSwipe();
+    void deal(int cards);
+    void showCard(const SimCard &card, const QString &name);
 
     Simulator &sim_;
     QLabel *status_;
+    QComboBox *cards_;
+    QPushButton *restack_;
+    QGroupBox *cardBox_;
     QLabel *cardName_;
     std::array<QLineEdit *, 3> tracks_{};
     std::array<QLabel *, 3> formats_{};
     QListWidget *deck_;
     QPushButton *swipe_;
     QCheckBox *badSwipe_;
+    QCheckBox *nextBad_;
     QLabel *note_;
+    int shownRow_ = -1; // stack mode: the row whose card is shown, -1: the next card
     bool filling_ = false;
 };
