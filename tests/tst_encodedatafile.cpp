@@ -42,7 +42,6 @@ private slots:
     void wholeFileCheck();
     void unreadableFiles_data();
     void unreadableFiles();
-    void writing();
     void collectionKeepsOnlyStorableCards_data();
     void collectionKeepsOnlyStorableCards();
     void cardNumberPasses32767();
@@ -186,30 +185,6 @@ void TestEncodeDataFile::unreadableFiles()
     QVERIFY(!loaded.ok);
     QCOMPARE(loaded.problem, problem.contains("%1") ? problem.arg(path) : problem);
     QVERIFY(loaded.content.isEmpty());
-}
-
-void TestEncodeDataFile::writing()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("old.txt");
-    QVERIFY(writeFile(path, "OLD||\r\n", false).status == WriteStatus::Written);
-
-    // An existing file is left alone unless replacing was asked for.
-    QVERIFY(writeFile(path, "NEW||\r\n", false).status == WriteStatus::Exists);
-    QCOMPARE(fileBytes(path), QByteArray("OLD||\r\n"));
-    QVERIFY(writeFile(path, "NEW||\r\n", true).status == WriteStatus::Written);
-    QCOMPARE(fileBytes(path), QByteArray("NEW||\r\n"));
-
-    // Failures say why and leave nothing behind.
-    QFile plain(dir.filePath("plain"));
-    QVERIFY(plain.open(QIODevice::WriteOnly));
-    plain.close();
-    for (const QString &bad : {dir.filePath("missing/new.txt"), dir.filePath("plain/new.txt"), dir.path()}) {
-        const WriteResult result = writeFile(bad, "A||\r\n", true);
-        QVERIFY2(result.status == WriteStatus::Failed, qPrintable(bad));
-        QVERIFY2(!result.problem.isEmpty(), qPrintable(bad));
-    }
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList({"old.txt", "plain"}));
 }
 
 void TestEncodeDataFile::collectionKeepsOnlyStorableCards_data()

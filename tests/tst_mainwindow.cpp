@@ -694,6 +694,8 @@ void TestMainWindow::saveToFile_data()
                                                   << QStringList{abort + "\n*"} << "new.txt" << "";
     QTest::newRow("read-only folder, then another") << QStringList{"locked/a.txt", "new.txt"} << 2 << QList<int>{}
                                                     << QStringList{abort + "\n*"} << "new.txt" << "";
+    QTest::newRow("a folder, then another") << QStringList{"folder", "new.txt"} << 2 << QList<int>{}
+                                            << QStringList{abort + "\n*"} << "new.txt" << "";
     QTest::newRow("read-only file system, then another") << QStringList{"/proc/a.txt", "new.txt"} << 2 << QList<int>{}
                                                          << QStringList{abort + "\n*"} << "new.txt" << "";
     QTest::newRow("nothing collected") << QStringList{"new.txt"} << 0 << QList<int>{} << QStringList{} << "" << "new.txt";
@@ -715,6 +717,7 @@ void TestMainWindow::saveToFile()
     QVERIFY(oldFile.open(QIODevice::WriteOnly));
     oldFile.write(old);
     oldFile.close();
+    QVERIFY(QDir(dir.path()).mkdir("folder"));
     QVERIFY(QDir(dir.path()).mkdir("locked"));
     QFile::setPermissions(dir.filePath("locked"), QFile::ReadOwner | QFile::ExeOwner);
     if (paths.first().startsWith("locked")) {
