@@ -1,12 +1,17 @@
 // The main window: typing filter, leave-check, counts, the "Write" button, the dispatch of the
 // eight buttons and the placement on resize.
 #include "ModalAnswerer.h"
+#include "app/OperationWindows.h"
 #include "card/Validators.h"
 #include "device/Settings.h"
 #include "ui/main/frmMainMenu.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
 #include <QInputDialog>
 #include <QLabel>
 #include <QPushButton>
@@ -82,6 +87,10 @@ private slots:
     void tabOrder();
     void resizeScalesControls();
     void answererQueuesAndIgnores();
+    void encodeFromFile_data();
+    void encodeFromFile();
+    void saveToFile_data();
+    void saveToFile();
 
 private:
     void fill();
@@ -567,6 +576,235 @@ void TestMainWindow::answererQueuesAndIgnores()
     // The queue is used up: the next box gets OK again.
     QMessageBox::information(w.get(), QStringLiteral("t"), QStringLiteral("x"));
     QCOMPARE(answerer->last().pressed.remove(QLatin1Char('&')), QStringLiteral("OK"));
+}
+
+// "Encode from File": the open dialog, the check of the whole file before the run, the records
+// the encode window takes, and the end-of-file window only when the file ran out.
+void TestMainWindow::encodeFromFile_data()
+{
+    QTest::addColumn<QString>("name");        // the path the dialog gives, in a fresh folder; "" cancels
+    QTest::addColumn<QByteArray>("content");  // written to "cards.txt"
+    QTest::addColumn<int>("take");            // records the encode window takes (-1: until the end)
+    QTest::addColumn<int>("runEnd");          // how the window says its run ended
+    QTest::addColumn<QByteArrayList>("taken");
+    QTest::addColumn<QStringList>("seen");    // title, "|", text of each window shown
+
+    const QByteArray three = "A|1|2\r\nB|3|4\nC|5|6";
+    const QByteArrayList all = {"A|1|2", "B|3|4", "C|5|6"};
+    const QString eof = QStringLiteral("File Encode Complete (EOF)|End of file reached.  Press OK to exit.");
+    const QString format = QStringLiteral("File Encode - File Format Error|Incorrect file format. Select ASCII format only.\n");
+    const int end = int(EncodeRunEnd::EndOfFile), cancelled = int(EncodeRunEnd::Cancelled), stopped = int(EncodeRunEnd::Stopped);
+
+    QTest::newRow("run to the end") << "cards.txt" << three << -1 << end << all << QStringList{eof};
+    QTest::newRow("cancelled") << "cards.txt" << three << 1 << cancelled << all.mid(0, 1) << QStringList{};
+    QTest::newRow("refused with records left") << "cards.txt" << three << 2 << stopped << all.mid(0, 2) << QStringList{};
+    QTest::newRow("end claimed with records left") << "cards.txt" << three << 2 << end << all.mid(0, 2) << QStringList{};
+    QTest::newRow("no such file") << "other.txt" << three << -1 << end << QByteArrayList{}
+                                  << QStringList{"File Encode|File not exists. "};
+    QTest::newRow("bad later record") << "cards.txt" << QByteArray("A|1|2\r\nB|X|4\r\n") << -1 << end << QByteArrayList{}
+                                      << QStringList{format + "Record 2: track 2 holds a character that track 2 cannot hold"};
+    QTest::newRow("empty file") << "cards.txt" << QByteArray() << -1 << end << QByteArrayList{}
+                                << QStringList{format + "The file holds no record."};
+    QTest::newRow("a folder") << "folder" << three << -1 << end << QByteArrayList{}
+                              << QStringList{format + "The file cannot be read: %1 is a folder."};
+    QTest::newRow("dialog cancelled") << "" << three << -1 << end << QByteArrayList{} << QStringList{};
+}
+
+void TestMainWindow::encodeFromFile()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(int, take);
+    QFETCH(int, runEnd);
+    QFETCH(QByteArrayList, taken);
+    QFETCH(QStringList, seen);
+
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("folder"));
+    QFile file(dir.filePath("cards.txt"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    file.close();
+    const QString path = name.isEmpty() ? QString() : dir.filePath(name);
+
+    QList<FileDialogRequest> requests;
+    QByteArrayList got;
+    FileButtonHooks hooks;
+    hooks.askPath = [&](QWidget *parent, const FileDialogRequest &r) {
+        requests << r;
+        [&] { QCOMPARE(parent, w.get()); }();
+        return path;
+    };
+    hooks.encodeWindow = [&](EncodeDataFile::RecordTaker &records) {
+        for (int i = 0; take < 0 || i < take; ++i) {
+            const auto r = records.next();
+            if (!r)
+                break;
+            got << r->track[0] + '|' + r->track[1] + '|' + r->track[2];
+        }
+        return EncodeRunEnd(runEnd);
+    };
+    installFileButtons(*w, hooks);
+    fill();
+    w->Command1_Click(3);
+
+    QCOMPARE(requests.size(), 1);
+    QCOMPARE(requests[0].save, false);
+    QCOMPARE(requests[0].title, QStringLiteral("Open - Look in:"));
+    QCOMPARE(requests[0].filter, QStringLiteral("Encode Data Files (*.txt)"));
+    QCOMPARE(requests[0].proposedName, QString());
+    QCOMPARE(got, taken);
+    QStringList shown;
+    for (const auto &s : answerer->seen())
+        shown << s.title + '|' + s.text;
+    for (QString &s : seen)
+        if (s.contains("%1"))
+            s = s.arg(path);
+    QCOMPARE(shown, seen);
+    if (name == "other.txt")
+        QCOMPARE(answerer->last().kind, QStringLiteral("warning"));
+    for (int i = 0; i < 6; ++i)
+        QCOMPARE(w->trackString(i), QString());
+}
+
+// "Save to File": the save dialog with its proposed name, the records the save window
+// collected, the overwrite question only for an existing file, and no record lost: every
+// failure shows the save error and offers the dialog again until the operator cancels it.
+void TestMainWindow::saveToFile_data()
+{
+    QTest::addColumn<QStringList>("paths");   // what the dialog gives, in turn, in a fresh folder; "" cancels
+    QTest::addColumn<int>("cards");           // records the save window collected
+    QTest::addColumn<QList<int>>("answers");  // to the overwrite questions, in turn
+    QTest::addColumn<QStringList>("seen");    // title, "|", text of each window shown
+    QTest::addColumn<QString>("savedIn");     // the file that holds the records at the end
+    QTest::addColumn<QString>("lostIn");      // a file the records must not reach; "" none
+
+    const QString question = QStringLiteral("File Overwrite Prompt|File '%1/old.txt' exists. overwrite? ");
+    const QString abort = QStringLiteral("File Overwrite Abort|No card swipe(s) saved to ");
+    const int yes = QMessageBox::Yes, no = QMessageBox::No;
+
+    QTest::newRow("new file") << QStringList{"new.txt"} << 2 << QList<int>{} << QStringList{} << "new.txt" << "";
+    QTest::newRow("existing file, Yes") << QStringList{"old.txt"} << 2 << QList<int>{yes} << QStringList{question}
+                                        << "old.txt" << "";
+    QTest::newRow("existing file, No, then cancel") << QStringList{"old.txt", ""} << 2 << QList<int>{no}
+                                                    << QStringList{question, abort} << "" << "old.txt";
+    QTest::newRow("existing file, No, then another") << QStringList{"old.txt", "new.txt"} << 2 << QList<int>{no}
+                                                     << QStringList{question, abort} << "new.txt" << "old.txt";
+    QTest::newRow("missing folder, then another") << QStringList{"missing/a.txt", "new.txt"} << 2 << QList<int>{}
+                                                  << QStringList{abort + "\n*"} << "new.txt" << "";
+    QTest::newRow("read-only folder, then another") << QStringList{"locked/a.txt", "new.txt"} << 2 << QList<int>{}
+                                                    << QStringList{abort + "\n*"} << "new.txt" << "";
+    QTest::newRow("a folder, then another") << QStringList{"folder", "new.txt"} << 2 << QList<int>{}
+                                            << QStringList{abort + "\n*"} << "new.txt" << "";
+    QTest::newRow("read-only file system, then another") << QStringList{"/proc/a.txt", "new.txt"} << 2 << QList<int>{}
+                                                         << QStringList{abort + "\n*"} << "new.txt" << "";
+    QTest::newRow("nothing collected") << QStringList{"new.txt"} << 0 << QList<int>{} << QStringList{} << "" << "new.txt";
+    QTest::newRow("dialog cancelled") << QStringList{""} << 2 << QList<int>{} << QStringList{} << "" << "";
+}
+
+void TestMainWindow::saveToFile()
+{
+    QFETCH(QStringList, paths);
+    QFETCH(int, cards);
+    QFETCH(QList<int>, answers);
+    QFETCH(QStringList, seen);
+    QFETCH(QString, savedIn);
+    QFETCH(QString, lostIn);
+
+    QTemporaryDir dir;
+    const QByteArray old = "OLD||\r\n";
+    QFile oldFile(dir.filePath("old.txt"));
+    QVERIFY(oldFile.open(QIODevice::WriteOnly));
+    oldFile.write(old);
+    oldFile.close();
+    QVERIFY(QDir(dir.path()).mkdir("folder"));
+    QVERIFY(QDir(dir.path()).mkdir("locked"));
+    QFile::setPermissions(dir.filePath("locked"), QFile::ReadOwner | QFile::ExeOwner);
+    if (paths.first().startsWith("locked")) {
+        QFile probe(dir.filePath("locked/probe"));
+        if (probe.open(QIODevice::WriteOnly)) // root writes anyway
+            QSKIP("a read-only folder takes files for this user");
+    }
+
+    const QDateTime clock(QDate(2026, 12, 7), QTime(12, 34, 56, 550));
+    const QString proposed = EncodeDataFile::proposedSaveName(QLocale::system().toString(clock.date(), QLocale::ShortFormat), 45296.55);
+    QStringList log;
+    QList<FileDialogRequest> requests;
+    FileButtonHooks hooks;
+    hooks.now = [&] { return clock; };
+    hooks.askPath = [&](QWidget *, const FileDialogRequest &r) {
+        requests << r;
+        const QString name = paths.value(requests.size() - 1);
+        log << "dialog " + name;
+        return name.isEmpty() ? QString() : QDir(dir.path()).filePath(name);
+    };
+    EncodeDataFile::SaveCollection collected;
+    if (cards > 0) {
+        QVERIFY(collected.append({{"%B1^DOE^", "1=2", ""}}));
+        QVERIFY(collected.append({{"+", "+", "+"}}));
+    }
+    hooks.saveWindow = [&] {
+        log << "save window";
+        return collected;
+    };
+    QStringList shownPaths;
+    answerer->setDialogHandler([&](QWidget *dialog) {
+        if (auto *lc = dialog->findChild<QLineEdit *>("LC"))
+            shownPaths << lc->text();
+        dialog->findChild<QPushButton *>("Command1")->click();
+    });
+    for (int a : answers)
+        answerer->queueButton(QMessageBox::StandardButton(a));
+    installFileButtons(*w, hooks);
+    fill();
+    w->Command1_Click(4);
+
+    // The dialog first, the save window once, the dialog again after each failure.
+    QStringList expectedLog{"dialog " + paths.first()};
+    if (!paths.first().isEmpty())
+        expectedLog << "save window";
+    if (cards > 0)
+        for (const QString &p : paths.mid(1))
+            expectedLog << "dialog " + p;
+    QCOMPARE(log, expectedLog);
+    QCOMPARE(requests.first().save, true);
+    QCOMPARE(requests.first().title, QStringLiteral("Save As - Save in:"));
+    QCOMPARE(requests.first().filter, QStringLiteral("Encode Data Files (*.txt)"));
+    QCOMPARE(requests.first().proposedName, proposed);
+    for (int i = 1; i < requests.size(); ++i)
+        QCOMPARE(requests[i].proposedName, QDir(dir.path()).filePath(paths[i - 1]));
+
+    QCOMPARE(answerer->count(), int(seen.size()));
+    for (int i = 0; i < seen.size(); ++i) {
+        const QString shown = answerer->seen()[i].title + '|' + answerer->seen()[i].text;
+        const QString expected = seen[i].contains("%1") ? seen[i].arg(dir.path()) : seen[i];
+        if (expected.endsWith("\n*")) // a reason follows, worded by the system
+            QVERIFY2(shown.startsWith(expected.chopped(1)) && shown.size() > expected.size(), qPrintable(shown));
+        else
+            QCOMPARE(shown, expected);
+    }
+    QStringList failedPaths;
+    for (const QString &p : paths.mid(0, shownPaths.size()))
+        failedPaths << QDir(dir.path()).filePath(p);
+    QCOMPARE(shownPaths, failedPaths);
+    if (!lostIn.isEmpty() && lostIn != "old.txt")
+        QVERIFY(!QFile::exists(dir.filePath(lostIn)));
+    if (lostIn == "old.txt") {
+        QFile f(dir.filePath("old.txt"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), old);
+    }
+    if (savedIn.isEmpty()) {
+        QCOMPARE(w->message(), QString());
+    } else {
+        QFile f(dir.filePath(savedIn));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("%B1^DOE^|1=2|\r\n+|+|+\r\n"));
+        QCOMPARE(w->message(), QStringLiteral("\r\n2 records successfully saved to file ") + dir.filePath(savedIn));
+    }
+    for (int i = 0; i < 6; ++i)
+        QCOMPARE(w->trackString(i), QString());
+    QFile::setPermissions(dir.filePath("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -7,6 +7,8 @@
 #include "iso/frmTrackSelect.h"
 #include "ui/main/frmMainMenu.h"
 
+#include <memory>
+
 namespace {
 // Shows an operation window modal to the main window; it lives until its loop has returned.
 template <typename Window, typename... Args>
@@ -31,4 +33,18 @@ void installOperationWindows(frmMainMenu &main)
         return true;
     });
     main.setWindowRunner(MainWindowStep::EraseCard, [m] { return runWindow<frmEraseCard>(*m, m->EraseTrackMask, m); });
+    installFileButtons(main, {});
+}
+
+void installFileButtons(frmMainMenu &main, FileButtonHooks hooks)
+{
+    auto buttons = std::make_shared<FileButtons>(&main, main, std::move(hooks));
+    main.setWindowRunner(MainWindowStep::EncodeFromFile, [buttons] {
+        buttons->EncodeFromFile();
+        return true;
+    });
+    main.setWindowRunner(MainWindowStep::SaveToFile, [buttons] {
+        buttons->SaveToFile();
+        return true;
+    });
 }

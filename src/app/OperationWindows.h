@@ -1,5 +1,9 @@
 #pragma once
+#include "batch/FileButtons.h"
+
 class frmMainMenu;
 
 // Connects the main window's buttons to the operation windows.
 void installOperationWindows(frmMainMenu &main);
+// Connects "Encode from File" and "Save to File" to the file flow with these hooks.
+void installFileButtons(frmMainMenu &main, FileButtonHooks hooks);

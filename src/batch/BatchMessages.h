@@ -1,0 +1,38 @@
+#pragma once
+// The small windows of the two file buttons.
+#include "ui/common/MessageWindow.h"
+
+class QLineEdit;
+
+// "File Encode - File Format Error": the file was refused before the first card; `problem`
+// (one line: which record and why, or why the file could not be read) follows the text.
+class sfrmFormatError : public MessageWindow {
+    Q_OBJECT
+public:
+    explicit sfrmFormatError(const QString &problem, QWidget *parent = nullptr);
+};
+
+// "File Encode Complete (EOF)": the run wrote every record of its file.
+class sfrmRFOK : public MessageWindow {
+    Q_OBJECT
+public:
+    explicit sfrmRFOK(QWidget *parent = nullptr);
+};
+
+// "File Overwrite Abort": the collected records were not written to `path`; `problem`, when
+// given, says why.
+class sfrmSaveError : public QDialog {
+    Q_OBJECT
+public:
+    sfrmSaveError(const QString &path, const QString &problem, QWidget *parent = nullptr);
+
+    QLabel *Picture1 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLineEdit *LC = nullptr;  // the path
+    QLabel *Label2 = nullptr; // the reason; hidden when there is none
+    QPushButton *Command1 = nullptr;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+};

@@ -1,0 +1,122 @@
+#include "batch/FileButtons.h"
+
+#include "batch/BatchMessages.h"
+#include "ui/common/RecordView.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMessageBox>
+
+using namespace EncodeDataFile;
+
+const QString FileButtons::Filter = QStringLiteral("Encode Data Files (*.txt)");
+
+QString askPathWithFileDialog(QWidget *parent, const FileDialogRequest &request)
+{
+    QFileDialog dialog(parent, request.title);
+    dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    // A name that does not exist is the program's to report ("File not exists. ").
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(request.filter);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!request.proposedName.isEmpty())
+        dialog.selectFile(request.proposedName);
+    dialog.setWindowModality(Qt::WindowModal);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles().value(0);
+}
+
+FileButtons::FileButtons(QWidget *main, RecordView &records, FileButtonHooks hooks)
+    : main_(main), records_(records), hooks_(std::move(hooks))
+{
+}
+
+QString FileButtons::askPath(const FileDialogRequest &request)
+{
+    return hooks_.askPath ? hooks_.askPath(main_, request) : askPathWithFileDialog(main_, request);
+}
+
+int FileButtons::showModal(QDialog &dialog)
+{
+    dialog.setWindowModality(Qt::WindowModal);
+    return dialog.exec();
+}
+
+void FileButtons::EncodeFromFile()
+{
+    const QString path = askPath({false, QStringLiteral("Open - Look in:"), Filter, QString()});
+    if (path.isEmpty())
+        return;
+    if (!QFileInfo::exists(path)) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("File Encode"), QStringLiteral("File not exists. "),
+                        QMessageBox::Ok, main_);
+        box.setTextFormat(Qt::PlainText);
+        showModal(box);
+        return;
+    }
+    const Loaded loaded = ReadEncodeDataFile(path);
+    if (!loaded.ok) {
+        sfrmFormatError error(loaded.problem, main_);
+        showModal(error);
+        return;
+    }
+    if (!hooks_.encodeWindow)
+        return;
+    RecordTaker records(loaded.content);
+    const EncodeRunEnd end = hooks_.encodeWindow(records);
+    // Records still unwritten are no end of file, whatever stopped the run.
+    if (end == EncodeRunEnd::EndOfFile && records.atEnd()) {
+        sfrmRFOK done(main_);
+        showModal(done);
+    }
+}
+
+void FileButtons::SaveToFile()
+{
+    const QDateTime now = hooks_.now ? hooks_.now() : QDateTime::currentDateTime();
+    const double seconds = (now.time().msecsSinceStartOfDay() / 10) / 100.0;
+    QString proposed = proposedSaveName(QLocale::system().toString(now.date(), QLocale::ShortFormat), seconds);
+
+    QString path = askPath({true, QStringLiteral("Save As - Save in:"), Filter, proposed});
+    if (path.isEmpty())
+        return;
+    const SaveCollection collected = hooks_.saveWindow ? hooks_.saveWindow() : SaveCollection();
+    if (collected.isEmpty())
+        return;
+
+    // The records stay held until they are written or the operator cancels the dialog.
+    for (;;) {
+        QString problem;
+        const Written written = WriteEncodeDataFile(path, collected.text(), problem);
+        if (written == Written::Yes) {
+            records_.setMessage(QStringLiteral("\r\n%1 records successfully saved to file %2").arg(collected.count()).arg(path));
+            return;
+        }
+        sfrmSaveError error(path, problem, main_);
+        showModal(error);
+        path = askPath({true, QStringLiteral("Save As - Save in:"), Filter, path});
+        if (path.isEmpty())
+            return;
+    }
+}
+
+FileButtons::Written FileButtons::WriteEncodeDataFile(const QString &path, const QByteArray &text, QString &problem)
+{
+    WriteResult result = writeFile(path, text, false);
+    if (result.status == WriteStatus::Exists) {
+        QMessageBox box(QMessageBox::Information, QStringLiteral("File Overwrite Prompt"),
+                        QStringLiteral("File '") + path + QStringLiteral("' exists. overwrite? "),
+                        QMessageBox::Yes | QMessageBox::No, main_);
+        box.setTextFormat(Qt::PlainText);
+        box.setDefaultButton(QMessageBox::Yes);
+        if (showModal(box) != QMessageBox::Yes)
+            return Written::Declined;
+        result = writeFile(path, text, true);
+    }
+    if (result.status == WriteStatus::Written)
+        return Written::Yes;
+    problem = result.problem;
+    return Written::Failed;
+}

@@ -1,0 +1,60 @@
+#pragma once
+// The two file buttons of the main window, "Encode from File" and "Save to File": the file
+// dialogs, reading and checking the file to encode, and writing the collected records. The
+// swipe windows are reached through hooks, and so are the dialogs, so the flow runs anywhere.
+#include "batch/EncodeDataFile.h"
+
+#include <QDateTime>
+#include <QString>
+#include <functional>
+
+class QDialog;
+class QWidget;
+class RecordView;
+
+struct FileDialogRequest {
+    bool save = false; // save dialog, else open dialog
+    QString title;
+    QString filter;
+    QString proposedName;
+};
+// The chosen path; empty when the operator cancelled.
+using FilePathAsker = std::function<QString(QWidget *parent, const FileDialogRequest &request)>;
+// The platform's file dialog: the one filter, no default extension, no overwrite question of
+// its own (the program asks itself).
+QString askPathWithFileDialog(QWidget *parent, const FileDialogRequest &request);
+
+// How an encode run ended: only a run that ran out of records reached the end of its file.
+enum class EncodeRunEnd { EndOfFile, Cancelled, Stopped };
+
+struct FileButtonHooks {
+    // Empty: the file dialog.
+    FilePathAsker askPath;
+    // Runs cfrmEncodeWF modally and hands back what it collected. Empty: nothing collected.
+    std::function<EncodeDataFile::SaveCollection()> saveWindow;
+    // Runs cfrmEncodeRF modally over the checked records, taking them one by one. Empty: no run.
+    std::function<EncodeRunEnd(EncodeDataFile::RecordTaker &records)> encodeWindow;
+    // Empty: the wall clock (for the proposed file name only).
+    std::function<QDateTime()> now;
+};
+
+class FileButtons {
+public:
+    FileButtons(QWidget *main, RecordView &records, FileButtonHooks hooks = {});
+
+    // The buttons' own part, between the clearing of the records before and after.
+    void EncodeFromFile();
+    void SaveToFile();
+
+    static const QString Filter;
+
+private:
+    enum class Written { Yes, Declined, Failed };
+    Written WriteEncodeDataFile(const QString &path, const QByteArray &text, QString &problem);
+    QString askPath(const FileDialogRequest &request);
+    int showModal(QDialog &dialog);
+
+    QWidget *main_;
+    RecordView &records_;
+    FileButtonHooks hooks_;
+};
