@@ -438,6 +438,10 @@ void nfrmWrite::showInformation(const QString &title, const QString &text)
     QMessageBox message(QMessageBox::Information, title, text, QMessageBox::Ok, this);
     message.setTextFormat(Qt::PlainText);
     message.exec();
+    // Not every window system hands the activation back after a message; without it the
+    // focus moves that follow would not be seen as leaving a box.
+    if (isVisible() && !isActiveWindow())
+        activateWindow();
 }
 
 // ---- Buttons -------------------------------------------------------------------------------
