@@ -3,11 +3,13 @@
 // selection window.
 #include "ModalAnswerer.h"
 #include "app/MainModule.h"
+#include "app/OperationWindows.h"
 #include "noniso/EntryBox.h"
 #include "noniso/RawCodec.h"
 #include "noniso/frmNonISOFmtSel.h"
 #include "noniso/nfrmWDD.h"
 #include "noniso/nfrmWrite.h"
+#include "ui/main/frmMainMenu.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -89,6 +91,8 @@ private slots:
     void selectionDefaultsAndCustomAvailability_data();
     void selectionDefaultsAndCustomAvailability();
     void selectionPublishesOnReadAndWrite();
+    void mainWindowOpensSelection_data();
+    void mainWindowOpensSelection();
     void captions_data();
     void captions();
     void typing_data();
@@ -160,6 +164,36 @@ void TestNonIsoEntry::selectionPublishesOnReadAndWrite()
     QCOMPARE(writes.size(), 1);
     QCOMPARE(writes[0], custom(Raw5Item, Raw5Item, Raw7Item));
     QCOMPARE(s.published(), writes[0]);
+}
+
+void TestNonIsoEntry::mainWindowOpensSelection_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<bool>("customAvailable");
+    QTest::newRow("HKD382") << "HKD382" << false;
+    QTest::newRow("VNT-290B") << "VNT-290B" << true;
+}
+
+void TestNonIsoEntry::mainWindowOpensSelection()
+{
+    QFETCH(QString, mode);
+    QFETCH(bool, customAvailable);
+    MainModule::EmulationMode = mode;
+    frmMainMenu main;
+    installOperationWindows(main);
+    main.show();
+    bool opened = false, custom = !customAvailable;
+    answerer->queueHandler([&](QWidget *dialog) {
+        auto *s = qobject_cast<frmNonISOFmtSel *>(dialog);
+        opened = s && s->windowModality() == Qt::WindowModal;
+        custom = s && s->Option1[1]->isEnabled();
+        clickLater(dialog, "Command3");
+    });
+    main.Command1[6]->click();
+    MainModule::EmulationMode = QStringLiteral("HKD382");
+    QVERIFY(opened);
+    QCOMPARE(custom, customAvailable);
+    QVERIFY(!MainModule::NonIsoActive);
 }
 
 // ---- Entry window ----------------------------------------------------------------------------

@@ -1,6 +1,5 @@
 // The non-ISO raw codec: hex pairs both ways, track codes, limits and lead-in, and the bytes of
 // the non-ISO commands in both dialects.
-#include "app/MainModule.h"
 #include "noniso/RawCodec.h"
 
 #include <QtTest>
@@ -68,8 +67,6 @@ private slots:
     void vnt290bTrackCommands();
     void vnt290bWriteSends_data();
     void vnt290bWriteSends();
-    void rawValidatorsOnConvertedEntry_data();
-    void rawValidatorsOnConvertedEntry();
 };
 
 void TestRawCodec::toHexPairs_data()
@@ -342,33 +339,6 @@ void TestRawCodec::vnt290bWriteSends()
     QFETCH(WriteJob, job);
     QFETCH(QString, sends);
     QCOMPARE(describe(Vnt290bWriteSends(job)), sends);
-}
-
-// What the entry window's leave-check concludes from an entry: conversion, then the raw check.
-void TestRawCodec::rawValidatorsOnConvertedEntry_data()
-{
-    QTest::addColumn<QByteArray>("entry");
-    QTest::addColumn<int>("bits");
-    QTest::addColumn<bool>("valid");
-    QTest::newRow("01 1F at 5 bits") << QByteArray("01 1F") << 5 << true;
-    QTest::newRow("02 1F first even") << QByteArray("02 1F") << 5 << false;
-    QTest::newRow("01 20 above 5 bits") << QByteArray("01 20") << 5 << false;
-    QTest::newRow("01 20 at 6 bits") << QByteArray("01 20") << 6 << true;
-    QTest::newRow("00 never data") << QByteArray("00") << 7 << false;
-    QTest::newRow("01 80 above 7 bits") << QByteArray("01 80") << 7 << false;
-}
-
-void TestRawCodec::rawValidatorsOnConvertedEntry()
-{
-    QFETCH(QByteArray, entry);
-    QFETCH(int, bits);
-    QFETCH(bool, valid);
-    const HexConversion c = HexPairsToData(entry);
-    QVERIFY(c.ok());
-    const bool result = bits == 5 ? MainModule::IsValidRaw5Bit(c.values)
-                        : bits == 6 ? MainModule::IsValidRaw6Bit(c.values)
-                                    : MainModule::IsValidRaw7Bit(c.values);
-    QCOMPARE(result, valid);
 }
 
 QTEST_APPLESS_MAIN(TestRawCodec)

@@ -32,7 +32,6 @@ nfrmWDD::nfrmWDD(const Selection &selection, SwipeWriteRunner swipeWrite, QWidge
         Combo1[t]->setObjectName(QStringLiteral("Combo1_%1").arg(t));
         Combo1[t]->addItems({Density210Item, Density75Item});
         Combo1[t]->setCurrentText(densityItem(DefaultDensities[size_t(t)]));
-        connect(Combo1[t], &QComboBox::activated, this, &nfrmWDD::Combo1_Click);
         connect(Combo1[t], &QComboBox::currentIndexChanged, this, &nfrmWDD::Combo1_Click);
         grid->addWidget(LIT1[t], t, 0);
         grid->addWidget(Combo1[t], t, 1);
