@@ -5,6 +5,8 @@
 #include "iso/cfrmWriteCard.h"
 #include "iso/frmEraseCard.h"
 #include "iso/frmTrackSelect.h"
+#include "dialect/Dialect.h"
+#include "noniso/frmNonISOFmtSel.h"
 #include "ui/main/frmMainMenu.h"
 
 #include <memory>
@@ -26,6 +28,8 @@ void installOperationWindows(frmMainMenu &main)
     main.setWindowRunner(MainWindowStep::ReadCard, [m] { return runWindow<cfrmReadCard>(*m, m); });
     main.setWindowRunner(MainWindowStep::WriteCard, [m] { return runWindow<cfrmWriteCard>(*m, m); });
     main.setWindowRunner(MainWindowStep::CopyCard, [m] { return runWindow<cfrmCopyCard>(*m, m); });
+    main.setWindowRunner(MainWindowStep::NonIsoFormatSelect,
+                         [m] { return runWindow<frmNonISOFmtSel>(*m, activeDialect().hasCustomNonIsoFormat()); });
     main.setWindowRunner(MainWindowStep::EraseTrackSelect, [m] {
         frmTrackSelect select(m);
         m->execModal(select);

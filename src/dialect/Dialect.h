@@ -18,6 +18,8 @@ class Dialect {
 public:
     virtual ~Dialect() = default;
     virtual QString name() const = 0;
+    // Raw tracks of 5, 6 or 7 bits entered as hex (only VNT-290B encoders write them).
+    virtual bool hasCustomNonIsoFormat() const = 0;
 
     // Setup: opens nothing; `dev` is open. `ending` tells when the setup window is closing.
     virtual Handshake handshake(Device &dev, bool highCoercivity, const std::function<bool()> &ending) const = 0;

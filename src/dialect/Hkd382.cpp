@@ -36,6 +36,7 @@ void awaitDensityReply(Device &dev)
 
 class Hkd382 final : public Dialect {
 public:
+    bool hasCustomNonIsoFormat() const override { return false; }
     QString name() const override { return QStringLiteral("HKD382"); }
 
     Handshake handshake(Device &dev, bool highCoercivity, const std::function<bool()> &) const override

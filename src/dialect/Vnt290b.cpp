@@ -16,6 +16,7 @@ bool acknowledged(const Reply &reply, AckMatch match)
 
 class Vnt290b final : public Dialect {
 public:
+    bool hasCustomNonIsoFormat() const override { return true; }
     QString name() const override { return QStringLiteral("VNT-290B"); }
 
     Handshake handshake(Device &dev, bool highCoercivity, const std::function<bool()> &ending) const override

@@ -1,0 +1,483 @@
+#include "noniso/nfrmWrite.h"
+
+#include "card/Validators.h"
+#include "noniso/EntryBox.h"
+#include "noniso/RawCodec.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace NonIso;
+
+namespace {
+
+// Standard-format messages join their lines with CR LF, the custom length and value messages
+// with LF CR, as the operators have always seen them.
+const QString CrLf = QStringLiteral("\r\n");
+const QString LfCr = QStringLiteral("\n\r");
+
+const QString SevenBitTitle = QStringLiteral(" 7-Bit Character (Std T1) Format Error");
+const QString FiveBitTitle = QStringLiteral(" 5-Bit Character (Std T2/T3) Format Error");
+const QString HexTitle = QStringLiteral(" Hex Format Error");
+const QString LengthTitle = QStringLiteral("Non-ISO Hex Character Length Error");
+const QString MaxTitle = QStringLiteral("Non-ISO Write");
+
+QString sevenBitText()
+{
+    return QStringLiteral("Use the following characters only:   ") + CrLf
+           + QStringLiteral("SP ! \" # $ % & ' ( ) * + , - . / 0 1 2 3 4 5 6 7 8 9 : ; = > @ A B C   ") + CrLf
+           + QStringLiteral("D E F G H I J K L M N O P Q R S T U V W X Y Z [ \\ ] ^ _");
+}
+
+QString fiveBitText()
+{
+    return QStringLiteral("Use the following characters only:   ") + CrLf + QStringLiteral("0 1 2 3 4 5 6 7 8 9 : ; = > ");
+}
+
+QString hexText()
+{
+    return QStringLiteral("Use the following characters only:   ") + CrLf
+           + QStringLiteral("0 1 2 3 4 5 6 7 8 9 A B C D E F ");
+}
+
+QString lengthText()
+{
+    return QStringLiteral("A hex character consists of a pair of  ") + LfCr + QStringLiteral("0123456789ABCDEF.") + LfCr
+           + QStringLiteral("Append a leading zero as necessary,") + LfCr + QStringLiteral("such as 0B.");
+}
+
+QString valueTitle(int bits) { return QStringLiteral("Non-ISO %1-Bit Data Format Error").arg(bits); }
+
+QString valueText(int bits)
+{
+    return QStringLiteral("Use number 01~03 and 05~%1F only.      ").arg(QLatin1Char(HexLimitDigit(bits))) + LfCr
+           + QStringLiteral("04 is reserved for encoder use. ") + LfCr + QStringLiteral("LSB of first character") + LfCr
+           + QStringLiteral("must be a '1'.");
+}
+
+QString maxText(int max) { return QStringLiteral("Max Characters are %1  ").arg(max); }
+
+bool isBlank(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n');
+}
+
+QString trimmedBlanks(const QString &text)
+{
+    qsizetype from = 0, to = text.size();
+    while (from < to && isBlank(text.at(from)))
+        ++from;
+    while (to > from && isBlank(text.at(to - 1)))
+        --to;
+    return text.mid(from, to - from);
+}
+
+bool rawValid(int bits, const QByteArray &values)
+{
+    switch (bits) {
+    case 5: return MainModule::IsValidRaw5Bit(values);
+    case 6: return MainModule::IsValidRaw6Bit(values);
+    default: return MainModule::IsValidRaw7Bit(values);
+    }
+}
+
+class FlagScope {
+public:
+    explicit FlagScope(bool &flag) : flag_(flag), old_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = old_; }
+    FlagScope(const FlagScope &) = delete;
+    FlagScope &operator=(const FlagScope &) = delete;
+
+private:
+    bool &flag_;
+    bool old_;
+};
+
+QFrame *makeMarker(QWidget *parent, int index)
+{
+    auto *shape = new QFrame(parent);
+    shape->setObjectName(QStringLiteral("Shape1_%1").arg(index));
+    shape->setFixedSize(9, 9);
+    shape->setFrameStyle(QFrame::Box | QFrame::Plain);
+    shape->setAutoFillBackground(true);
+    QPalette p = shape->palette();
+    p.setColor(QPalette::Window, QColor(0x00, 0x00, 0x80));
+    shape->setPalette(p);
+    return shape;
+}
+
+} // namespace
+
+nfrmWrite::nfrmWrite(const Selection &selection, const Densities &densities, SwipeWriteRunner swipeWrite,
+                     QWidget *parent)
+    : QDialog(parent), selection_(selection), densities_(densities), swipeWrite_(std::move(swipeWrite))
+{
+    setObjectName("nfrmWrite");
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setModal(true);
+
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(18, 14, 18, 14);
+    for (int i = 0; i < 3; ++i) {
+        Shape1[i] = makeMarker(this, i);
+        Label1[i] = new QLabel(this);
+        Label1[i]->setObjectName(QStringLiteral("Label1_%1").arg(i));
+        Label1[i]->setTextFormat(Qt::PlainText);
+        TIT[i] = new EntryBox(this);
+        TIT[i]->setObjectName(QStringLiteral("TIT_%1").arg(i));
+        TIT[i]->setMinimumWidth(560);
+        TIT[i]->setFixedHeight(TIT[i]->fontMetrics().lineSpacing() * 3 + 12);
+        TIT[i]->installEventFilter(this);
+        TIT[i]->viewport()->installEventFilter(this);
+        connect(TIT[i], &QPlainTextEdit::textChanged, this, [this, i] { TIT_Change(i); });
+        LT[i] = new QLabel(QStringLiteral("0"), this);
+        LT[i]->setObjectName(QStringLiteral("LT_%1").arg(i));
+        LT[i]->setMinimumWidth(LT[i]->fontMetrics().horizontalAdvance(QStringLiteral("0000")));
+        LT[i]->setAlignment(Qt::AlignRight | Qt::AlignTop);
+
+        auto *caption = new QHBoxLayout;
+        caption->addWidget(Shape1[i]);
+        caption->addWidget(Label1[i], 1);
+        auto *entry = new QHBoxLayout;
+        entry->addWidget(TIT[i], 1);
+        entry->addWidget(LT[i]);
+        outer->addLayout(caption);
+        outer->addLayout(entry);
+        outer->addSpacing(8);
+    }
+    Shape1[3] = makeMarker(this, 3);
+    Label1[3] = new QLabel(QStringLiteral("Please note LSB of first character must be a '1'."), this);
+    Label1[3]->setObjectName("Label1_3");
+    auto *note = new QHBoxLayout;
+    note->addWidget(Shape1[3]);
+    note->addWidget(Label1[3], 1);
+    outer->addLayout(note);
+
+    Command1[0] = new QPushButton(QStringLiteral("OK"), this);
+    Command1[1] = new QPushButton(QStringLiteral("Cancel"), this);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    for (int i = 0; i < 2; ++i) {
+        Command1[i]->setObjectName(QStringLiteral("Command1_%1").arg(i));
+        Command1[i]->setMinimumWidth(90);
+        buttons->addWidget(Command1[i]);
+        connect(Command1[i], &QPushButton::clicked, this, [this, i] { Command1_Click(i); });
+    }
+    buttons->setSpacing(12);
+    buttons->addStretch();
+    Command1[0]->setDefault(true);
+    outer->addSpacing(6);
+    outer->addLayout(buttons);
+
+    setTabOrder(TIT[0], TIT[1]);
+    setTabOrder(TIT[1], TIT[2]);
+    setTabOrder(TIT[2], Command1[0]);
+    setTabOrder(Command1[0], Command1[1]);
+
+    Form_Load();
+}
+
+void nfrmWrite::Form_Load()
+{
+    for (int i = 0; i < 3; ++i) {
+        pairDigits_[i] = 0;
+        data_[i].clear();
+    }
+
+    const bool standard = selection_.standardFormat;
+    setWindowTitle(standard ? QStringLiteral("Non-ISO Write: Standard Format on Non-Standard Track (ASCII)")
+                            : QStringLiteral("Non-ISO Write: Custom Data Format (Hex)"));
+    Label1[3]->setVisible(!standard);
+    Shape1[3]->setVisible(!standard);
+    for (int i = 0; i < 3; ++i) {
+        const QString &item = selection_.trackFormat[size_t(i)];
+        const Density density = densities_[size_t(i)];
+        const QString head = QStringLiteral("Track %1 Data ( ").arg(i + 1);
+        if (standard) {
+            // The 7-bit format by its name, every other standard item as 5 bits.
+            maxChars_[i] = MaxCharacters(FormatCode(item) == '1' ? 7 : 5, density);
+            TIT[i]->setMaxLength(maxChars_[i]);
+            Label1[i]->setText(head + item.left(15) + QStringLiteral(" ) Max ") + QString::number(maxChars_[i])
+                               + QStringLiteral(" Characters"));
+        } else {
+            const int bits = BitsPerCharacter(item);
+            maxChars_[i] = MaxCharacters(bits, density);
+            TIT[i]->setMaxLength(0);
+            Label1[i]->setText(head + item + QStringLiteral(", Hex Value 01 ~ ") + QLatin1Char(HexLimitDigit(bits))
+                               + QStringLiteral("F ) Max ") + QString::number(maxChars_[i]) + QStringLiteral(" Characters."));
+        }
+    }
+}
+
+void nfrmWrite::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    TIT[0]->setFocus(Qt::OtherFocusReason);
+}
+
+QByteArray nfrmWrite::NonIsoWriteData(int track) const
+{
+    return track >= 1 && track <= 3 ? data_[track - 1] : QByteArray();
+}
+
+int nfrmWrite::maxCharacters(int track) const { return track >= 1 && track <= 3 ? maxChars_[track - 1] : 0; }
+
+QString nfrmWrite::boxText(int box) const { return TIT[box]->text(); }
+
+void nfrmWrite::setBoxText(int box, const QString &text)
+{
+    FlagScope scope(replacing_);
+    TIT[box]->setText(text);
+}
+
+// ---- Events of the boxes ---------------------------------------------------------------------
+
+void nfrmWrite::TIT_Change(int box)
+{
+    const QString text = boxText(box);
+    const int count = selection_.standardFormat ? int(text.size()) : CountHexPairs(text);
+    LT[box]->setText(QString::number(count));
+    // Typing beyond the limit is only reported here; "OK" refuses it.
+    if (!selection_.standardFormat && !replacing_ && count > maxChars_[box])
+        showInformation(MaxTitle, maxText(maxChars_[box]));
+}
+
+void nfrmWrite::TIT_KeyDown(int box, int key)
+{
+    if (key == Qt::Key_Backspace || key == Qt::Key_Space || (key >= Qt::Key_Left && key <= Qt::Key_Down))
+        pairDigits_[box] = 0;
+}
+
+void nfrmWrite::TIT_Click(int box)
+{
+    if (!selection_.standardFormat)
+        pairDigits_[box] = 0;
+}
+
+bool nfrmWrite::TIT_KeyPress(int box, QKeyEvent *event)
+{
+    TIT_KeyDown(box, event->key());
+    const QString typed = event->text();
+    if (typed.isEmpty())
+        return false;
+    // Ctrl and Ctrl+Shift combinations are commands (paste, undo), never typed text.
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier))
+        return false;
+    if (typed.size() != 1)
+        return false;
+    const QChar c = typed.at(0);
+    if (c.unicode() < 32 || !c.isPrint())
+        return false; // control keys pass unchanged (the box itself takes no line ends)
+    const QChar k = c.toUpper();
+    const char latin = k.unicode() <= 0xFF ? char(k.unicode()) : char(0);
+
+    if (selection_.standardFormat) {
+        const char digit = BitsDigit(selection_.trackFormat[size_t(box)]);
+        const QByteArray &set = digit == '7' ? MainModule::Track7BitChars : MainModule::Track5BitChars;
+        if (digit != '5' && digit != '7')
+            return false;
+        if (!latin || !set.contains(latin)) {
+            // Refused before it is inserted: nothing needs taking back.
+            showInformation(digit == '7' ? SevenBitTitle : FiveBitTitle, digit == '7' ? sevenBitText() : fiveBitText());
+            focusBack(box);
+            return true;
+        }
+        if (k == c)
+            return false;
+        TIT[box]->insertText(QString(k)); // the box receives the capital letter
+        return true;
+    }
+
+    if (k == QLatin1Char(' ')) {
+        pairDigits_[box] = 0;
+        return false;
+    }
+    if (!latin || !MainModule::HexChars.contains(latin)) {
+        showInformation(HexTitle, hexText());
+        focusBack(box);
+        return true;
+    }
+    // A digit that completes a pair is followed by a blank.
+    if (pairDigits_[box] == 0) {
+        pairDigits_[box] = 1;
+        TIT[box]->insertText(QString(k));
+    } else {
+        pairDigits_[box] = 0;
+        TIT[box]->insertText(QString(k) + QLatin1Char(' '));
+    }
+    return true;
+}
+
+bool nfrmWrite::TIT_LostFocus(int box)
+{
+    pairDigits_[box] = 0;
+    const QString text = boxText(box);
+    const QString trimmed = trimmedBlanks(text);
+    if (trimmed.isEmpty()) {
+        // Blanks alone are no data.
+        if (!text.isEmpty())
+            setBoxText(box, QString());
+        data_[box].clear();
+        return true;
+    }
+    const QString upper = trimmed.toUpper();
+    if (upper != text)
+        setBoxText(box, upper);
+    const QString &item = selection_.trackFormat[size_t(box)];
+
+    if (selection_.standardFormat) {
+        const char digit = BitsDigit(item);
+        // Characters beyond Latin-1 become '?', which neither check admits.
+        const QByteArray bytes = upper.toLatin1();
+        if (digit == '5' && !MainModule::IsValid5BitText(bytes)) {
+            showInformation(FiveBitTitle, fiveBitText());
+            focusBack(box);
+            return false;
+        }
+        if (digit == '7' && !MainModule::IsValid7BitText(bytes)) {
+            showInformation(SevenBitTitle, sevenBitText());
+            focusBack(box);
+            return false;
+        }
+        return true;
+    }
+
+    const HexConversion conversion = HexPairsToData(upper.toLatin1());
+    data_[box] = conversion.values;
+    const int bits = BitsPerCharacter(item);
+    if (bits == 0)
+        return true;
+    QString title, message;
+    switch (conversion.status) {
+    case HexStatus::LengthFailure:
+        title = LengthTitle;
+        message = lengthText();
+        break;
+    case HexStatus::NotHex:
+        title = HexTitle;
+        message = hexText();
+        break;
+    case HexStatus::ReservedValue:
+        title = valueTitle(bits);
+        message = valueText(bits);
+        break;
+    case HexStatus::Ok:
+        if (!rawValid(bits, conversion.values)) {
+            title = valueTitle(bits);
+            message = valueText(bits);
+        }
+        break;
+    }
+    if (title.isEmpty())
+        return true;
+    // A track that failed its check has no data to write.
+    data_[box].clear();
+    showInformation(title, message);
+    focusBack(box);
+    return false;
+}
+
+bool nfrmWrite::eventFilter(QObject *watched, QEvent *event)
+{
+    int box = -1;
+    for (int i = 0; i < 3; ++i)
+        if (watched == TIT[i] || watched == TIT[i]->viewport())
+            box = i;
+    if (box < 0)
+        return QDialog::eventFilter(watched, event);
+
+    if (watched == TIT[box]->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress)
+            TIT_Click(box);
+        return QDialog::eventFilter(watched, event);
+    }
+    if (event->type() == QEvent::KeyPress && !passThrough_)
+        return TIT_KeyPress(box, static_cast<QKeyEvent *>(event));
+    if (event->type() == QEvent::FocusOut) {
+        // Only a move to another control of this window is a leave: not a message box or
+        // another window taking the focus, not a context menu, not our own focus-back.
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (!messageShown_ && !focusingBack_ && reason != Qt::ActiveWindowFocusReason
+            && reason != Qt::PopupFocusReason) {
+            pendingLeave_ = box;
+            // After the focus change has finished; a button click that follows runs it first.
+            QMetaObject::invokeMethod(this, &nfrmWrite::runPendingLeaveCheck, Qt::QueuedConnection);
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+bool nfrmWrite::runPendingLeaveCheck()
+{
+    if (pendingLeave_ < 0 || !isVisible())
+        return true;
+    const int box = pendingLeave_;
+    pendingLeave_ = -1;
+    return TIT_LostFocus(box);
+}
+
+void nfrmWrite::focusBack(int box)
+{
+    FlagScope scope(focusingBack_);
+    TIT[box]->setFocus(Qt::OtherFocusReason);
+}
+
+void nfrmWrite::showInformation(const QString &title, const QString &text)
+{
+    FlagScope scope(messageShown_);
+    QMessageBox message(QMessageBox::Information, title, text, QMessageBox::Ok, this);
+    message.setTextFormat(Qt::PlainText);
+    message.exec();
+    // Not every window system hands the activation back after a message; without it the
+    // focus moves that follow would not be seen as leaving a box.
+    if (isVisible() && !isActiveWindow())
+        activateWindow();
+}
+
+// ---- Buttons -------------------------------------------------------------------------------
+
+void nfrmWrite::Command1_Click(int index)
+{
+    pendingLeave_ = -1;
+    if (index == 1) {
+        reject();
+        return;
+    }
+    // What is written is what the boxes hold now, checked now.
+    for (int i = 0; i < 3; ++i)
+        if (!TIT_LostFocus(i))
+            return;
+    WriteJob job;
+    job.standardFormat = selection_.standardFormat;
+    bool any = false;
+    for (int i = 0; i < 3; ++i) {
+        TrackWrite &t = job.tracks[size_t(i)];
+        t.item = selection_.trackFormat[size_t(i)];
+        t.density = densities_[size_t(i)];
+        t.data = job.standardFormat ? boxText(i).toLatin1() : data_[i];
+        // An entry beyond the track's capacity would not fit on the card.
+        if (t.data.size() > maxChars_[i]) {
+            showInformation(MaxTitle, maxText(maxChars_[i]));
+            focusBack(i);
+            return;
+        }
+        any = any || HasData(t.data);
+    }
+    if (!any)
+        return;
+    if (swipeWrite_)
+        swipeWrite_(job, this);
+}
+
+void nfrmWrite::reject()
+{
+    pendingLeave_ = -1;
+    QDialog::reject();
+}
