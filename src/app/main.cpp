@@ -1,60 +1,59 @@
+#include "app/CommandLine.h"
 #include "app/OperationWindows.h"
 #include "app/StartUp.h"
 #include "device/PortCatalog.h"
 #include "device/QtSerialLink.h"
+#include "device/TraceLink.h"
 #include "ui/sim/SimPanel.h"
 #include "sim/Simulator.h"
 #include "ui/main/frmMainMenu.h"
 #include "ui/setup/frmCommSetup.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QPointer>
-#include <QRegularExpression>
 #include <QTimer>
 #include <cstdio>
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("vnt410-utility"));
-    QApplication::setApplicationDisplayName(QStringLiteral("VNT-410 Series Utility"));
-    QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Reads, writes, copies and erases magnetic-stripe cards with a VNT-410 series encoder."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption simulate(QStringLiteral("simulate"),
-                                      QStringLiteral("Use the built-in encoder simulator for every port number."));
-    const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("Port number N names DEVICE, e.g. --port 1=/dev/ttyUSB0 (repeatable)."),
-                                  QStringLiteral("N=DEVICE"));
-    parser.addOption(simulate);
-    parser.addOption(port);
-    parser.process(app);
-
-    static const QRegularExpression portMapping(QStringLiteral("^(\\d{1,2})=(.+)$"));
-    for (const QString &mapping : parser.values(port)) {
-        const auto m = portMapping.match(mapping);
-        const int n = m.hasMatch() ? m.captured(1).toInt() : 0;
-        if (n < 1 || n > 12) {
-            std::fprintf(stderr, "vnt410-utility: --port expects N=DEVICE with N from 1 to 12, not \"%s\"\n",
-                         qPrintable(mapping));
-            return 2;
-        }
-        PortCatalog::setOverride(n, m.captured(2));
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const CommandLine line = parseCommandLine(args, QStringLiteral(PROJECT_VERSION));
+    if (line.action == CommandLine::Action::Print) {
+        std::fputs(qPrintable(line.text), stdout);
+        return 0;
+    }
+    if (line.action == CommandLine::Action::UsageError) {
+        std::fputs(qPrintable(line.text), stderr);
+        return 2;
     }
 
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vnt410-utility"));
+    QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("vnt410-utility"));
+
+    for (auto it = line.ports.begin(); it != line.ports.end(); ++it)
+        PortCatalog::setOverride(it.key(), it.value());
+
     SimPanel *panel = nullptr;
-    if (parser.isSet(simulate)) {
+    if (line.simulate) {
         PortCatalog::setSimulated(true);
         installSimulatorLinkFactory();
         panel = new SimPanel;
         panel->show();
     } else {
         installQtSerialLinkFactory();
+    }
+    if (!line.trace.isEmpty()) {
+        auto trace = std::make_shared<TraceFile>();
+        if (!trace->open(line.trace)) {
+            std::fprintf(stderr, "vnt410-utility: cannot write the trace file %s: %s\n", qPrintable(line.trace),
+                         qPrintable(trace->errorText()));
+            return 2;
+        }
+        traceAllLinks(trace);
     }
 
     QWidget *setup = StartUp([panel] {

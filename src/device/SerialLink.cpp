@@ -11,6 +11,7 @@ LinkFactory &factory()
 } // namespace
 
 void setLinkFactory(LinkFactory f) { factory() = std::move(f); }
+LinkFactory linkFactory() { return factory(); }
 
 std::unique_ptr<SerialLink> makeLink()
 {

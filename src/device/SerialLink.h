@@ -31,6 +31,7 @@ using LinkFactory = std::function<std::unique_ptr<SerialLink>()>;
 
 // The program installs one factory (the Qt port or the simulator); every window's link comes from it.
 void setLinkFactory(LinkFactory factory);
+LinkFactory linkFactory();
 std::unique_ptr<SerialLink> makeLink();
 
 // A settings string split into its parts; ok is false for a malformed string.

@@ -1,6 +1,7 @@
 #include "ui/main/frmMainMenu.h"
 
 #include "card/Validators.h"
+#include "device/PortCatalog.h"
 #include "device/Settings.h"
 #include "ui/main/InputRecord.h"
 #include "ui/main/TrackTextEdit.h"
@@ -161,6 +162,8 @@ frmMainMenu::~frmMainMenu() = default;
 void frmMainMenu::Form_Load()
 {
     Label2[0]->setText(QStringLiteral("COM ") + CommPortNumber);
+    // The caption stays as it always was; which device that is shows on hovering.
+    Label2[0]->setToolTip(PortCatalog::describe(CommPortNumber.toInt()));
     Label2[1]->setText(BaudText);
     Label2[2]->setText(ParityText);
     Label2[3]->setText(DataBitsText);

@@ -56,7 +56,6 @@ frmCommSetup::frmCommSetup(QWidget *parent) : QDialog(parent), token_(std::make_
     Combo4->addItems({"8", "7"});
     PortDevice = new QLabel(rsBox);
     PortDevice->setObjectName("PortDevice");
-    PortDevice->setStyleSheet(QStringLiteral("color: palette(mid);"));
     auto *portRow = new QHBoxLayout;
     portRow->addWidget(Combo1);
     portRow->addWidget(PortDevice, 1);

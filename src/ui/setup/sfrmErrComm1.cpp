@@ -38,7 +38,8 @@ sfrmErrComm1::sfrmErrComm1(const QString &reason, QWidget *parent) : QDialog(par
         list->addWidget(Label1[i], i, 1);
     }
 
-    Reason = new QLabel(reason, this);
+    // Wrapped at blanks only: a word joiner after each "/" keeps a device path on one line.
+    Reason = new QLabel(QString(reason).replace(QLatin1Char('/'), QStringLiteral("/\u2060")), this);
     Reason->setObjectName("Reason");
     Reason->setWordWrap(true);
     Reason->setVisible(!reason.isEmpty());

@@ -1,0 +1,68 @@
+#include "device/TraceLink.h"
+
+bool TraceFile::open(const QString &path)
+{
+    file_.setFileName(path);
+    clock_.start();
+    return file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
+}
+
+void TraceFile::line(char direction, const QByteArray &bytes, const QString &note)
+{
+    if (!file_.isOpen())
+        return;
+    QByteArray text = QByteArray::number(double(clock_.nsecsElapsed()) / 1e6, 'f', 1).rightJustified(10);
+    text += ' ';
+    text += direction;
+    if (!bytes.isEmpty())
+        text += ' ' + bytes.toHex(' ').toUpper();
+    if (!note.isEmpty())
+        text += ' ' + note.toUtf8();
+    text += '\n';
+    file_.write(text);
+}
+
+TraceLink::TraceLink(std::unique_ptr<SerialLink> inner, std::shared_ptr<TraceFile> trace)
+    : inner_(std::move(inner)), trace_(std::move(trace))
+{
+}
+
+bool TraceLink::open(int port, const QString &settings)
+{
+    const bool ok = inner_->open(port, settings);
+    trace_->line('*', {}, QStringLiteral("open port %1 %2: %3").arg(port).arg(settings, ok ? QStringLiteral("ok") : inner_->errorText()));
+    return ok;
+}
+
+void TraceLink::close()
+{
+    if (inner_->isOpen())
+        trace_->line('*', {}, QStringLiteral("close"));
+    inner_->close();
+}
+
+bool TraceLink::write(const QByteArray &bytes)
+{
+    const bool ok = inner_->write(bytes);
+    trace_->line('>', bytes, ok ? QString() : QStringLiteral("(not sent: %1)").arg(inner_->errorText()));
+    return ok;
+}
+
+QByteArray TraceLink::takeAll()
+{
+    const QByteArray bytes = inner_->takeAll();
+    if (!bytes.isEmpty())
+        trace_->line('<', bytes);
+    return bytes;
+}
+
+void traceAllLinks(std::shared_ptr<TraceFile> trace)
+{
+    LinkFactory inner = linkFactory();
+    setLinkFactory([inner, trace]() -> std::unique_ptr<SerialLink> {
+        std::unique_ptr<SerialLink> link = inner ? inner() : nullptr;
+        if (!link)
+            return link;
+        return std::make_unique<TraceLink>(std::move(link), trace);
+    });
+}

@@ -1,0 +1,42 @@
+#pragma once
+// A link that writes every byte sent and received to a trace file, for support: one line per
+// chunk with the milliseconds since the program started and the direction, flushed as written
+// so the trace survives a crash.
+#include "device/SerialLink.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <memory>
+
+class TraceFile {
+public:
+    // False when the file cannot be created; errorText() says why.
+    bool open(const QString &path);
+    QString errorText() const { return file_.errorString(); }
+    // "   1234.5 > 1B 72" (sent), "<" received, "*" an event of the port.
+    void line(char direction, const QByteArray &bytes, const QString &note = {});
+
+private:
+    QFile file_;
+    QElapsedTimer clock_;
+};
+
+class TraceLink final : public SerialLink {
+public:
+    TraceLink(std::unique_ptr<SerialLink> inner, std::shared_ptr<TraceFile> trace);
+    bool open(int port, const QString &settings) override;
+    void close() override;
+    bool isOpen() const override { return inner_->isOpen(); }
+    bool write(const QByteArray &bytes) override;
+    QByteArray takeAll() override;
+    int pending() override { return inner_->pending(); }
+    PortError error() const override { return inner_->error(); }
+    QString errorText() const override { return inner_->errorText(); }
+
+private:
+    std::unique_ptr<SerialLink> inner_;
+    std::shared_ptr<TraceFile> trace_;
+};
+
+// Wraps the installed link factory so that every link the program makes is traced.
+void traceAllLinks(std::shared_ptr<TraceFile> trace);
