@@ -264,6 +264,7 @@ void TestMainWindow::leaveCheck_data()
     QTest::newRow("track 1 passes <") << 0 << "a<b" << "A<B" << QString() << QString();
     QTest::newRow("track 1 refuses ?") << 0 << "a?b" << "A?B" << SevenBitTitle << sevenBitText("fellowing");
     QTest::newRow("track 1 refuses non-Latin-1") << 0 << "A\u20AC" << "A\u20AC" << SevenBitTitle << sevenBitText("fellowing");
+    QTest::newRow("track 1 keeps \u00DF, never SS") << 0 << "stra\u00DFe" << "STRA\u00DFE" << SevenBitTitle << sevenBitText("fellowing");
 }
 
 void TestMainWindow::leaveCheck()

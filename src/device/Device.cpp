@@ -138,10 +138,10 @@ bool Device::pauseUnlessCancelled(double seconds)
 {
     const double end = pacer().now() + seconds;
     for (double left = seconds; left > 0; left = end - pacer().now()) {
-        if (token_.CancelRequested || !isOpen())
+        if (token_.CancelRequested || failed_)
             return false;
         pacer().pause(std::min(left, Pacer::kTick), true);
-        pending();
+        pending(); // notes arrivals, and a port that went away
     }
     return !token_.CancelRequested;
 }

@@ -68,8 +68,8 @@ public:
 
     // ---- Waits ----------------------------------------------------------------------------
     void pause(double seconds, bool serveEvents = true);
-    // A pause serving events that ends early on the token's Cancel or a lost port; it watches
-    // the input meanwhile. False when cut short.
+    // A pause serving events that ends early on the token's Cancel or a lost port (a port closed
+    // on purpose lets it run); it watches the input meanwhile. False when cut short.
     bool pauseUnlessCancelled(double seconds);
     // Polls until `count` bytes are pending, `limit` seconds (< 0: none) have passed since
     // `since` (< 0: now), a flag of `stop` is set, or the port fails.

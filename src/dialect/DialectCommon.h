@@ -41,6 +41,16 @@ inline void resetAndClose(Device &dev)
     dev.close();
 }
 
+// Before an attempt's command: its pause (ended at once by Cancel), then pending window events
+// served once, so a Cancel clicked meanwhile lands. False when the window is closing.
+inline bool readyForCommand(Device &dev, double pause)
+{
+    if (pause > 0 && !dev.pauseUnlessCancelled(pause))
+        return false;
+    pacer().serveOnce();
+    return !dev.cancelled();
+}
+
 // A swipe wait ended by the operator's Skip (not by Cancel or the window's stop): clears it.
 inline bool takeSkip(Device &dev, const WriteProfile &profile)
 {

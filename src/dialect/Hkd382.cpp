@@ -91,13 +91,12 @@ public:
     ReadResult readIso(Device &dev, const ReadProfile &profile, const Prompt &prompt) const override
     {
         const PromptGuard guard(prompt, profile.prompt);
-        if (profile.pauseBefore > 0)
-            dev.pause(profile.pauseBefore, true);
         // A window closed during the pause gets no command: its port stays as the closing left it.
-        if (dev.cancelled())
+        if (!readyForCommand(dev, profile.pauseBefore))
             return {Outcome::Aborted, {}};
         if (profile.openFirst)
             dev.openIfClosed();
+        dev.discard(); // what is left of an earlier reply or of line noise is no answer to this read
         dev.write(Hkd::ReadIso);
         guard.show();
         ReadResult result{Outcome::Aborted, {}};
@@ -115,9 +114,7 @@ public:
     {
         const PromptGuard guard(prompt);
         const QByteArray block = Iso::BuildWriteBlock(tracks);
-        if (profile.pauseBefore > 0)
-            dev.pause(profile.pauseBefore, true);
-        if (dev.cancelled())
+        if (!readyForCommand(dev, profile.pauseBefore))
             return profile.cancelled;
         if (!dev.openIfClosed())
             return Outcome::Failed;
@@ -138,9 +135,8 @@ public:
     Outcome erase(Device &dev, int mask, const Prompt &prompt) const override
     {
         const PromptGuard guard(prompt);
-        dev.pause(0.5);
         // Once the window has closed, the port stays closed: no command after the closing sequence.
-        if (dev.cancelled())
+        if (!readyForCommand(dev, 0.5))
             return Outcome::Aborted;
         if (!dev.openIfClosed())
             return Outcome::Failed;

@@ -115,9 +115,7 @@ public:
     ReadResult readIso(Device &dev, const ReadProfile &profile, const Prompt &prompt) const override
     {
         const PromptGuard guard(prompt, profile.prompt);
-        if (profile.pauseBefore > 0)
-            dev.pause(profile.pauseBefore, true);
-        if (dev.cancelled())
+        if (!readyForCommand(dev, profile.pauseBefore))
             return {Outcome::Aborted, {}};
         return profile.fetch == TrackFetch::Timed ? readTimed(dev, guard) : readCollected(dev, profile, guard);
     }
@@ -231,6 +229,7 @@ private:
     // read on while it is still arriving.
     static ReadResult readTimed(Device &dev, const PromptGuard &guard)
     {
+        dev.discard(); // what is left of an earlier reply or of line noise is no answer to this read
         dev.write(Vnt::ReadIso);
         const double start = pacer().now();
         guard.show();

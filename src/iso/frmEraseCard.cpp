@@ -67,6 +67,6 @@ void frmEraseCard::runOperation()
             showIndicatedError(error);
         }
         dialect().rearmWrite(device(), Rearm::DisarmAndPrepare);
-        device().pause(2.0);
+        device().pauseUnlessCancelled(2.0); // Cancel must not wait out the pause
     }
 }

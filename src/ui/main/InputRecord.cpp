@@ -28,7 +28,17 @@ QString charactersText(int box, const QString &word)
 
 bool isControl(QChar c) { return c.unicode() < 32 || !c.isPrint(); }
 
-QChar typedChar(int box, QChar c) { return box == 0 ? c.toUpper() : c; }
+// Only a to z: any other character (e.g. "ß", which upper-cases to "SS") stays what was typed
+// and meets the check for what it is.
+QChar typedChar(int box, QChar c) { return box == 0 && c >= QLatin1Char('a') && c <= QLatin1Char('z') ? c.toUpper() : c; }
+
+QString upperCased(const QString &text)
+{
+    QString out = text;
+    for (QChar &c : out)
+        c = typedChar(0, c);
+    return out;
+}
 
 bool allowedWhileTyping(int box, QChar c)
 {

@@ -21,6 +21,8 @@ struct Message {
 bool isControl(QChar c);
 // The character a key gives in `box`: box 0 takes capitals.
 QChar typedChar(int box, QChar c);
+// Track 1 text as it is kept: a to z upper-cased, nothing else changed.
+QString upperCased(const QString &text);
 // True when `c` (after typedChar) may be typed into `box`.
 bool allowedWhileTyping(int box, QChar c);
 // True when the whole text passes the check on leaving `box` (box 0 after upper-casing).

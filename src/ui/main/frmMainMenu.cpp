@@ -337,8 +337,8 @@ bool frmMainMenu::TIT_LostFocus(int box)
     QString text = trackString(box);
     if (text.isEmpty())
         return true;
-    if (box == 0 && text != text.toUpper()) {
-        text = text.toUpper();
+    if (box == 0 && text != InputRecord::upperCased(text)) {
+        text = InputRecord::upperCased(text);
         setTrackText(0, text.toLatin1());
         text = trackString(0);
     }
