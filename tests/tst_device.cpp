@@ -2,7 +2,7 @@
 #include "ScriptedLink.h"
 #include "batch/BatchProfiles.h"
 #include "device/Device.h"
-#include "device/Pacer.h"
+#include "ScopedPacer.h"
 #include "device/Settings.h"
 #include "dialect/Commands.h"
 #include "dialect/Dialect.h"
@@ -39,6 +39,7 @@ void answerLikeEncoder(ScriptedEnd &end)
 class DeviceTest : public QObject {
     Q_OBJECT
 
+    std::optional<ScopedPacer> clock;
     VirtualPacer *vp = nullptr;
     std::shared_ptr<ScriptedEnd> end;
     CancelToken token;
@@ -49,8 +50,7 @@ class DeviceTest : public QObject {
 private slots:
     void init()
     {
-        vp = new VirtualPacer(100.0);
-        Pacer::install(vp);
+        vp = &*clock.emplace(100.0);
         end = std::make_shared<ScriptedEnd>();
         token = {};
         dev = std::make_unique<Device>(token, std::make_unique<ScriptedLink>(end));
@@ -62,8 +62,7 @@ private slots:
     void cleanup()
     {
         dev.reset();
-        Pacer::install(nullptr);
-        delete vp;
+        clock.reset();
     }
 
     void openAppliesPortAndSettings()
@@ -111,10 +110,7 @@ private slots:
 
     void waitAcrossMidnightEndsOnTime()
     {
-        Pacer::install(nullptr);
-        delete vp;
-        vp = new VirtualPacer(86399.6);  // 0.4 s before midnight
-        Pacer::install(vp);
+        vp = &*clock.emplace(86399.6);  // 0.4 s before midnight
         QVERIFY(dev->sendAndWait(Cmd::Hkd::CommTest, 2).isEmpty());
         QVERIFY(vp->now() - 86399.6 > 1.0 && vp->now() - 86399.6 < 1.03);
     }
@@ -271,44 +267,56 @@ private slots:
         QVERIFY(vp->now() - t0 > 1.0 && vp->now() - t0 < 1.03);
     }
 
-    void startSequence_data()
+    // The start and closing bytes of every window profile in both dialects, against an
+    // encoder that answers; the closing leaves the waits cancelled and the port closed.
+    void startAndClosing_data()
     {
         QTest::addColumn<Kind>("kind");
         QTest::addColumn<bool>("vnt");
-        QTest::addColumn<QList<QByteArray>>("expected");
-        const QByteArray cfgCodes = hex("1B 5A 3D 16 3D"), cfgBpi = hex("1B 6A D2 4B D2");
-        const QByteArray reset = hex("1B 61"), swipe = hex("1B 84"), att = hex("7F");
-        QTest::newRow("read HKD382") << Kind(&cfrmReadCard::kProfile) << false << QList<QByteArray>{reset, swipe};
-        QTest::newRow("read VNT-290B") << Kind(&cfrmReadCard::kProfile) << true << QList<QByteArray>{att, "L"};
-        QTest::newRow("write HKD382") << Kind(&cfrmWriteCard::kProfile) << false << QList<QByteArray>{swipe, cfgCodes, cfgBpi};
-        QTest::newRow("write VNT-290B") << Kind(&cfrmWriteCard::kProfile) << true << QList<QByteArray>{att, "("};
-        QTest::newRow("copy HKD382") << Kind(&cfrmCopyCard::kProfile) << false << QList<QByteArray>{reset, cfgCodes, cfgBpi};
-        QTest::newRow("copy VNT-290B") << Kind(&cfrmCopyCard::kProfile) << true << QList<QByteArray>{att};
-        QTest::newRow("erase HKD382") << Kind(&frmEraseCard::kProfile) << false << QList<QByteArray>{reset, swipe};
-        QTest::newRow("erase VNT-290B") << Kind(&frmEraseCard::kProfile) << true << QList<QByteArray>{att, "("};
-        QTest::newRow("save HKD382") << Kind(&Batch::kSaveToFile) << false << QList<QByteArray>{reset, swipe, cfgCodes, cfgBpi};
-        QTest::newRow("encode file HKD382") << Kind(&Batch::kEncodeFromFile) << false << QList<QByteArray>{reset, cfgCodes, cfgBpi};
-        QTest::newRow("non-ISO read HKD382") << Kind(&NonIso::kRead) << false << QList<QByteArray>{reset};
-        QTest::newRow("non-ISO write HKD382") << Kind(&NonIso::kWrite) << false << QList<QByteArray>{swipe};
-        QTest::newRow("save VNT-290B") << Kind(&Batch::kSaveToFile) << true << QList<QByteArray>{att, "L"};
-        QTest::newRow("encode file VNT-290B") << Kind(&Batch::kEncodeFromFile) << true << QList<QByteArray>{att, "("};
-        QTest::newRow("incremental HKD382") << Kind(&Batch::kIncremental) << false << QList<QByteArray>{swipe, cfgCodes, cfgBpi};
-        QTest::newRow("incremental VNT-290B") << Kind(&Batch::kIncremental) << true << QList<QByteArray>{att, "("};
-        QTest::newRow("non-ISO read VNT-290B") << Kind(&NonIso::kRead) << true << QList<QByteArray>{att};
-        QTest::newRow("non-ISO write VNT-290B") << Kind(&NonIso::kWrite) << true << QList<QByteArray>{att};
+        QTest::addColumn<QList<QByteArray>>("start");
+        QTest::addColumn<QList<QByteArray>>("closing");
+        const QByteArray codes = hex("1B 5A 3D 16 3D"), bpi = hex("1B 6A D2 4B D2"), reset = hex("1B 61"),
+                         swipe = hex("1B 84"), att = hex("7F");
+        using B = QList<QByteArray>;
+        const B hkdReadClose{reset, hex("1B 81"), hex("1B 83")};
+        const struct {
+            const char *name;
+            Kind kind;
+            B hkdStart, hkdClose, vntStart;
+        } rows[] = {
+            {"read", &cfrmReadCard::kProfile, {reset, swipe}, hkdReadClose, {att, "L"}},
+            {"write", &cfrmWriteCard::kProfile, {swipe, codes, bpi}, {}, {att, "("}},
+            {"copy", &cfrmCopyCard::kProfile, {reset, codes, bpi}, {}, {att}},
+            {"erase", &frmEraseCard::kProfile, {reset, swipe}, {reset}, {att, "("}},
+            {"save", &Batch::kSaveToFile, {reset, swipe, codes, bpi}, {reset}, {att, "L"}},
+            {"encode file", &Batch::kEncodeFromFile, {reset, codes, bpi}, {att}, {att, "("}},
+            {"incremental", &Batch::kIncremental, {swipe, codes, bpi}, {}, {att, "("}},
+            {"non-ISO read", &NonIso::kRead, {reset}, hkdReadClose, {att}},
+            {"non-ISO write", &NonIso::kWrite, {swipe}, {}, {att}},
+        };
+        for (const auto &r : rows) {
+            QTest::addRow("%s HKD382", r.name) << r.kind << false << r.hkdStart << r.hkdClose;
+            QTest::addRow("%s VNT-290B", r.name) << r.kind << true << r.vntStart << B{att};
+        }
     }
-    void startSequence()
+    void startAndClosing()
     {
         QFETCH(Kind, kind);
         QFETCH(bool, vnt);
-        QFETCH(QList<QByteArray>, expected);
+        QFETCH(QList<QByteArray>, start);
+        QFETCH(QList<QByteArray>, closing);
         useDialect(vnt);
         answerLikeEncoder(*end);
         QCOMPARE(activeDialect().start(*dev, kind->start), StartResult::Ok);
+        QVERIFY(dev->openIfClosed());  // the closing's bytes from an open port
+        activeDialect().close(*dev, kind->closing);
         QList<QByteArray> got;
         for (const auto &w : end->written)
             got << w.bytes;
-        QCOMPARE(got, expected);
+        QCOMPARE(got, start + closing);
+        QVERIFY(token.CancelRequested);
+        QVERIFY(token.StopCollecting);
+        QVERIFY(!dev->isOpen());
     }
 
     // When the last command of a start goes out, with a silent encoder: the Attention wait
@@ -336,31 +344,6 @@ private slots:
         QVERIFY2(at > lastAt - 1e-9 && at < lastAt + 0.03, qPrintable(QString::number(at)));
     }
 
-    void startRejections_data()
-    {
-        QTest::addColumn<QByteArray>("attentionReply");
-        QTest::addColumn<QByteArray>("prepareReply");
-        QTest::addColumn<int>("result");
-        QTest::newRow("silent encoder accepted at attention, prepare fails")
-            << QByteArray() << QByteArray() << int(StartResult::PrepareRejected);
-        QTest::newRow("idle answer, acknowledged") << QByteArray(":") << QByteArray("^") << int(StartResult::Ok);
-        QTest::newRow("wrong answer to attention") << QByteArray("?") << QByteArray("^") << int(StartResult::AttentionRejected);
-        QTest::newRow("wrong answer to prepare") << QByteArray(":") << QByteArray("^x") << int(StartResult::PrepareRejected);
-    }
-    void startRejections()
-    {
-        QFETCH(QByteArray, attentionReply);
-        QFETCH(QByteArray, prepareReply);
-        QFETCH(int, result);
-        useDialect(true);
-        end->onWrite = [&](const QByteArray &b) {
-            const QByteArray r = b == Cmd::Vnt::Attention ? attentionReply : prepareReply;
-            if (!r.isEmpty())
-                end->reply(r, 0.05);
-        };
-        QCOMPARE(int(activeDialect().start(*dev, cfrmWriteCard::kProfile.start)), result);
-    }
-
     // The window is closed (its closing sequence runs inside the start's wait) while a silent
     // encoder keeps the start waiting: the start ends quietly, with nothing more on the wire.
     void startClosedMidway_data()
@@ -384,47 +367,6 @@ private slots:
         for (const auto &w : end->written)
             got << w.bytes;
         QCOMPARE(got, expected);
-    }
-
-    void closingSequence_data()
-    {
-        QTest::addColumn<Kind>("kind");
-        QTest::addColumn<bool>("vnt");
-        QTest::addColumn<QList<QByteArray>>("expected");
-        QTest::newRow("read HKD382") << Kind(&cfrmReadCard::kProfile) << false << QList<QByteArray>{hex("1B 61"), hex("1B 81"), hex("1B 83")};
-        QTest::newRow("read VNT-290B") << Kind(&cfrmReadCard::kProfile) << true << QList<QByteArray>{hex("7F")};
-        QTest::newRow("write HKD382") << Kind(&cfrmWriteCard::kProfile) << false << QList<QByteArray>{};
-        QTest::newRow("write VNT-290B") << Kind(&cfrmWriteCard::kProfile) << true << QList<QByteArray>{hex("7F")};
-        QTest::newRow("copy HKD382") << Kind(&cfrmCopyCard::kProfile) << false << QList<QByteArray>{};
-        QTest::newRow("copy VNT-290B") << Kind(&cfrmCopyCard::kProfile) << true << QList<QByteArray>{hex("7F")};
-        QTest::newRow("erase HKD382") << Kind(&frmEraseCard::kProfile) << false << QList<QByteArray>{hex("1B 61")};
-        QTest::newRow("erase VNT-290B") << Kind(&frmEraseCard::kProfile) << true << QList<QByteArray>{hex("7F")};
-        QTest::newRow("save HKD382") << Kind(&Batch::kSaveToFile) << false << QList<QByteArray>{hex("1B 61")};
-        QTest::newRow("save VNT-290B") << Kind(&Batch::kSaveToFile) << true << QList<QByteArray>{hex("7F")};
-        QTest::newRow("encode file HKD382") << Kind(&Batch::kEncodeFromFile) << false << QList<QByteArray>{hex("7F")};
-        QTest::newRow("encode file VNT-290B") << Kind(&Batch::kEncodeFromFile) << true << QList<QByteArray>{hex("7F")};
-        QTest::newRow("incremental HKD382") << Kind(&Batch::kIncremental) << false << QList<QByteArray>{};
-        QTest::newRow("incremental VNT-290B") << Kind(&Batch::kIncremental) << true << QList<QByteArray>{hex("7F")};
-        QTest::newRow("non-ISO read HKD382") << Kind(&NonIso::kRead) << false << QList<QByteArray>{hex("1B 61"), hex("1B 81"), hex("1B 83")};
-        QTest::newRow("non-ISO read VNT-290B") << Kind(&NonIso::kRead) << true << QList<QByteArray>{hex("7F")};
-        QTest::newRow("non-ISO write HKD382") << Kind(&NonIso::kWrite) << false << QList<QByteArray>{};
-        QTest::newRow("non-ISO write VNT-290B") << Kind(&NonIso::kWrite) << true << QList<QByteArray>{hex("7F")};
-    }
-    void closingSequence()
-    {
-        QFETCH(Kind, kind);
-        QFETCH(bool, vnt);
-        QFETCH(QList<QByteArray>, expected);
-        useDialect(vnt);
-        answerLikeEncoder(*end);
-        activeDialect().close(*dev, kind->closing);
-        QList<QByteArray> got;
-        for (const auto &w : end->written)
-            got << w.bytes;
-        QCOMPARE(got, expected);
-        QVERIFY(token.CancelRequested);
-        QVERIFY(token.StopCollecting);
-        QVERIFY(!dev->isOpen());
     }
 
     void vanishedPortEndsExchangesOnce()

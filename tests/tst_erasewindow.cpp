@@ -43,10 +43,7 @@ QByteArray receivedBefore(const SwipeFixture &f, int i)
     return f.writes().mid(0, f.shown[i].receivedBefore).join();
 }
 
-enum class CloseBy { Button, Escape, CloseBox };
 } // namespace
-
-Q_DECLARE_METATYPE(CloseBy)
 
 class EraseWindowTest : public QObject {
     Q_OBJECT
@@ -265,45 +262,6 @@ private slots:
         QVERIFY2(nextAt - offAt >= 2.0 - 1e-6 && nextAt - offAt < (vnt ? 2.15 : 2.52), qPrintable(f.timeline()));
     }
 
-    void closing_data()
-    {
-        QTest::addColumn<bool>("vnt");
-        QTest::addColumn<CloseBy>("how");
-        QTest::newRow("HKD382 Cancel") << false << CloseBy::Button;
-        QTest::newRow("HKD382 Escape") << false << CloseBy::Escape;
-        QTest::newRow("HKD382 close box") << false << CloseBy::CloseBox;
-        QTest::newRow("VNT-290B Cancel") << true << CloseBy::Button;
-        QTest::newRow("VNT-290B Escape") << true << CloseBy::Escape;
-        QTest::newRow("VNT-290B close box") << true << CloseBy::CloseBox;
-    }
-    // CloseBy during the swipe wait: the closing sequence and nothing else (the abort meets a
-    // closed port), no error window, the card untouched.
-    void closing()
-    {
-        QFETCH(bool, vnt);
-        QFETCH(CloseBy, how);
-        SwipeFixture f(dialect(vnt));
-        frmEraseCard w(7, &f.records, &f.records);
-        switch (how) {
-        case CloseBy::Button: f.clickAt(2.0, &w); break;
-        case CloseBy::Escape: f.escapeAt(2.0, &w); break;
-        case CloseBy::CloseBox: f.closeAt(2.0, &w); break;
-        }
-        f.run(w);
-        QVERIFY(f.shown.isEmpty());
-        Bytes expected;
-        if (vnt)
-            expected << kAtt << "(" << "Z" << "[" << "\\" << "]" << kAtt;
-        else
-            expected << Cmd::Hkd::Reset << Cmd::Hkd::IndicatorSwipe << Cmd::Hkd::eraseTracks(7) << Cmd::Hkd::Reset;
-        QVERIFY2(f.writes() == expected, qPrintable(f.timeline()));
-        QVERIFY(timeOfWrite(f, expected.last(), 1) >= 2.0);
-        QVERIFY(f.vp.now() < 2.1);
-        QVERIFY(!f.sim.awaitingSwipe());
-        QCOMPARE(f.sim.cardInSlot().tracks[0].chars, Simulator::defaultDeck().at(0).tracks[0].chars);
-        QVERIFY(!w.isVisible());
-    }
-
     // VNT-290B: a failed erase, then an encoder that stops answering while the window re-arms
     // it; Cancel closes the window without an error window after it.
     void cancelWhileRearming()
@@ -319,102 +277,6 @@ private slots:
         f.run(w);
         QVERIFY(f.shown.isEmpty());
         QVERIFY2(f.writes() == (Bytes{kAtt, "(", "Z", "]", "L", kAtt}), qPrintable(f.timeline()));
-    }
-
-    void closeDuringPause_data() { dialects(); }
-    // CloseBy in the HKD382 half second before the erase command, or in the 2 s pause:
-    // nothing follows the closing sequence.
-    void closeDuringPause()
-    {
-        QFETCH(bool, vnt);
-        SwipeFixture f(dialect(vnt));
-        frmEraseCard w(1, &f.records, &f.records);
-        f.swipeAt(1.0);
-        f.closeAt(vnt ? 2.0 : 1.1 + 2.0 + 0.3, &w);  // HKD382: inside the 0.5 s before the next erase
-        f.run(w);
-        QCOMPARE(f.writes().last(), vnt ? kAtt : Cmd::Hkd::Reset);
-        QCOMPARE(f.writes().count(vnt ? kAtt : Cmd::Hkd::Reset), 2);
-        QCOMPARE(f.writes().count(vnt ? QByteArray("]") : Cmd::Hkd::eraseTracks(1)), 1);
-        QCOMPARE(f.writeTimes().last(), vnt ? 2.0 : 3.4);
-    }
-
-    void startRejected_data()
-    {
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<Bytes>("expected");
-        QTest::addColumn<QString>("shown");  // the window the operator sees, if any
-        QTest::addColumn<bool>("framed");
-        QTest::newRow("answer to Attention") << "attention" << Bytes{kAtt, kAtt} << "Read Swipe Error" << false;
-        QTest::newRow("wrong answer to (") << "prepare" << Bytes{kAtt, "(", "L", "l", "M", "m", kAtt} << "Read Swipe Error" << true;
-        QTest::newRow("no answer to (") << "silent prepare" << Bytes{kAtt, "(", "L", "l", "M", "m", kAtt} << "Read Swipe Error" << true;
-        // The "L" after the rejection waits for its answer; Cancel then closes without a window.
-        QTest::newRow("silent encoder, Cancel") << "silent" << Bytes{kAtt, "(", "L", kAtt} << "" << false;
-    }
-    // VNT-290B start failures: the read error window, then the window closes; its later
-    // activations do not run the start again, and nothing but the closing follows.
-    void startRejected()
-    {
-        QFETCH(QString, fault);
-        QFETCH(Bytes, expected);
-        QFETCH(QString, shown);
-        QFETCH(bool, framed);
-        SwipeFixture f(SwipeFixture::Vnt290b);
-        frmEraseCard w(1, &f.records, &f.records);
-        if (fault == "attention")
-            f.sim.setNextReply("?");
-        else if (fault == "silent")
-            f.at(0.1, [&] { f.sim.setSilent(true); });
-        else
-            f.at(0.1, [&] { f.sim.setNextReply(fault == "prepare" ? "x" : ""); });
-        f.clickAt(3.0, &w);
-        f.run(w);
-        QCOMPARE(f.shown.size(), shown.isEmpty() ? 0 : 1);
-        if (!shown.isEmpty()) {
-            QCOMPARE(f.shown[0].title, shown);
-            QCOMPARE(receivedBefore(f, 0).endsWith("M"), framed);
-            QVERIFY(f.vp.now() < 3.0);
-        }
-        QVERIFY2(f.writes() == expected, qPrintable(f.timeline()));
-        QVERIFY(!w.isVisible());
-        QVERIFY(f.records.changes.isEmpty());
-        QVERIFY(!w.Label1->isVisible());
-    }
-
-    void portFailures_data()
-    {
-        QTest::addColumn<bool>("vnt");
-        QTest::addColumn<double>("vanishAt");  // < 0: gone before the window opens
-        QTest::addColumn<int>("writesBefore"); // what the encoder got before the port went
-        QTest::newRow("HKD382 no port") << false << -1.0 << 0;
-        QTest::newRow("VNT-290B no port") << true << -1.0 << 0;
-        QTest::newRow("HKD382 gone in the swipe wait") << false << 2.0 << 3;
-        QTest::newRow("VNT-290B gone in the swipe wait") << true << 2.0 << 4;
-        QTest::newRow("VNT-290B gone in the start") << true << 0.01 << 1;
-        QTest::newRow("HKD382 gone in the pause") << false << 2.5 << 3;
-        QTest::newRow("VNT-290B gone in the pause") << true << 2.5 << 7;
-    }
-    // A port that cannot be opened or goes away: one communication error, the window closes,
-    // no erase error window, no hang.
-    void portFailures()
-    {
-        QFETCH(bool, vnt);
-        QFETCH(double, vanishAt);
-        QFETCH(int, writesBefore);
-        SwipeFixture f(dialect(vnt));
-        if (vanishAt < 0)
-            f.sim.vanishPort();
-        else
-            f.at(vanishAt, [&] { f.sim.vanishPort(); });
-        if (vanishAt > 2.2)
-            f.swipeAt(1.0);
-        frmEraseCard w(1, &f.records, &f.records);
-        f.run(w);
-        QVERIFY(!f.timedOut);
-        QCOMPARE(f.shown.size(), 1);
-        QCOMPARE(f.shown[0].title, QString("Communications Error"));
-        QVERIFY2(f.writes().size() == writesBefore, qPrintable(f.timeline()));
-        QVERIFY(!w.isVisible());
-        QVERIFY(f.vp.now() < vanishAt + 3.0);
     }
 
     // The card number sits in the blank run of its line.

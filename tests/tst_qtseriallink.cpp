@@ -58,7 +58,6 @@ private slots:
         PortCatalog::setSimulated(false);
         PortCatalog::setLister([] { return QList<PortCatalog::Entry>{}; });
         QVERIFY(PortCatalog::setOverride(kPort, pty->slavePath()));
-        Pacer::install(nullptr);
     }
     void cleanup()
     {

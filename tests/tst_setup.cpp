@@ -3,7 +3,7 @@
 #include "ScriptedLink.h"
 #include "ui/setup/SettingsStore.h"
 #include "dialect/Commands.h"
-#include "device/Pacer.h"
+#include "ScopedPacer.h"
 #include "device/Settings.h"
 #include "ui/setup/frmCommSetup.h"
 #include "ui/setup/sfrmErrComm1.h"
@@ -29,6 +29,7 @@ struct Reply {
 class SetupTest : public QObject {
     Q_OBJECT
 
+    std::optional<ScopedPacer> clock;
     VirtualPacer *vp = nullptr;
     std::shared_ptr<ScriptedEnd> end;
     std::unique_ptr<frmCommSetup> setup;
@@ -74,8 +75,7 @@ private slots:
 
     void init()
     {
-        vp = new VirtualPacer(10.0);
-        Pacer::install(vp);
+        vp = &*clock.emplace(10.0);
         end = std::make_shared<ScriptedEnd>();
         setLinkFactory([this] { return std::make_unique<ScriptedLink>(end); });
         EmulationMode = "HKD382";
@@ -90,8 +90,7 @@ private slots:
     void cleanup()
     {
         setup.reset();
-        Pacer::install(nullptr);
-        delete vp;
+        clock.reset();
     }
 
     void defaultsAndCaptions()

@@ -1,7 +1,7 @@
 // The simulated encoder, byte for byte, on a virtual clock.
 #include "dialect/Commands.h"
 #include "device/Device.h"
-#include "device/Pacer.h"
+#include "ScopedPacer.h"
 #include "device/Settings.h"
 #include "ui/sim/SimPanel.h"
 #include "sim/Simulator.h"
@@ -43,7 +43,8 @@ class TestSimulator : public QObject {
     Q_OBJECT
 
     Simulator &sim = Simulator::instance();
-    std::unique_ptr<VirtualPacer> vp;
+    std::optional<ScopedPacer> clock;
+    VirtualPacer *vp = nullptr;
     std::unique_ptr<SerialLink> link;
 
     void send(const QByteArray &bytes) { QVERIFY(link->write(bytes)); }
@@ -92,8 +93,7 @@ private slots:
     }
     void init()
     {
-        vp = std::make_unique<VirtualPacer>();
-        Pacer::install(vp.get());
+        vp = &*clock.emplace();
         sim.reset();
         link = sim.makeLink();
         QVERIFY(link->open(1, QString::fromLatin1(kSettings)));
@@ -101,7 +101,7 @@ private slots:
     void cleanup()
     {
         link.reset();
-        Pacer::install(nullptr);
+        clock.reset();
     }
 
     void commandReplies_data()

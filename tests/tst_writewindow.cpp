@@ -191,113 +191,6 @@ private slots:
         QVERIFY(!w.isVisible());
     }
 
-    // Cancel, Escape or the close box during the swipe wait: no error window; HKD382 resets the
-    // encoder, VNT-290B sends its closing 7F and nothing after it.
-    void closingDuringWait_data()
-    {
-        QTest::addColumn<bool>("vnt");
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<Bytes>("expected");
-        QTest::addColumn<double>("at");
-        for (const QString how : {"cancel", "escape", "close box"}) {
-            QTest::addRow("HKD382 %s", qPrintable(how)) << false << how << (kHkdStart + Bytes{kWriteB123, kReset}) << 2.0;
-            QTest::addRow("VNT-290B %s", qPrintable(how)) << true << how << Bytes{kAtt, "(", "A", kData, "@", kAtt} << 2.0;
-        }
-        // Closed in the half second before the write command: no command follows the closing.
-        QTest::addRow("HKD382 cancel before the command") << false << QString("cancel") << kHkdStart << 0.6;
-    }
-    void closingDuringWait()
-    {
-        QFETCH(bool, vnt);
-        QFETCH(QString, how);
-        QFETCH(Bytes, expected);
-        QFETCH(double, at);
-        SwipeFixture f(dialect(vnt));
-        f.records.setInput("B123", "", "");
-        cfrmWriteCard w(&f.records, &f.records);
-        if (how == "cancel")
-            f.clickAt(at, &w);
-        else if (how == "escape")
-            f.escapeAt(at, &w);
-        else
-            f.closeAt(at, &w);
-        f.run(w);
-        QVERIFY2(f.writes() == expected, qPrintable(f.timeline()));
-        QVERIFY(f.shown.isEmpty());
-        QVERIFY(!w.isVisible());
-        QVERIFY(!w.device().isOpen());
-        QCOMPARE(f.records.message(), QString());
-        if (at > 1.0)
-            QVERIFY(qAbs(f.writeTimes().last() - at) < 0.015);
-        QVERIFY(!f.sim.awaitingSwipe());
-    }
-
-    // A refused start closes the window after its error window; nothing but the closing
-    // sequence follows.
-    void startRefused_data()
-    {
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<Bytes>("expected");
-        QTest::addColumn<int>("errors");
-        QTest::newRow("attention answered wrongly") << "attention" << Bytes{kAtt, kAtt} << 1;
-        QTest::newRow("( answered wrongly") << "prepare" << Bytes{kAtt, "(", "L", "l", "M", "m", kAtt} << 1;
-        // A silent encoder keeps the "L" waiting until Cancel: then no error window over a closed window.
-        QTest::newRow("silent encoder, then Cancel") << "silent" << Bytes{kAtt, "(", "L", kAtt} << 0;
-    }
-    void startRefused()
-    {
-        QFETCH(QString, fault);
-        QFETCH(Bytes, expected);
-        QFETCH(int, errors);
-        SwipeFixture f(SwipeFixture::Vnt290b);
-        f.records.setInput("B123", "", "");
-        cfrmWriteCard w(&f.records, &f.records);
-        if (fault == "attention")
-            f.sim.setNextReply("?");
-        else if (fault == "prepare")
-            f.at(0.1, [&] { f.sim.setNextReply("x"); });
-        else
-            f.sim.setSilent(true);
-        f.clickAt(10.0, &w);
-        f.run(w);
-        QCOMPARE(f.writes(), expected);
-        QCOMPARE(f.shown.size(), errors);
-        if (errors)
-            QCOMPARE(f.shown[0].title, QString("Read Swipe Error"));
-        QVERIFY(!w.isVisible());
-    }
-
-    // A port that cannot be opened, or that goes away while the window waits for the swipe:
-    // one communication-failure report, no swipe error window, the window closes and nothing
-    // more is sent.
-    void portFailure_data()
-    {
-        QTest::addColumn<bool>("vnt");
-        QTest::addColumn<double>("vanishAt");  // < 0: gone before the window opens its port
-        QTest::addColumn<int>("writesBefore");
-        QTest::addColumn<double>("endsBefore");
-        QTest::newRow("HKD382 cannot open") << false << -1.0 << 0 << 0.1;
-        QTest::newRow("VNT-290B cannot open") << true << -1.0 << 0 << 0.1;
-        QTest::newRow("HKD382 vanishes mid-wait") << false << 1.5 << 4 << 1.6;
-        QTest::newRow("VNT-290B vanishes mid-wait") << true << 1.5 << 5 << 1.6;
-    }
-    void portFailure()
-    {
-        QFETCH(bool, vnt);
-        QFETCH(double, vanishAt);
-        QFETCH(int, writesBefore);
-        QFETCH(double, endsBefore);
-        SwipeFixture f(dialect(vnt));
-        f.records.setInput("B123", "", "");
-        if (vanishAt < 0)
-            f.sim.vanishPort();
-        else
-            f.at(vanishAt, [&] { f.sim.vanishPort(); });
-        cfrmWriteCard w(&f.records, &f.records);
-        f.run(w, 60.0);
-        f.verifyPortFailureReport(w, writesBefore, endsBefore);
-    }
-
     // The write attempt in the other windows' forms, byte for byte.
     void writeSwipeForms_data()
     {
@@ -330,8 +223,8 @@ private slots:
         QFETCH(QString, event);
         QFETCH(int, outcome);
         QFETCH(Bytes, expected);
-        VirtualPacer vp;
-        Pacer::install(&vp);
+        ScopedPacer clock;
+        VirtualPacer &vp = *clock;
         EmulationMode = vnt ? "VNT-290B" : "HKD382";
         CancelToken token;
         auto end = std::make_shared<ScriptedEnd>();
@@ -383,7 +276,6 @@ private slots:
             QVERIFY2(vp.now() >= 3.5 - 1e-6, qPrintable(QString::number(vp.now())));
         if (event == "skip")
             QVERIFY(!skip);  // consumed
-        Pacer::install(nullptr);
     }
 };
 

@@ -52,9 +52,8 @@ QStringList RecordStub::messages() const
 
 // ---- SwipeFixture ---------------------------------------------------------------------------
 
-SwipeFixture::SwipeFixture(Dialect dialect, double start) : vp(start), sim(Simulator::instance())
+SwipeFixture::SwipeFixture(Dialect dialect, double start) : clock(start), sim(Simulator::instance())
 {
-    Pacer::install(&vp);
     installSimulatorLinkFactory();
     sim.reset();
     sim.clearReceived();
@@ -75,7 +74,6 @@ SwipeFixture::SwipeFixture(Dialect dialect, double start) : vp(start), sim(Simul
 SwipeFixture::~SwipeFixture()
 {
     watch_.stop();
-    Pacer::install(nullptr);
 }
 
 QByteArray SwipeFixture::hex(const char *text) { return QByteArray::fromHex(QByteArray(text).replace(' ', "")); }
@@ -192,7 +190,7 @@ void SwipeFixture::verifyPortFailureReport(const QWidget &window, int writesBefo
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown[0].title, QString("Communications Error"));
     QVERIFY(!window.isVisible());
-    QVERIFY2(pacer().now() < endsBefore, qPrintable(QString::number(pacer().now())));
+    QVERIFY2(pacer().now() < endsBefore, qPrintable(QString::number(pacer().now()) + "\n" + timeline()));
 }
 
 QString SwipeFixture::timeline() const

@@ -9,7 +9,7 @@
 //   f.clickAt(3.0, &w);            // Cancel
 //   f.run(w);
 //   QCOMPARE(f.writes(), (QList<QByteArray>{...}));
-#include "device/Pacer.h"
+#include "ScopedPacer.h"
 #include "sim/Simulator.h"
 #include "ui/common/RecordView.h"
 
@@ -69,7 +69,8 @@ public:
     explicit SwipeFixture(Dialect dialect, double start = 0.0);
     ~SwipeFixture() override;
 
-    VirtualPacer vp;
+    ScopedPacer clock;
+    VirtualPacer &vp = *clock;
     Simulator &sim;
     RecordStub records;
 

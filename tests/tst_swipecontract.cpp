@@ -1,0 +1,286 @@
+// What every swipe window shares, as rows over every window and dialect: a port lost in each
+// of its waits, the window closed in each wait (Cancel, Escape, the close box), a refused start.
+// A new window adds one entry to windows().
+#include "SwipeFixture.h"
+#include "card/TrackBlock.h"
+#include "dialect/Commands.h"
+#include "iso/cfrmCopyCard.h"
+#include "iso/cfrmReadCard.h"
+#include "iso/cfrmWriteCard.h"
+#include "iso/frmEraseCard.h"
+#include "ui/common/SwipeWindow.h"
+
+#include <QtTest>
+#include <memory>
+
+using Bytes = QList<QByteArray>;
+using Script = std::function<void(SwipeFixture &)>;
+
+namespace {
+QByteArray hex(const char *text) { return SwipeFixture::hex(text); }
+
+const QByteArray kReset = hex("1B 61"), kSwipe = hex("1B 84"), kRead = hex("1B 72"), kOff = hex("1B 81"),
+                 kIdle = hex("1B 83"), kAtt = hex("7F"), kCodes = hex("1B 5A 3D 16 3D"), kBpi = hex("1B 6A D2 4B D2");
+const QByteArray kWriteB123 = hex("1B 77 1B 73 1B 01 42 31 32 33 1B 02 1B 03 3F 1C");
+const QByteArray kB123 = QByteArray("B123") + char(4);
+const QByteArray kBankT1 = "B4000123456789010^SAMPLE/CARD HOLDER^30121010000000000000";
+const QByteArray kBankT2 = "4000123456789010=30121010000000000";
+const QByteArray kBankT3 = "014000123456789010=724724100000000000030300000000000000000000000000000000000000000000000000000";
+constexpr int kBlankCard = 2;
+
+// One wait of a window: the operator's script up to it (none: no card is swiped), the moment
+// `at` inside it, what the encoder has received by then, what follows when the window is closed
+// there, how soon after `at` a lost port closes the window, and how soon a close does (if
+// that differs: the closing sequence may take its time).
+struct Wait {
+    const char *name;
+    double at;
+    Script script;
+    Bytes before;
+    Bytes closing;
+    double within = 0.1;
+    double closedWithin = -1;
+};
+
+// A start the VNT-290B encoder refuses: what the encoder receives, and how many writes it had
+// received when the read error window appeared (-1: none appears).
+struct Refusal {
+    const char *fault;
+    Bytes expected;
+    int errorAfter;
+};
+
+struct WindowRow {
+    const char *name;
+    std::function<SwipeWindow *(RecordView *, QWidget *)> make;
+    Script records;                // what its records need before it opens
+    double noPortEndsBefore;       // a port that cannot be opened: the window closes before this
+    std::array<QList<Wait>, 2> waits;  // HKD382, VNT-290B
+    QList<Refusal> refusals;           // VNT-290B
+};
+
+template <class W> std::function<SwipeWindow *(RecordView *, QWidget *)> make()
+{
+    return [](RecordView *r, QWidget *p) { return new W(r, p); };
+}
+
+const QList<WindowRow> &windows()
+{
+    static const Script none;
+    static const Script swipeThenBlank = [](SwipeFixture &f) {
+        f.swipeAt(2.0);
+        f.at(3.5, [&f] { f.sim.selectCard(kBlankCard); });
+        f.swipeAt(4.0);
+    };
+    static const Bytes bankWrite{hex("1B 77") + Iso::BuildWriteBlock(kBankT1, kBankT2, kBankT3)};
+    static const QList<WindowRow> rows{
+        {"read", make<cfrmReadCard>(), none, 2.5,
+         {QList<Wait>{{"swipe wait", 2.0, none, {kReset, kSwipe, kRead}, {kReset, kOff, kIdle}, 0.1, 2.1}},
+          QList<Wait>{{"swipe wait", 2.0, none, {kAtt, "L", "L", "P"}, {kAtt}}}},
+         {{"attention", {kAtt, kAtt}, 1},
+          {"prepare", {kAtt, "L", "M", "m", kAtt}, 3},
+          {"silent", {kAtt, "L", "M", "m", kAtt}, 3},
+          {"silent, Cancel", {kAtt, kAtt}, -1}}},
+        {"write", make<cfrmWriteCard>(), [](SwipeFixture &f) { f.records.setInput("B123", "", ""); }, 0.1,
+         {QList<Wait>{{"before the command", 0.6, none, {kSwipe, kCodes, kBpi}, {}, 0.25},
+                      {"swipe wait", 2.0, none, {kSwipe, kCodes, kBpi, kWriteB123}, {kReset}}},
+          QList<Wait>{{"swipe wait", 2.0, none, {kAtt, "(", "A", kB123, "@"}, {kAtt}}}},
+         {{"attention", {kAtt, kAtt}, 1},
+          {"prepare", {kAtt, "(", "L", "l", "M", "m", kAtt}, 5},
+          {"silent", {kAtt, "(", "L", kAtt}, -1}}},
+        {"copy", make<cfrmCopyCard>(), none, 10.0,
+         {QList<Wait>{{"read wait", 1.5, none, {kReset, kCodes, kBpi, kRead}, {kReset}, 0.5},
+                      {"before the write", 2.8, swipeThenBlank, {kReset, kCodes, kBpi, kRead, kReset}, {}, 0.5},
+                      {"write wait", 3.5, swipeThenBlank, Bytes{kReset, kCodes, kBpi, kRead, kReset} + bankWrite, {kReset}, 0.5},
+                      {"before the read", 4.3, swipeThenBlank, Bytes{kReset, kCodes, kBpi, kRead, kReset} + bankWrite, {}, 0.5}},
+          QList<Wait>{{"before P", 0.6, none, {kAtt, "L"}, {kAtt}, 0.5},
+                      {"read wait", 1.5, none, {kAtt, "L", "P"}, {kAtt}, 0.5},
+                      {"write wait", 3.5, swipeThenBlank,
+                       {kAtt, "L", "P", "Q", "R", "S", "A", kBankT1 + char(4), "B", kBankT2 + char(4), "C", kBankT3 + char(4), "@"},
+                       {kAtt}, 0.5}}},
+         {{"attention", {kAtt, kAtt}, 1},
+          {"prepare", {kAtt, "L", "M", "m", kAtt}, 3},
+          {"silent", {kAtt, "L", "M", "m", kAtt}, 3}}},
+        {"erase", [](RecordView *r, QWidget *p) -> SwipeWindow * { return new frmEraseCard(7, r, p); }, none, 2.0,
+         {QList<Wait>{{"swipe wait", 2.0, none, {kReset, kSwipe, Cmd::Hkd::eraseTracks(7)}, {kReset}},
+                      {"pause", 2.5, [](SwipeFixture &f) { f.swipeAt(1.0); }, {kReset, kSwipe, Cmd::Hkd::eraseTracks(7)}, {kReset}, 1.5},
+                      {"before the next erase", 3.4, [](SwipeFixture &f) { f.swipeAt(1.0); },
+                       {kReset, kSwipe, Cmd::Hkd::eraseTracks(7)}, {kReset}, 0.6}},
+          QList<Wait>{{"start", 0.01, none, {kAtt}, {kAtt}},
+                      {"swipe wait", 2.0, none, {kAtt, "(", "Z", "[", "\\", "]"}, {kAtt}},
+                      {"pause", 2.5, [](SwipeFixture &f) { f.swipeAt(1.0); },
+                       {kAtt, "(", "Z", "[", "\\", "]", "L", "l", "("}, {kAtt}, 0.6}}},
+         {{"attention", {kAtt, kAtt}, 1},
+          {"prepare", {kAtt, "(", "L", "l", "M", "m", kAtt}, 5},
+          {"prepare silent", {kAtt, "(", "L", "l", "M", "m", kAtt}, 5},
+          {"silent", {kAtt, "(", "L", kAtt}, -1}}},
+    };
+    return rows;
+}
+
+enum class CloseBy { Cancel, Escape, CloseBox };
+
+struct Run {
+    SwipeFixture f;
+    std::unique_ptr<SwipeWindow> w;
+    Run(const WindowRow &row, bool vnt) : f(vnt ? SwipeFixture::Vnt290b : SwipeFixture::Hkd382)
+    {
+        if (row.records)
+            row.records(f);
+    }
+    SwipeWindow &open(const WindowRow &row)
+    {
+        w.reset(row.make(&f.records, &f.records));
+        return *w;
+    }
+};
+} // namespace
+
+Q_DECLARE_METATYPE(WindowRow)
+Q_DECLARE_METATYPE(Wait)
+Q_DECLARE_METATYPE(Refusal)
+Q_DECLARE_METATYPE(CloseBy)
+
+class SwipeContractTest : public QObject {
+    Q_OBJECT
+
+    // Every window × dialect × wait.
+    static void waitRows(bool closeWays)
+    {
+        QTest::addColumn<WindowRow>("window");
+        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<Wait>("wait");
+        QTest::addColumn<CloseBy>("how");
+        for (const WindowRow &row : windows())
+            for (bool vnt : {false, true})
+                for (const Wait &wait : row.waits[vnt]) {
+                    const char *dialect = vnt ? "VNT-290B" : "HKD382";
+                    if (!closeWays) {
+                        QTest::addRow("%s %s %s", row.name, dialect, wait.name) << row << vnt << wait << CloseBy::Cancel;
+                        continue;
+                    }
+                    for (auto [how, label] : {std::pair{CloseBy::Cancel, "Cancel"}, {CloseBy::Escape, "Escape"},
+                                              {CloseBy::CloseBox, "close box"}})
+                        QTest::addRow("%s %s %s, %s", row.name, dialect, wait.name, label) << row << vnt << wait << how;
+                }
+    }
+
+private slots:
+    void portCannotOpen_data()
+    {
+        QTest::addColumn<WindowRow>("window");
+        QTest::addColumn<bool>("vnt");
+        for (const WindowRow &row : windows())
+            for (bool vnt : {false, true})
+                QTest::addRow("%s %s", row.name, vnt ? "VNT-290B" : "HKD382") << row << vnt;
+    }
+    // A port that cannot be opened: one communication-failure report, nothing sent, the window
+    // closes without a swipe error window.
+    void portCannotOpen()
+    {
+        QFETCH(WindowRow, window);
+        QFETCH(bool, vnt);
+        Run r(window, vnt);
+        r.f.sim.vanishPort();
+        r.f.run(r.open(window), 60.0);
+        r.f.verifyPortFailureReport(*r.w, 0, window.noPortEndsBefore);
+    }
+
+    void portLostInWait_data() { waitRows(false); }
+    // The port goes away in a wait: one report, nothing more sent, the window closes at once.
+    void portLostInWait()
+    {
+        QFETCH(WindowRow, window);
+        QFETCH(bool, vnt);
+        QFETCH(Wait, wait);
+        Run r(window, vnt);
+        if (wait.script)
+            wait.script(r.f);
+        r.f.at(wait.at, [&] { r.f.sim.vanishPort(); });
+        r.f.run(r.open(window), 60.0);
+        QVERIFY2(r.f.writes() == wait.before, qPrintable(r.f.timeline()));
+        r.f.verifyPortFailureReport(*r.w, int(wait.before.size()), wait.at + wait.within);
+    }
+
+    void closedInWait_data() { waitRows(true); }
+    // Closed in a wait: no message window, the closing sequence once and at once, nothing after
+    // it, the port closed and the encoder not left waiting for a swipe.
+    void closedInWait()
+    {
+        QFETCH(WindowRow, window);
+        QFETCH(bool, vnt);
+        QFETCH(Wait, wait);
+        QFETCH(CloseBy, how);
+        Run r(window, vnt);
+        if (wait.script)
+            wait.script(r.f);
+        SwipeWindow &w = r.open(window);
+        switch (how) {
+        case CloseBy::Cancel: r.f.clickAt(wait.at, &w); break;
+        case CloseBy::Escape: r.f.escapeAt(wait.at, &w); break;
+        case CloseBy::CloseBox: r.f.closeAt(wait.at, &w); break;
+        }
+        r.f.closeAt(wait.at + 0.02, &w);  // impatient: the close box again while the closing runs
+        r.f.run(w);
+        QVERIFY(!r.f.timedOut);
+        QVERIFY2(r.f.writes() == wait.before + wait.closing, qPrintable(r.f.timeline()));
+        QVERIFY(r.f.shown.isEmpty());
+        QVERIFY(!w.isVisible());
+        QVERIFY(!w.device().isOpen());
+        QVERIFY(!r.f.sim.awaitingSwipe());
+        if (!wait.script) {  // closed before any swipe: the card as it was, the message box empty
+            QCOMPARE(r.f.sim.cardInSlot().tracks[0].chars, Simulator::defaultDeck().at(0).tracks[0].chars);
+            QCOMPARE(r.f.records.message(), QString());
+        }
+        if (!wait.closing.isEmpty()) {
+            const double closedAt = r.f.writeTimes()[wait.before.size()];
+            QVERIFY2(closedAt >= wait.at - 1e-9 && closedAt < wait.at + 0.015, qPrintable(r.f.timeline()));
+        }
+        const double gone = wait.closedWithin < 0 ? wait.within : wait.closedWithin;
+        QVERIFY2(r.f.vp.now() < wait.at + gone, qPrintable(QString::number(r.f.vp.now() - wait.at) + "\n" + r.f.timeline()));
+    }
+
+    void refusedStart_data()
+    {
+        QTest::addColumn<WindowRow>("window");
+        QTest::addColumn<Refusal>("refusal");
+        for (const WindowRow &row : windows())
+            for (const Refusal &refusal : row.refusals)
+                QTest::addRow("%s %s", row.name, refusal.fault) << row << refusal;
+    }
+    // VNT-290B: Attention answered with garbage, the first command after it not acknowledged
+    // ("prepare": a wrong answer; "prepare silent": none), a silent encoder (Cancel at 10 s;
+    // "silent, Cancel": at 1 s). The read error window (after the error indication when the
+    // start got as far as its first command), then the window closes; nothing but the closing
+    // sequence follows, and no error window stands over a closed window.
+    void refusedStart()
+    {
+        QFETCH(WindowRow, window);
+        QFETCH(Refusal, refusal);
+        const QString fault = refusal.fault;
+        Run r(window, true);
+        if (fault == "attention")
+            r.f.sim.setNextReply("?");
+        else if (fault.startsWith("prepare"))
+            r.f.at(0.1, [&] { r.f.sim.setNextReply(fault == "prepare" ? "x" : ""); });
+        else
+            r.f.sim.setSilent(true);
+        SwipeWindow &w = r.open(window);
+        r.f.clickAt(fault == "silent, Cancel" ? 1.0 : 10.0, &w);
+        r.f.swipeAt(2.0);
+        r.f.run(w);
+        QVERIFY2(r.f.writes() == refusal.expected, qPrintable(r.f.timeline()));
+        QCOMPARE(r.f.shown.size(), refusal.errorAfter < 0 ? 0 : 1);
+        if (refusal.errorAfter >= 0) {
+            QCOMPARE(r.f.shown[0].className, QString("sfrmReadErr"));
+            QCOMPARE(r.f.shown[0].title, QString("Read Swipe Error"));
+            QCOMPARE(r.f.shown[0].receivedBefore, refusal.errorAfter);
+            QVERIFY(r.f.vp.now() < 10.0);
+        }
+        QVERIFY(!w.isVisible());
+        QVERIFY(r.f.records.changes.isEmpty());
+    }
+};
+
+QTEST_MAIN(SwipeContractTest)
+#include "tst_swipecontract.moc"
