@@ -1,5 +1,7 @@
 #include "app/OperationWindows.h"
 
+#include "batch/cfrmEncodeRF.h"
+#include "batch/cfrmEncodeWF.h"
 #include "iso/cfrmCopyCard.h"
 #include "iso/cfrmReadCard.h"
 #include "iso/cfrmWriteCard.h"
@@ -37,7 +39,18 @@ void installOperationWindows(frmMainMenu &main)
         return true;
     });
     main.setWindowRunner(MainWindowStep::EraseCard, [m] { return runWindow<frmEraseCard>(*m, m->EraseTrackMask, m); });
-    installFileButtons(main, {});
+    FileButtonHooks files;
+    files.saveWindow = [m] {
+        cfrmEncodeWF window(m, m);
+        m->execModal(window);
+        return window.collection();
+    };
+    files.encodeWindow = [m](EncodeDataFile::RecordTaker &records) {
+        cfrmEncodeRF window(records, m, m);
+        m->execModal(window);
+        return window.runEnd();
+    };
+    installFileButtons(main, std::move(files));
 }
 
 void installFileButtons(frmMainMenu &main, FileButtonHooks hooks)

@@ -12,6 +12,7 @@ const ReadProfile kSaveToFileRead = [] {
     r.openFirst = true;
     r.fetch = TrackFetch::Collected;
     r.collect = Collect::UntilQuiet;
+    r.silentTrackFails = true; // a missing track must not be saved as a card without it
     return r;
 }();
 

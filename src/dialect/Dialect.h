@@ -38,6 +38,9 @@ public:
     virtual void disarm(Device &dev, Exchange form = Exchange::Plain) const = 0;
     // After a write or erase attempt, before the next.
     virtual void rearmWrite(Device &dev, Rearm form, Exchange exchange = Exchange::Plain) const = 0;
+    // After a failed write of the encode-from-file window, before its error window: HKD382
+    // turns the indication off first; VNT-290B has nothing for it.
+    virtual void indicatorOffBeforeError(Device &dev) const = 0;
     // ISO densities 210, 75, 210 BPI; leaves the port closed.
     virtual void configureDensity(Device &dev) const = 0;
     // The non-ISO write window's densities, true = 210 BPI, per track 1..3.

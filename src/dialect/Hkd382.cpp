@@ -62,6 +62,7 @@ public:
     bool armRead(Device &, ArmRead) const override { return true; }
     void disarm(Device &, Exchange) const override {}
     void rearmWrite(Device &, Rearm, Exchange) const override {}
+    void indicatorOffBeforeError(Device &dev) const override { dev.write(Hkd::IndicatorOff); }
 
     void configureDensity(Device &dev) const override
     {

@@ -105,6 +105,7 @@ struct ReadProfile {
     TrackFetch fetch = TrackFetch::Timed;
     Exchange exchange = Exchange::Plain;
     Collect collect = Collect::UntilQuietOrCancel;
+    bool silentTrackFails = false; // VNT-290B collected: a track that got no answer reads "*"
 };
 
 struct ReadResult {

@@ -103,6 +103,7 @@ public:
         }
     }
 
+    void indicatorOffBeforeError(Device &) const override {}
     void configureDensity(Device &) const override {}
 
     void configureNonIsoDensity(Device &dev, const std::array<bool, 3> &high210) const override
@@ -272,8 +273,13 @@ private:
         if (dev.waitForBytes(1, -1, true, StopOn{true}) != WaitEnd::Ready || dev.takeAll() != Vnt::Ack)
             return {Outcome::Failed, {}};
         ReadResult result{Outcome::Succeeded, {}};
-        for (int t = 0; t < 3; ++t)
-            result.tracks[size_t(t)] = dev.sendAndCollect(Vnt::ReadTrack[size_t(t + 1)], profile.collect);
+        for (int t = 0; t < 3; ++t) {
+            QByteArray &track = result.tracks[size_t(t)];
+            track = dev.sendAndCollect(Vnt::ReadTrack[size_t(t + 1)], profile.collect);
+            // No answer at all is no "no data" (that is "+"): the track was not read.
+            if (track.isEmpty() && profile.silentTrackFails)
+                track = Iso::Unreadable;
+        }
         if (Iso::AllUnreadable(result.tracks))
             result.outcome = Outcome::Failed;
         return result;
