@@ -9,6 +9,8 @@
 #include "iso/frmTrackSelect.h"
 #include "dialect/Dialect.h"
 #include "noniso/frmNonISOFmtSel.h"
+#include "noniso/nfrmReadCard.h"
+#include "noniso/nfrmSwipeWrite.h"
 #include "ui/main/frmMainMenu.h"
 
 #include <memory>
@@ -30,8 +32,19 @@ void installOperationWindows(frmMainMenu &main)
     main.setWindowRunner(MainWindowStep::ReadCard, [m] { return runWindow<cfrmReadCard>(*m, m); });
     main.setWindowRunner(MainWindowStep::WriteCard, [m] { return runWindow<cfrmWriteCard>(*m, m); });
     main.setWindowRunner(MainWindowStep::CopyCard, [m] { return runWindow<cfrmCopyCard>(*m, m); });
-    main.setWindowRunner(MainWindowStep::NonIsoFormatSelect,
-                         [m] { return runWindow<frmNonISOFmtSel>(*m, activeDialect().hasCustomNonIsoFormat()); });
+    main.setWindowRunner(MainWindowStep::NonIsoFormatSelect, [m] {
+        frmNonISOFmtSel select(activeDialect().hasCustomNonIsoFormat(), m);
+        select.setReadRunner([](const NonIso::Selection &selection, QWidget *over) {
+            nfrmReadCard read(selection, over);
+            read.exec();
+        });
+        select.setSwipeWriteRunner([](const NonIso::WriteJob &job, QWidget *over) {
+            nfrmSwipeWrite write(job, over);
+            write.exec();
+        });
+        m->execModal(select);
+        return true;
+    });
     main.setWindowRunner(MainWindowStep::EraseTrackSelect, [m] {
         frmTrackSelect select(m);
         m->execModal(select);

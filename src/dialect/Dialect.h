@@ -1,6 +1,7 @@
 #pragma once
 // The encoder's command dialect. Each implementation holds its half of every device procedure;
 // windows and shared procedures call the active one and never ask which it is.
+#include "dialect/NonIsoRequest.h"
 #include "dialect/Profiles.h"
 
 #include <QString>
@@ -43,13 +44,19 @@ public:
     virtual void indicatorOffBeforeError(Device &dev) const = 0;
     // ISO densities 210, 75, 210 BPI; leaves the port closed.
     virtual void configureDensity(Device &dev) const = 0;
-    // The non-ISO write window's densities, true = 210 BPI, per track 1..3.
-    virtual void configureNonIsoDensity(Device &dev, const std::array<bool, 3> &high210) const = 0;
+    // The non-ISO write window's densities, true = 210 BPI, per track 1..3. False when the
+    // encoder gave no answer at all to a density command: nothing may be written then.
+    virtual bool configureNonIsoDensity(Device &dev, const std::array<bool, 3> &high210) const = 0;
 
     virtual ReadResult readIso(Device &dev, const ReadProfile &profile, const Prompt &prompt) const = 0;
     // Tracks without data are left out.
     virtual Outcome writeIso(Device &dev, const Iso::Tracks &tracks, const WriteProfile &profile,
                              const Prompt &prompt) const = 0;
+    // One non-ISO read: Succeeded with the three tracks as read, Failed, or Aborted (cancelled,
+    // or the encoder not armed: the caller simply tries again).
+    virtual ReadResult readNonIso(Device &dev, const NonIsoReadRequest &request, const Prompt &prompt) const = 0;
+    // One non-ISO write attempt; Failed or Aborted when it did not succeed.
+    virtual Outcome writeNonIso(Device &dev, const NonIsoWriteRequest &request, const Prompt &prompt) const = 0;
     // `mask`: bit 0 track 1, bit 1 track 2, bit 2 track 3.
     virtual Outcome erase(Device &dev, int mask, const Prompt &prompt) const = 0;
 

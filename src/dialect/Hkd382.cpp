@@ -5,6 +5,8 @@
 
 #include "device/Pacer.h"
 
+#include <limits>
+
 namespace {
 
 using namespace Cmd;
@@ -24,14 +26,17 @@ bool readReplyComplete(const QByteArray &reply)
     return n == 2 || reply.at(n - 3) == FS;
 }
 
-// Waits for the two reply bytes of a density command, then until 0.3 s after it.
-void awaitDensityReply(Device &dev)
+// Waits for the two reply bytes of a density command, then until 0.3 s after it. False when
+// not a single byte came within the limit.
+bool awaitDensityReply(Device &dev)
 {
     const double start = pacer().now();
     dev.waitForBytes(2, kConfigReplyLimit, false, {}, start);
+    const bool answered = dev.pending() > 0;
     while (dev.isOpen() && pacer().now() - start <= 0.3)
         pacer().idle();
     dev.discard();
+    return answered;
 }
 
 class Hkd382 final : public Dialect {
@@ -61,7 +66,13 @@ public:
     void signalReady(Device &dev, const ReadyOptions &) const override { dev.write(Hkd::IndicatorIdle); }
     bool armRead(Device &, ArmRead) const override { return true; }
     void disarm(Device &, Exchange) const override {}
-    void rearmWrite(Device &, Rearm, Exchange) const override {}
+    void rearmWrite(Device &dev, Rearm form, Exchange) const override
+    {
+        if (form == Rearm::ResetOrAbort)
+            dev.write(Hkd::Reset);
+        else if (form == Rearm::IdleOrAbort)
+            dev.write(Hkd::IndicatorIdle);
+    }
     void indicatorOffBeforeError(Device &dev) const override { dev.write(Hkd::IndicatorOff); }
 
     void configureDensity(Device &dev) const override
@@ -74,7 +85,7 @@ public:
         dev.close();
     }
 
-    void configureNonIsoDensity(Device &dev, const std::array<bool, 3> &high210) const override
+    bool configureNonIsoDensity(Device &dev, const std::array<bool, 3> &high210) const override
     {
         QByteArray bpi = Hkd::SetBpi;
         QByteArray codes = Hkd::SetBpiCodes;
@@ -83,10 +94,54 @@ public:
             codes += high ? Hkd::BpiCode210 : Hkd::BpiCode75;
         }
         dev.write(bpi);
-        awaitDensityReply(dev);
+        if (!awaitDensityReply(dev))
+            return false;
         dev.write(codes);
         dev.waitForBytes(2, kConfigReplyLimit, false);
+        const bool answered = dev.pending() > 0;
         dev.discard();
+        return answered;
+    }
+
+    ReadResult readNonIso(Device &dev, const NonIsoReadRequest &request, const Prompt &prompt) const override
+    {
+        const PromptGuard guard(prompt);
+        dev.discard();
+        if (!request.standardFormat)
+            return {Outcome::Failed, {}}; // raw characters are a VNT-290B format
+        dev.write(request.command);
+        guard.show();
+        if (dev.waitForBytes(2, -1, true, StopOn{true}) != WaitEnd::Ready)
+            return {Outcome::Aborted, {}};
+        if (prompt)
+            prompt(false);
+        dev.pause(0.5, false);
+        const Iso::ParsedBlock parsed = Iso::ParseReadBlock(dev.takeReply(readReplyComplete, false));
+        return {parsed.ok ? Outcome::Succeeded : Outcome::Failed, parsed.three()};
+    }
+
+    Outcome writeNonIso(Device &dev, const NonIsoWriteRequest &request, const Prompt &prompt) const override
+    {
+        const PromptGuard guard(prompt);
+        dev.discard();
+        if (!request.standardFormat)
+            return Outcome::Failed; // raw characters are a VNT-290B format
+        const StopOn flags{true, true};
+        dev.waitForBytes(std::numeric_limits<int>::max(), 0.5, true, flags);
+        if (!dev.cancelled() && dev.openIfClosed()) {
+            dev.write(request.block);
+            dev.discard();
+            guard.show();
+            if (dev.waitForBytes(2, -1, true, flags) == WaitEnd::Ready)
+                return dev.takeAll() == Hkd::Ok ? Outcome::Succeeded : Outcome::Failed;
+        }
+        // Cancelled: the encoder must not stay armed for the write.
+        dev.openIfClosed();
+        dev.write(Hkd::Reset);
+        dev.pause(0.3, true);
+        dev.discard();
+        dev.close();
+        return Outcome::Aborted;
     }
 
     ReadResult readIso(Device &dev, const ReadProfile &profile, const Prompt &prompt) const override

@@ -67,6 +67,8 @@ enum class Rearm {
     DisarmAndPrepare,    // erase, incremental: "L", "l", "("
     Disarm,              // encode from file: "L", "l"
     AttentionAndPrepare, // encode from file after a skipped card: 7F, "("
+    ResetOrAbort,        // non-ISO write, failed attempt: HKD382 reset; VNT-290B "l", "("
+    IdleOrAbort,         // non-ISO write, every attempt: HKD382 idle indication; VNT-290B "l", 0.3 s, re-open, discard
 };
 
 struct IndicatorOptions {

@@ -100,17 +100,88 @@ public:
             dev.sendAndWaitCancelable(Vnt::Attention, exchange);
             dev.sendAndWaitCancelable(Vnt::PrepareWrite, exchange);
             break;
+        case Rearm::ResetOrAbort:
+            dev.sendAndWaitCancelable(Vnt::AbortWrite, exchange);
+            dev.sendAndWaitCancelable(Vnt::PrepareWrite, exchange);
+            break;
+        case Rearm::IdleOrAbort:
+            dev.sendAndWaitCancelable(Vnt::AbortWrite, exchange);
+            dev.pause(0.3, true);
+            if (!dev.cancelled())
+                dev.openIfClosed();
+            dev.discard();
+            break;
         }
     }
 
     void indicatorOffBeforeError(Device &) const override {}
     void configureDensity(Device &) const override {}
 
-    void configureNonIsoDensity(Device &dev, const std::array<bool, 3> &high210) const override
+    bool configureNonIsoDensity(Device &dev, const std::array<bool, 3> &high210) const override
     {
-        // The non-ISO write window's own exchange: it also stops on StopCollecting.
+        // The non-ISO write window's own exchange: it also stops on StopCollecting. The answers
+        // are not judged.
         for (int track = 1; track <= 3; ++track)
             dev.sendAndWaitCancelable(Vnt::setBpi(track, high210[size_t(track - 1)]), Exchange::LastCharacter);
+        return true;
+    }
+
+    ReadResult readNonIso(Device &dev, const NonIsoReadRequest &request, const Prompt &prompt) const override
+    {
+        const PromptGuard guard(prompt);
+        dev.discard();
+        dev.write(Vnt::ReadIso);
+        const double start = pacer().now();
+        switch (dev.waitForBytes(1, 0.5, true, StopOn{true}, start)) {
+        case WaitEnd::Ready:
+            break;
+        case WaitEnd::TimedOut:
+            return {Outcome::Failed, {}};
+        default:
+            return {Outcome::Aborted, {}};
+        }
+        if (!dev.pauseUnlessCancelled(0.5) || dev.takeAll() != Vnt::Ack)
+            return {Outcome::Aborted, {}}; // cancelled, or not armed: the caller tries again
+        guard.show();
+        do {
+            if (dev.waitForBytes(1, -1, true, StopOn{true}) != WaitEnd::Ready)
+                return {Outcome::Aborted, {}};
+        } while (dev.takeAll() != Vnt::Ack);
+        dev.discard();
+        static constexpr double kTrackWait[3] = {0.3, 0.2, 0.3};
+        ReadResult result{Outcome::Succeeded, {}};
+        for (int t = 0; t < 3; ++t) {
+            dev.write(request.trackReads[size_t(t)]);
+            if (!dev.pauseUnlessCancelled(kTrackWait[t]))
+                return {Outcome::Aborted, {}};
+            // A slow line is still delivering the track when the fixed wait ends.
+            result.tracks[size_t(t)] = dev.takeReply({}, true, StopOn{true});
+            if (dev.cancelled())
+                return {Outcome::Aborted, {}};
+        }
+        return result;
+    }
+
+    Outcome writeNonIso(Device &dev, const NonIsoWriteRequest &request, const Prompt &prompt) const override
+    {
+        const PromptGuard guard(prompt);
+        if (request.standardFormat)
+            dev.discard();
+        for (const NonIsoSend &send : request.sends) {
+            if (!send.awaitAck)
+                dev.write(send.bytes);
+            else if (!dev.sendAndWaitCancelable(send.bytes, Exchange::LastCharacter).is(Vnt::Ack))
+                return Outcome::Aborted;
+        }
+        guard.show();
+        if (dev.waitForBytes(1, -1, true, StopOn{true, true}) != WaitEnd::Ready) {
+            dev.sendAndWaitCancelable(Vnt::AbortWrite, Exchange::LastCharacter);
+            return Outcome::Failed;
+        }
+        if (request.standardFormat)
+            return dev.takeAll() == Vnt::Ack ? Outcome::Succeeded : Outcome::Failed;
+        dev.pause(0.2, true);
+        return dev.takeAll().startsWith(Vnt::Ack) ? Outcome::Succeeded : Outcome::Failed;
     }
 
     ReadResult readIso(Device &dev, const ReadProfile &profile, const Prompt &prompt) const override
