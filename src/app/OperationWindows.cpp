@@ -2,6 +2,9 @@
 
 #include "batch/cfrmEncodeRF.h"
 #include "batch/cfrmEncodeWF.h"
+#include "batch/cfrmRecEntry.h"
+#include "batch/cfrmTrackSelect.h"
+#include "batch/cfrmWriteIncr.h"
 #include "iso/cfrmCopyCard.h"
 #include "iso/cfrmReadCard.h"
 #include "iso/cfrmWriteCard.h"
@@ -51,6 +54,7 @@ void installOperationWindows(frmMainMenu &main)
         m->EraseTrackMask = select.EraseTrackMask();
         return true;
     });
+    installIncrementalWindows(main);
     main.setWindowRunner(MainWindowStep::EraseCard, [m] { return runWindow<frmEraseCard>(*m, m->EraseTrackMask, m); });
     FileButtonHooks files;
     files.saveWindow = [m] {
@@ -64,6 +68,49 @@ void installOperationWindows(frmMainMenu &main)
         return window.runEnd();
     };
     installFileButtons(main, std::move(files));
+}
+
+void installIncrementalWindows(frmMainMenu &main)
+{
+    frmMainMenu *m = &main;
+    // What one window of the chain hands to the next, by value.
+    struct Chain {
+        int track = 1;
+        Batch::IncrementSeries series;
+        bool completion = false; // the series completed or was cancelled
+    };
+    auto chain = std::make_shared<Chain>();
+    main.setWindowRunner(MainWindowStep::IncrementTrackSelect, [m, chain] {
+        cfrmTrackSelect select(m);
+        if (m->execModal(select) == QDialog::Accepted) {
+            chain->track = select.IncrementTrack();
+            m->IncrementCancelled = false;
+        }
+        return true;
+    });
+    main.setWindowRunner(MainWindowStep::IncrementRecordEntry, [m, chain] {
+        cfrmRecEntry entry(chain->track, m);
+        if (m->execModal(entry) == QDialog::Accepted) {
+            chain->series = entry.series();
+            m->IncrementCancelled = false;
+        }
+        return true;
+    });
+    main.setWindowRunner(MainWindowStep::IncrementWrite, [m, chain] {
+        cfrmWriteIncr write(chain->series, m, m);
+        m->execModal(write);
+        chain->series = write.series();
+        chain->completion = write.end() == cfrmWriteIncr::End::Completed || write.end() == cfrmWriteIncr::End::Cancelled;
+        return true;
+    });
+    main.setWindowRunner(MainWindowStep::IncrementComplete, [m, chain] {
+        if (!chain->completion)
+            return false;
+        chain->completion = false;
+        sfrmIncEOK done(m);
+        m->execModal(done);
+        return true;
+    });
 }
 
 void installFileButtons(frmMainMenu &main, FileButtonHooks hooks)

@@ -5,5 +5,8 @@ class frmMainMenu;
 
 // Connects the main window's buttons to the operation windows.
 void installOperationWindows(frmMainMenu &main);
+// Connects "Incremental Encode" to the track selection, the base record entry, the series
+// and its completion window.
+void installIncrementalWindows(frmMainMenu &main);
 // Connects "Encode from File" and "Save to File" to the file flow with these hooks.
 void installFileButtons(frmMainMenu &main, FileButtonHooks hooks);

@@ -83,11 +83,9 @@ bool SwipeWindow::runStartSequence()
         return true;
     case StartResult::PortFailed:
         return false;
-    case StartResult::AttentionRejected: {
-        sfrmReadErr error(this, readErrorTitle_);
-        showModal(error);
+    case StartResult::AttentionRejected:
+        reportRejectedAttention();
         return false;
-    }
     case StartResult::PrepareRejected: {
         if (profile_.start.disarmBeforeReport) {
             dialect_.disarm(*device_, profile_.exchange);
@@ -100,6 +98,12 @@ bool SwipeWindow::runStartSequence()
     }
     }
     return false;
+}
+
+void SwipeWindow::reportRejectedAttention()
+{
+    sfrmReadErr error(this, readErrorTitle_);
+    showModal(error);
 }
 
 void SwipeWindow::showIndicatedError(QDialog &window, const IndicatorOptions &options)

@@ -42,6 +42,9 @@ protected:
     virtual void runOperation() = 0;
     // Hook for windows that must do more on unload before the closing sequence.
     virtual void beforeClosing() {}
+    // Shown when the encoder answered Attention with something else at the start; the read
+    // error window unless the window reports it otherwise.
+    virtual void reportRejectedAttention();
 
     // Opens the port; on failure the window reports a communication failure and closes.
     bool openPort();
