@@ -6,7 +6,7 @@
 #include "device/Settings.h"
 #include "app/OperationWindows.h"
 #include "noniso/EntryBox.h"
-#include "noniso/RawCodec.h"
+#include "card/RawCodec.h"
 #include "noniso/frmNonISOFmtSel.h"
 #include "noniso/nfrmWDD.h"
 #include "noniso/nfrmWrite.h"

@@ -3,7 +3,7 @@
 // refused or cancelled attempt leaves the card count and the encoder as they should be.
 #include "SwipeFixture.h"
 #include "device/Settings.h"
-#include "noniso/NonIsoFormat.h"
+#include "card/NonIsoFormat.h"
 #include "noniso/nfrmReadCard.h"
 #include "noniso/nfrmReadStdFmt.h"
 #include "noniso/nfrmSwipeWrite.h"

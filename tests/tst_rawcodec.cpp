@@ -1,6 +1,7 @@
 // The non-ISO raw codec: hex pairs both ways, track codes, limits and lead-in, and the bytes of
 // the non-ISO commands in both dialects.
-#include "noniso/RawCodec.h"
+#include "card/RawCodec.h"
+#include "dialect/NonIsoCommands.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The encoder's command dialect. Each implementation holds its half of every device procedure;
 // windows and shared procedures call the active one and never ask which it is.
-#include "dialect/NonIsoRequest.h"
+#include "card/NonIsoFormat.h"
 #include "dialect/Profiles.h"
 
 #include <QString>
@@ -54,9 +54,9 @@ public:
                              const Prompt &prompt) const = 0;
     // One non-ISO read: Succeeded with the three tracks as read, Failed, or Aborted (cancelled,
     // or the encoder not armed: the caller simply tries again).
-    virtual ReadResult readNonIso(Device &dev, const NonIsoReadRequest &request, const Prompt &prompt) const = 0;
+    virtual ReadResult readNonIso(Device &dev, const NonIso::Selection &selection, const Prompt &prompt) const = 0;
     // One non-ISO write attempt; Failed or Aborted when it did not succeed.
-    virtual Outcome writeNonIso(Device &dev, const NonIsoWriteRequest &request, const Prompt &prompt) const = 0;
+    virtual Outcome writeNonIso(Device &dev, const NonIso::WriteJob &job, const Prompt &prompt) const = 0;
     // `mask`: bit 0 track 1, bit 1 track 2, bit 2 track 3.
     virtual Outcome erase(Device &dev, int mask, const Prompt &prompt) const = 0;
 

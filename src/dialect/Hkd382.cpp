@@ -2,6 +2,7 @@
 #include "dialect/Commands.h"
 #include "dialect/Dialect.h"
 #include "dialect/DialectCommon.h"
+#include "dialect/NonIsoCommands.h"
 
 #include "device/Pacer.h"
 
@@ -103,13 +104,13 @@ public:
         return answered;
     }
 
-    ReadResult readNonIso(Device &dev, const NonIsoReadRequest &request, const Prompt &prompt) const override
+    ReadResult readNonIso(Device &dev, const NonIso::Selection &selection, const Prompt &prompt) const override
     {
         const PromptGuard guard(prompt);
         dev.discard();
-        if (!request.standardFormat)
+        if (!selection.standardFormat)
             return {Outcome::Failed, {}}; // raw characters are a VNT-290B format
-        dev.write(request.command);
+        dev.write(NonIso::Hkd382ReadCommand(selection));
         guard.show();
         if (dev.waitForBytes(2, -1, true, StopOn{true}) != WaitEnd::Ready)
             return {Outcome::Aborted, {}};
@@ -120,16 +121,16 @@ public:
         return {parsed.ok ? Outcome::Succeeded : Outcome::Failed, parsed.three()};
     }
 
-    Outcome writeNonIso(Device &dev, const NonIsoWriteRequest &request, const Prompt &prompt) const override
+    Outcome writeNonIso(Device &dev, const NonIso::WriteJob &job, const Prompt &prompt) const override
     {
         const PromptGuard guard(prompt);
         dev.discard();
-        if (!request.standardFormat)
+        if (!job.standardFormat)
             return Outcome::Failed; // raw characters are a VNT-290B format
         const StopOn flags{true, true};
         dev.waitForBytes(std::numeric_limits<int>::max(), 0.5, true, flags);
         if (!dev.cancelled() && dev.openIfClosed()) {
-            dev.write(request.block);
+            dev.write(NonIso::Hkd382WriteBlock(job));
             dev.discard();
             guard.show();
             if (dev.waitForBytes(2, -1, true, flags) == WaitEnd::Ready)

@@ -2,6 +2,7 @@
 #include "dialect/Commands.h"
 #include "dialect/Dialect.h"
 #include "dialect/DialectCommon.h"
+#include "dialect/NonIsoCommands.h"
 
 #include "device/Pacer.h"
 
@@ -126,7 +127,7 @@ public:
         return true;
     }
 
-    ReadResult readNonIso(Device &dev, const NonIsoReadRequest &request, const Prompt &prompt) const override
+    ReadResult readNonIso(Device &dev, const NonIso::Selection &selection, const Prompt &prompt) const override
     {
         const PromptGuard guard(prompt);
         dev.discard();
@@ -151,7 +152,7 @@ public:
         static constexpr double kTrackWait[3] = {0.3, 0.2, 0.3};
         ReadResult result{Outcome::Succeeded, {}};
         for (int t = 0; t < 3; ++t) {
-            dev.write(request.trackReads[size_t(t)]);
+            dev.write(NonIso::Vnt290bReadTrack(t + 1, selection.standardFormat, selection.trackFormat[size_t(t)]));
             if (!dev.pauseUnlessCancelled(kTrackWait[t]))
                 return {Outcome::Aborted, {}};
             // A slow line is still delivering the track when the fixed wait ends.
@@ -162,12 +163,12 @@ public:
         return result;
     }
 
-    Outcome writeNonIso(Device &dev, const NonIsoWriteRequest &request, const Prompt &prompt) const override
+    Outcome writeNonIso(Device &dev, const NonIso::WriteJob &job, const Prompt &prompt) const override
     {
         const PromptGuard guard(prompt);
-        if (request.standardFormat)
+        if (job.standardFormat)
             dev.discard();
-        for (const NonIsoSend &send : request.sends) {
+        for (const NonIso::Send &send : NonIso::Vnt290bWriteSends(job)) {
             if (!send.awaitAck)
                 dev.write(send.bytes);
             else if (!dev.sendAndWaitCancelable(send.bytes, Exchange::LastCharacter).is(Vnt::Ack))
@@ -178,7 +179,7 @@ public:
             dev.sendAndWaitCancelable(Vnt::AbortWrite, Exchange::LastCharacter);
             return Outcome::Failed;
         }
-        if (request.standardFormat)
+        if (job.standardFormat)
             return dev.takeAll() == Vnt::Ack ? Outcome::Succeeded : Outcome::Failed;
         dev.pause(0.2, true);
         return dev.takeAll().startsWith(Vnt::Ack) ? Outcome::Succeeded : Outcome::Failed;

@@ -2,7 +2,7 @@
 // The entry point of the non-ISO operations: one data format for all three tracks and one item
 // per track. "Read" and "Write" publish the choice and run the read or the write chain over this
 // window, which stays open underneath until "Cancel".
-#include "noniso/NonIsoFormat.h"
+#include "card/NonIsoFormat.h"
 
 #include <QDialog>
 #include <functional>

@@ -1,7 +1,6 @@
 #include "noniso/nfrmReadCard.h"
 
 #include "noniso/NonIsoProfiles.h"
-#include "noniso/NonIsoRequests.h"
 #include "noniso/nfrmReadStdFmt.h"
 #include "ui/common/MessageWindow.h"
 
@@ -10,7 +9,7 @@
 nfrmReadCard::nfrmReadCard(const NonIso::Selection &selection, QWidget *parent)
     : CardPromptWindow(NonIso::kRead, nullptr, parent, QStringLiteral("Non-ISO Read Swipe Prompt"),
                        QStringLiteral("You are reading card #") + QString(18, QLatin1Char(' ')) + QStringLiteral(".")),
-      selection_(selection), request_(NonIso::ReadRequest(selection))
+      selection_(selection)
 {
     setObjectName("nfrmReadCard");
     setErrorTitles(sfrmReadErr::kNonIsoTitle, sfrmWriteErr::kNonIsoTitle);
@@ -30,7 +29,7 @@ void nfrmReadCard::runOperation()
     while (!cancelled()) {
         Label2->hide();
         dialect().signalReady(device(), ready);
-        const ReadResult read = dialect().readNonIso(device(), request_, prompt());
+        const ReadResult read = dialect().readNonIso(device(), selection_, prompt());
         if (cancelled())
             break;
         if (read.outcome == Outcome::Succeeded) {

@@ -1,8 +1,7 @@
 #pragma once
 // The non-ISO read: reads cards one after another in the chosen format until Cancel, showing
 // each card in the result window.
-#include "dialect/NonIsoRequest.h"
-#include "noniso/NonIsoFormat.h"
+#include "card/NonIsoFormat.h"
 #include "ui/common/CardPromptWindow.h"
 
 class nfrmReadCard : public CardPromptWindow {
@@ -18,6 +17,5 @@ protected:
 
 private:
     NonIso::Selection selection_;
-    NonIsoReadRequest request_;
     Iso::Tracks trackData_;
 };

@@ -1,6 +1,6 @@
 #include "noniso/nfrmReadStdFmt.h"
 
-#include "noniso/RawCodec.h"
+#include "card/RawCodec.h"
 
 #include <QFrame>
 #include <QGridLayout>

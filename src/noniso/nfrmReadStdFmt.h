@@ -1,7 +1,7 @@
 #pragma once
 // One card of a non-ISO read: each track's data (text, or hex pairs of raw values) and count.
 #include "card/TrackBlock.h"
-#include "noniso/NonIsoFormat.h"
+#include "card/NonIsoFormat.h"
 
 #include <QDialog>
 

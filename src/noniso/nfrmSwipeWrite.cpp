@@ -1,7 +1,6 @@
 #include "noniso/nfrmSwipeWrite.h"
 
 #include "noniso/NonIsoProfiles.h"
-#include "noniso/NonIsoRequests.h"
 #include "ui/common/MessageWindow.h"
 
 #include <QLabel>
@@ -9,7 +8,7 @@
 nfrmSwipeWrite::nfrmSwipeWrite(const NonIso::WriteJob &job, QWidget *parent)
     : CardPromptWindow(NonIso::kWrite, nullptr, parent, QStringLiteral("Non-ISO Write Swipe Prompt"),
                        QStringLiteral("You are writing card #") + QString(19, QLatin1Char(' ')) + QStringLiteral(".")),
-      job_(job), request_(NonIso::WriteRequest(job))
+      job_(job)
 {
     setObjectName("nfrmSwipeWrite");
     setErrorTitles(sfrmReadErr::kNonIsoTitle, sfrmWriteErr::kNonIsoTitle);
@@ -39,7 +38,7 @@ void nfrmSwipeWrite::runOperation()
         const bool configured = dialect().configureNonIsoDensity(device(), high210);
         Outcome outcome = Outcome::Failed;
         if (configured && writable)
-            outcome = dialect().writeNonIso(device(), request_, prompt());
+            outcome = dialect().writeNonIso(device(), job_, prompt());
         if (outcome == Outcome::Succeeded && !cancelled()) {
             nextCard();
         } else {

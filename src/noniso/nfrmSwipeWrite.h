@@ -1,8 +1,7 @@
 #pragma once
 // The non-ISO write: writes the same entered data onto one card after another until Cancel,
 // setting the chosen densities before every card.
-#include "dialect/NonIsoRequest.h"
-#include "noniso/NonIsoFormat.h"
+#include "card/NonIsoFormat.h"
 #include "ui/common/CardPromptWindow.h"
 
 class nfrmSwipeWrite : public CardPromptWindow {
@@ -15,5 +14,4 @@ protected:
 
 private:
     NonIso::WriteJob job_;
-    NonIsoWriteRequest request_;
 };

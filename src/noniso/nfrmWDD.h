@@ -1,7 +1,7 @@
 #pragma once
 // The write density of each track. "OK" opens the entry window in this window's place: this
 // window hides while the entry window is up and closes when it returns.
-#include "noniso/NonIsoFormat.h"
+#include "card/NonIsoFormat.h"
 
 #include <QDialog>
 #include <functional>

@@ -2,7 +2,7 @@
 
 #include "card/Validators.h"
 #include "noniso/EntryBox.h"
-#include "noniso/RawCodec.h"
+#include "card/RawCodec.h"
 
 #include <QFrame>
 #include <QGridLayout>

@@ -3,7 +3,7 @@
 // format, hex pairs of raw values in the custom format. Keys are filtered as they are typed,
 // each box is checked when it is left, and "OK" checks all three again and hands the data to
 // the swipe write.
-#include "noniso/NonIsoFormat.h"
+#include "card/NonIsoFormat.h"
 
 #include <QDialog>
 #include <functional>

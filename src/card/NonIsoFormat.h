@@ -29,6 +29,11 @@ inline QString densityItem(Density d) { return d == Density::Bpi210 ? Density210
 inline Density densityOf(const QString &item) { return item == Density210Item ? Density::Bpi210 : Density::Bpi75; }
 using Densities = std::array<Density, 3>; // tracks 1..3 at 0..2
 inline constexpr Densities DefaultDensities = {Density::Bpi210, Density::Bpi75, Density::Bpi210};
+// Per track: true for 210 BPI.
+inline std::array<bool, 3> High210(const Densities &d)
+{
+    return {d[0] == Density::Bpi210, d[1] == Density::Bpi210, d[2] == Density::Bpi210};
+}
 
 // NonIsoStandardFormat and NonIsoTrackFormat, as published by the format selection.
 struct Selection {
