@@ -289,6 +289,23 @@ private slots:
         QVERIFY(!f.records.messages().contains(cfrmCopyCard::kWriteComplete));
     }
 
+    // VNT-290B: a track the encoder does not answer at all is no "no data": copying the card
+    // without it would leave that track off the target and still say "Write complete".
+    void unansweredSourceTrack()
+    {
+        SwipeFixture f(SwipeFixture::Vnt290b);
+        f.sim.setCommandFault("R", Simulator::Fault::Ignore);
+        cfrmCopyCard w(&f.records, &f.records);
+        f.swipeAt(2.0);
+        f.clickAt(5.0, &w);
+        f.run(w);
+        QCOMPARE(f.shown.size(), 1);
+        QCOMPARE(f.shown[0].title, QString("Read Swipe Error"));
+        QCOMPARE(f.records.texts[1], QByteArray("*"));
+        QVERIFY(!f.writes().contains("A"));
+        QVERIFY(!f.records.messages().contains(cfrmCopyCard::kWriteComplete));
+    }
+
     void cancelDuringWrite_data() { dialects(); }
     // After a good copy, Cancel while the next target write waits: output record and message
     // box emptied before the window closes; nothing reaches the encoder after its closing.

@@ -18,6 +18,7 @@ const WindowProfile cfrmCopyCard::kProfile{
 
 const ReadProfile cfrmCopyCard::kRead{
     0.5, 0.5, true, true, PromptTiming::FromStartKept, TrackFetch::Collected, Exchange::Immediate, Collect::Immediate,
+    true, // a track not answered at all is no "no data": the card is read again
 };
 
 const WriteProfile cfrmCopyCard::kWrite = [] {
