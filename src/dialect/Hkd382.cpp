@@ -15,16 +15,18 @@ using namespace Cmd;
 // The configuration sequences wait for two reply bytes; a silent encoder must not hang us.
 constexpr double kConfigReplyLimit = 1.0;
 constexpr char ESC = 0x1B;
-constexpr char FS = 0x1C;
 
-// A read reply is whole at its ESC and status byte: straight after the block's "?" FS, or
-// alone when the encoder sent no block.
+// A read reply is whole at its ESC and status byte. Track data holds no ESC, so the only other
+// ESC pairs are the opening ESC "s" and the track markers ESC 01..03.
 bool readReplyComplete(const QByteArray &reply)
 {
     const qsizetype n = reply.size();
     if (n < 2 || reply.at(n - 2) != ESC)
         return false;
-    return n == 2 || reply.at(n - 3) == FS;
+    const char last = reply.at(n - 1);
+    if (last >= 0x01 && last <= 0x03)
+        return false;
+    return !(n == 2 && last == 's');
 }
 
 // Waits for the two reply bytes of a density command, then until 0.3 s after it. False when
