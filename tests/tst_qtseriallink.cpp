@@ -109,6 +109,35 @@ private slots:
         QCOMPARE(link.pending(), 0);
     }
 
+    // A flooded line while nobody takes the input (a message window open): the oldest 64 KiB
+    // are kept, the rest is read off the line, dropped and counted.
+    void floodIsCapped()
+    {
+        QtSerialLink link;
+        QVERIFY(link.open(kPort, "9600,n,8,1"));
+        QByteArray flood(200 * 1024, 0);
+        for (int i = 0; i < flood.size(); ++i)
+            flood[i] = char(i * 7 + i / 251);
+        qsizetype sent = 0;
+        QElapsedTimer clock;
+        clock.start();
+        while (sent < flood.size() && clock.elapsed() < 5 * kBoundMs) {
+            const ssize_t n = ::write(pty->masterFd(), flood.constData() + sent, size_t(flood.size() - sent));
+            if (n > 0)
+                sent += n;
+            QVERIFY(link.pending() <= QtSerialLink::kInputCap); // the line full: the link reads it off
+        }
+        QCOMPARE(sent, flood.size());
+        while (pty->waitReadable(50))
+            QVERIFY(link.pending() <= QtSerialLink::kInputCap);
+        QCOMPARE(link.pending(), int(QtSerialLink::kInputCap));
+        QCOMPARE(link.droppedBytes(), flood.size() - QtSerialLink::kInputCap);
+        QCOMPARE(link.takeAll(), flood.left(QtSerialLink::kInputCap));
+        QVERIFY(pty->write("\x1b" "0")); // and the line works on
+        QCOMPARE(waitPending(link, *pty, 2), 2);
+        QCOMPARE(link.takeAll(), QByteArray("\x1b" "0"));
+    }
+
     void reopenAfterClose()
     {
         QtSerialLink link;

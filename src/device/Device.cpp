@@ -4,14 +4,11 @@
 #include "device/Settings.h"
 
 #include <algorithm>
+#include <limits>
 
 using namespace MainModule;
 
 namespace {
-// A wait without a time limit ends on serial input or a window event, and both wake the event
-// loop at once; the tick only bounds what a link without a descriptor (the simulator) may lag.
-constexpr double kOpenEndedTick = 0.05;
-
 // A link that closed itself on a fault (device gone) while events were served, not by us.
 bool closedByFault(const std::unique_ptr<SerialLink> &link)
 {
@@ -132,6 +129,8 @@ void Device::noteArrival(int pendingNow)
     }
 }
 
+int Device::inputDescriptor() const { return isOpen() ? link_->descriptor() : Pacer::kNoInput; }
+
 void Device::pause(double seconds, bool serveEvents) { pacer().pause(seconds, serveEvents); }
 
 bool Device::pauseUnlessCancelled(double seconds)
@@ -140,7 +139,7 @@ bool Device::pauseUnlessCancelled(double seconds)
     for (double left = seconds; left > 0; left = end - pacer().now()) {
         if (token_.CancelRequested || failed_)
             return false;
-        pacer().pause(std::min(left, Pacer::kTick), true);
+        pacer().pausePass(end, inputDescriptor());
         pending(); // notes arrivals, and a port that went away
     }
     return !token_.CancelRequested;
@@ -150,13 +149,13 @@ WaitEnd Device::waitForBytes(int count, double limit, bool serveEvents, StopOn s
 {
     Pacer &p = pacer();
     const double start = since < 0 ? p.now() : since;
+    const double deadline = limit < 0 ? std::numeric_limits<double>::infinity() : start + limit;
     for (;;) {
         if (pending() >= count)
             return WaitEnd::Ready;
-        if (serveEvents)
-            p.serve(limit < 0 ? kOpenEndedTick : Pacer::kTick);
-        else
-            p.idle();
+        // A closed port has nothing to wait for: serve events once and report it.
+        const int input = inputDescriptor();
+        p.waitPass(input == Pacer::kNoInput ? p.now() : deadline, serveEvents, input);
         if ((stop.cancel && token_.CancelRequested) || (stop.collect && token_.StopCollecting) ||
             (stop.skip && token_.SkipRequested))
             return WaitEnd::Cancelled;

@@ -97,6 +97,8 @@ public:
 private:
     void noteFailure();
     void noteArrival(int pendingNow);
+    // What a wait watches for input (see Pacer::waitPass).
+    int inputDescriptor() const;
 
     CancelToken &token_;
     std::unique_ptr<SerialLink> link_;

@@ -2,12 +2,21 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <limits>
+#include <optional>
+
+#ifdef Q_OS_LINUX
+#include <poll.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+#endif
 
 namespace {
 Pacer *g_installed = nullptr;
@@ -23,46 +32,138 @@ Pacer &Pacer::instance() { return g_installed ? *g_installed : realPacer(); }
 void Pacer::install(Pacer *p) { g_installed = p; }
 
 // ---------------------------------------------------------------------------------------------
+void Pacer::waitPass(double, bool serveEvents, int)
+{
+    if (serveEvents)
+        serve();
+    else
+        idle();
+}
+
+void Pacer::pausePass(double deadline, int) { pause(std::min(deadline - now(), kTick), true); }
+
+// ---------------------------------------------------------------------------------------------
+namespace {
+// A link whose input no descriptor announces is looked at this often.
+constexpr double kUnseenInputServing = 0.01;
+constexpr double kUnseenInputIdle = 0.002;
+
+timespec toTimespec(double seconds)
+{
+    seconds = std::max(seconds, 0.0);
+    timespec ts{};
+    ts.tv_sec = time_t(seconds);
+    ts.tv_nsec = long((seconds - double(ts.tv_sec)) * 1e9);
+    return ts;
+}
+
+// Wakes the event loop at a deadline. On Linux a timer descriptor does it to the microsecond:
+// a QTimer counts whole milliseconds and the glib loop rounds its sleep up on top.
+class DeadlineAlarm {
+public:
+    explicit DeadlineAlarm(double seconds)
+    {
+#ifdef Q_OS_LINUX
+        fd_ = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        if (fd_ >= 0) {
+            itimerspec spec{};
+            spec.it_value = toTimespec(std::max(seconds, 1e-6));
+            ::timerfd_settime(fd_, 0, &spec, nullptr);
+            notifier_.emplace(qintptr(fd_), QSocketNotifier::Read);
+            return;
+        }
+#endif
+        timer_.setSingleShot(true);
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.start(int(std::min(std::ceil(seconds * 1000.0), double(std::numeric_limits<int>::max()))));
+    }
+    ~DeadlineAlarm()
+    {
+        notifier_.reset();
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    DeadlineAlarm(const DeadlineAlarm &) = delete;
+    DeadlineAlarm &operator=(const DeadlineAlarm &) = delete;
+
+private:
+    int fd_ = -1;
+    std::optional<QSocketNotifier> notifier_;
+    QTimer timer_;
+};
+} // namespace
+
 RealPacer::RealPacer() { clock_.start(); }
 
 double RealPacer::now() { return double(clock_.nsecsElapsed()) / 1e9; }
 
-void RealPacer::serveFor(int maxMs)
+// Sleeps in the event loop until a window event, serial input (the port's own notifier) or the
+// deadline wakes it.
+void RealPacer::serveUntil(double deadline)
 {
     QCoreApplication::sendPostedEvents();
     auto *dispatcher = QAbstractEventDispatcher::instance();
     if (!dispatcher) {
-        QThread::msleep(ulong(maxMs));
+        sleepUntil(deadline, kNoInput);
         return;
     }
-    // Sleep in the event loop: a window event, serial input or the tick wakes us.
-    QTimer tick;
-    tick.setSingleShot(true);
-    tick.setTimerType(Qt::PreciseTimer);
-    tick.start(maxMs);
+    const double left = deadline - now();
+    if (left <= 0) {
+        dispatcher->processEvents(QEventLoop::AllEvents);
+        return;
+    }
+    std::optional<DeadlineAlarm> alarm;
+    if (std::isfinite(left))
+        alarm.emplace(left);
     dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    ++wakeups_;
 }
 
-void RealPacer::serve(double maxWait) { serveFor(std::clamp(int(std::lround(maxWait * 1000.0)), 1, 1000)); }
+// Sleeps, serving no events, until input on `descriptor` or the deadline.
+void RealPacer::sleepUntil(double deadline, int descriptor)
+{
+    const double left = deadline - now();
+    const bool watch = descriptor >= 0;
+    if (left <= 0 || (!watch && !std::isfinite(left)))
+        return;
+#ifdef Q_OS_LINUX
+    pollfd pfd{watch ? descriptor : -1, POLLIN, 0};
+    timespec ts = toTimespec(left);
+    ::ppoll(&pfd, watch ? 1 : 0, std::isfinite(left) ? &ts : nullptr, nullptr);
+#else
+    Q_UNUSED(descriptor);
+    QThread::usleep(ulong(std::min(left, watch ? kUnseenInputIdle : left) * 1e6));
+#endif
+    ++wakeups_;
+}
+
+void RealPacer::waitPass(double deadline, bool serveEvents, int descriptor)
+{
+    if (descriptor == kNoDescriptor)
+        deadline = std::min(deadline, now() + (serveEvents ? kUnseenInputServing : kUnseenInputIdle));
+    if (serveEvents)
+        serveUntil(deadline);
+    else
+        sleepUntil(deadline, descriptor);
+}
+
+void RealPacer::serve(double maxWait) { serveUntil(now() + std::clamp(maxWait, 0.001, 1.0)); }
 
 void RealPacer::serveOnce()
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-void RealPacer::idle() { QThread::usleep(2000); }
+void RealPacer::idle() { sleepUntil(now() + kUnseenInputIdle, kNoInput); }
 
 void RealPacer::pause(double seconds, bool serveEvents)
 {
     const double end = now() + seconds;
-    for (;;) {
-        const double left = end - now();
-        if (left <= 0)
-            return;
+    while (now() < end) {
         if (serveEvents)
-            serveFor(std::max(1, std::min(50, int(std::ceil(left * 1000.0)))));
+            serveUntil(end);
         else
-            QThread::usleep(ulong(left * 1e6));
+            sleepUntil(end, kNoInput);
     }
 }
 
@@ -112,6 +213,13 @@ void VirtualPacer::idle()
     now_ += tick_;
     runDue(false);
 }
+
+void VirtualPacer::waitPass(double deadline, bool serveEvents, int descriptor)
+{
+    Pacer::waitPass(deadline, serveEvents, descriptor);
+}
+
+void VirtualPacer::pausePass(double deadline, int descriptor) { Pacer::pausePass(deadline, descriptor); }
 
 void VirtualPacer::moveTo(double t, bool serveEvents)
 {

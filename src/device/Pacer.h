@@ -24,6 +24,17 @@ public:
     // Serve pending events once, without waiting.
     virtual void serveOnce() = 0;
 
+    // What a wait watches for serial input: a descriptor that polls readable when bytes arrive,
+    // or one of these.
+    static constexpr int kNoDescriptor = -1; // input arrives unseen (simulator): look every tick
+    static constexpr int kNoInput = -2;      // nothing to watch (port closed)
+    // One pass of a polling loop that ends at `deadline` (pacer seconds, +infinity for none):
+    // returns on serial input, at the deadline or, when serving events, once events were served.
+    // No periodic tick: a wait for a swipe sleeps until something happens.
+    virtual void waitPass(double deadline, bool serveEvents, int descriptor);
+    // One pass of a pause that serves events and watches the input; ends at `deadline` at the latest.
+    virtual void pausePass(double deadline, int descriptor);
+
     static Pacer &instance();
     // Installs p (not owned); nullptr restores the real pacer.
     static void install(Pacer *p);
@@ -40,10 +51,17 @@ public:
     void idle() override;
     void pause(double seconds, bool serveEvents) override;
     void serveOnce() override;
+    void waitPass(double deadline, bool serveEvents, int descriptor) override;
+    void pausePass(double deadline, int descriptor) override { waitPass(deadline, true, descriptor); }
+
+    // How many times a wait went to sleep and woke up (for benchmarks).
+    quint64 wakeups() const { return wakeups_; }
 
 private:
-    void serveFor(int maxMs);
+    void serveUntil(double deadline);
+    void sleepUntil(double deadline, int descriptor);
     QElapsedTimer clock_;
+    quint64 wakeups_ = 0;
 };
 
 // Time advances by one tick per polling pass and by the exact length of a fixed wait.
@@ -60,6 +78,9 @@ public:
     void idle() override;
     void pause(double seconds, bool serveEvents) override;
     void serveOnce() override;
+    // One tick per pass, whatever the deadline or the input.
+    void waitPass(double deadline, bool serveEvents, int descriptor) override;
+    void pausePass(double deadline, int descriptor) override;
 
     // Runs `action` once the clock reaches `t` (absolute virtual seconds).
     void at(double t, std::function<void()> action);

@@ -63,6 +63,7 @@ bool QtSerialLink::open(int port, const QString &settings)
         port_.close();
     error_ = PortError::None;
     errorText_.clear();
+    dropped_ = 0;
 
     device_ = PortCatalog::deviceFor(port);
     if (device_.isEmpty() || device_ == PortCatalog::kSimulatedDevice) {
@@ -85,6 +86,7 @@ bool QtSerialLink::open(int port, const QString &settings)
     port_.setParity(QSerialPort::NoParity);
     port_.setStopBits(QSerialPort::OneStop);
     port_.setFlowControl(QSerialPort::NoFlowControl);
+    port_.setReadBufferSize(kInputCap); // Qt stops reading there, even in other windows' loops
     if (!port_.open(QIODevice::ReadWrite)) {
         configuring_ = false;
         const QString why = port_.errorString();
@@ -167,10 +169,40 @@ void QtSerialLink::pullIn()
         return;
     }
 #endif
-    if (port_.waitForReadyRead(0) || !port_.isOpen())
-        return;
-    if (port_.error() == QSerialPort::TimeoutError)
+    if (port_.bytesAvailable() < kInputCap && !port_.waitForReadyRead(0) && port_.isOpen()
+        && port_.error() == QSerialPort::TimeoutError)
         port_.clearError();
+    dropExcess();
+}
+
+// With the input full, what the system still holds is read and thrown away: left there it would
+// be taken later as if it were new, and keep the descriptor readable for every wait.
+void QtSerialLink::dropExcess()
+{
+#ifdef Q_OS_UNIX
+    if (!port_.isOpen() || port_.bytesAvailable() < kInputCap)
+        return;
+    const int fd = int(port_.handle());
+    char scrap[4096];
+    for (int round = 0; round < 256; ++round) { // bounded: a line faster than us must not trap us
+        pollfd pfd{fd, POLLIN, 0};
+        if (::poll(&pfd, 1, 0) <= 0 || !(pfd.revents & POLLIN))
+            break;
+        const ssize_t n = ::read(fd, scrap, sizeof scrap);
+        if (n <= 0)
+            break;
+        dropped_ += n;
+    }
+#endif
+}
+
+int QtSerialLink::descriptor() const
+{
+#ifdef Q_OS_UNIX
+    return port_.isOpen() ? int(port_.handle()) : -1;
+#else
+    return -1;
+#endif
 }
 
 int QtSerialLink::pending()

@@ -21,6 +21,11 @@ public:
     virtual QByteArray takeAll() = 0;
     // What has been received, whether or not events were served.
     virtual int pending() = 0;
+    // A descriptor that polls readable when input arrives, so a wait can sleep until then;
+    // -1 when there is none (the simulator), and then waits look every few milliseconds.
+    virtual int descriptor() const { return -1; }
+    // Received bytes thrown away because too much input was waiting to be taken.
+    virtual qint64 droppedBytes() const { return 0; }
 
     // Why the last open failed or the port went away; None while all is well.
     virtual PortError error() const = 0;

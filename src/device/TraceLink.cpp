@@ -30,6 +30,7 @@ TraceLink::TraceLink(std::unique_ptr<SerialLink> inner, std::shared_ptr<TraceFil
 bool TraceLink::open(int port, const QString &settings)
 {
     const bool ok = inner_->open(port, settings);
+    droppedTraced_ = inner_->droppedBytes();
     trace_->line('*', {}, QStringLiteral("open port %1 %2: %3").arg(port).arg(settings, ok ? QStringLiteral("ok") : inner_->errorText()));
     return ok;
 }
@@ -51,9 +52,27 @@ bool TraceLink::write(const QByteArray &bytes)
 QByteArray TraceLink::takeAll()
 {
     const QByteArray bytes = inner_->takeAll();
+    noteDropped();
     if (!bytes.isEmpty())
         trace_->line('<', bytes);
     return bytes;
+}
+
+int TraceLink::pending()
+{
+    const int n = inner_->pending();
+    noteDropped();
+    return n;
+}
+
+// A flooded line: say how much input was thrown away since the last note.
+void TraceLink::noteDropped()
+{
+    const qint64 dropped = inner_->droppedBytes();
+    if (dropped == droppedTraced_)
+        return;
+    trace_->line('*', {}, QStringLiteral("input full: %1 bytes received and dropped").arg(dropped - droppedTraced_));
+    droppedTraced_ = dropped;
 }
 
 void traceAllLinks(std::shared_ptr<TraceFile> trace)

@@ -29,12 +29,17 @@ public:
     bool isOpen() const override { return inner_->isOpen(); }
     bool write(const QByteArray &bytes) override;
     QByteArray takeAll() override;
-    int pending() override { return inner_->pending(); }
+    int pending() override;
+    int descriptor() const override { return inner_->descriptor(); }
+    qint64 droppedBytes() const override { return inner_->droppedBytes(); }
     PortError error() const override { return inner_->error(); }
     QString errorText() const override { return inner_->errorText(); }
 
 private:
+    void noteDropped();
+
     std::unique_ptr<SerialLink> inner_;
+    qint64 droppedTraced_ = 0;
     std::shared_ptr<TraceFile> trace_;
 };
 
