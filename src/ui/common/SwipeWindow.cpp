@@ -6,7 +6,7 @@
 
 #include <QEvent>
 #include <algorithm>
-#include <QGuiApplication>
+#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -118,9 +118,14 @@ void SwipeWindow::placeBesideRecords()
     }
     if (!view || !main->isVisible() || view->outputRecordArea().isEmpty())
         return;
+    // Tool windows that stand by the main window (the simulator's panel) stay in sight too.
+    QRect beside = main->frameGeometry();
+    for (const QWidget *w : QApplication::topLevelWidgets())
+        if (w != this && w->isVisible() && w->windowType() == Qt::Tool)
+            beside = beside.united(w->frameGeometry());
     adjustSize();
-    move(placePrompt(outerSize(*this, *main), main->frameGeometry(), view->inputRecordArea(),
-                     view->outputRecordArea(), screenOf(*main)));
+    move(placePrompt(outerSize(*this, *main), beside, view->inputRecordArea(), view->outputRecordArea(),
+                     screenOf(*main)));
 }
 
 void SwipeWindow::startOnce()

@@ -17,6 +17,7 @@ class RecordView;
 // Where a swipe window goes, as outer top-left, from outer sizes and rectangles in screen
 // coordinates: beside the main window where the screen has room (right, else left), otherwise
 // over the input record (above the output record), so the output record stays in sight.
+// `mainFrame` may take in the tool windows that stand beside the main window.
 QPoint placePrompt(const QSize &prompt, const QRect &mainFrame, const QRect &inputRecord,
                    const QRect &outputRecord, const QRect &screen);
 // Outer top-left that centres a window of outer size `size` on `over`, kept on `screen`.
