@@ -39,9 +39,6 @@ private slots:
         const QPoint p5(100, 900);
         QTest::newRow("kept on the screen") << QRect(0, 0, 1280, 1024) << QRect(p5, main) << at(input, p5)
                                             << at(output, p5) << QPoint(720, 864);
-        const QPoint p6(1400, 50);
-        QTest::newRow("second screen") << QRect(1280, 0, 1280, 1024) << QRect(p6, main) << at(input, p6)
-                                       << at(output, p6) << QPoint(2020, 50);
     }
 
     void placement()
@@ -56,21 +53,6 @@ private slots:
         QCOMPARE(p, expected);
         QVERIFY(!QRect(p, prompt).intersects(output));
         QVERIFY(screen.contains(QRect(p, prompt)));
-    }
-
-    void centring_data()
-    {
-        QTest::addColumn<QRect>("over");
-        QTest::addColumn<QPoint>("expected");
-        QTest::newRow("centred") << QRect(700, 100, 300, 160) << QPoint(750, 130);
-        QTest::newRow("at the screen's edge") << QRect(1200, 900, 80, 60) << QPoint(1080, 880);
-    }
-
-    void centring()
-    {
-        QFETCH(QRect, over);
-        QFETCH(QPoint, expected);
-        QCOMPARE(centreOn(QSize(200, 100), over, QRect(0, 0, 1280, 1024)), expected);
     }
 
     // The read window from the real main window: beside it or clear of its output record; the
