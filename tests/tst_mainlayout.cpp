@@ -52,6 +52,8 @@ private slots:
     void tallerOnly();
     void snapBackToDesign_data();
     void snapBackToDesign();
+    void tooShortKeepsWidth_data();
+    void tooShortKeepsWidth();
     void fitTestFails();
     void tooLowChangesNothing();
     void minimiseAndRestore();
@@ -158,12 +160,41 @@ void TestMainLayout::snapBackToDesign()
     QCOMPARE(r.reference, DesignClient);
 }
 
-void TestMainLayout::fitTestFails()
+void TestMainLayout::tooShortKeepsWidth_data()
 {
-    // Wider but so low that the lower-right button's top no longer fits: the design again.
+    QTest::addColumn<QSize>("client");
+    QTest::newRow("a little short") << QSize(12000, 6000);
+    QTest::newRow("button row cut off") << QSize(12000, 5000);
+    QTest::newRow("below 1000") << QSize(12000, 500);
+    QTest::newRow("design height") << QSize(12000, 6345);
+}
+
+void TestMainLayout::tooShortKeepsWidth()
+{
+    // Wider but too short, after a doubling: the width stays, the height goes back to the design.
+    QFETCH(QSize, client);
     const Geometry design = designState();
     const Result doubled = relayout(request(design, DesignClient, DesignClient * 2));
-    const Result r = relayout(request(doubled.geometry, doubled.reference, QSize(12000, 5000)));
+    const Result r = relayout(request(doubled.geometry, doubled.reference, client));
+    QVERIFY(r.changed);
+    QCOMPARE(*r.clientToSet, QSize(client.width(), 6345));
+    QCOMPARE(*r.outerToSet, QSize(client.width() + DefaultFrame.width(), 6750));
+    QCOMPARE(r.reference, QSize(client.width(), 6345));
+    const double ratio = double(client.width()) / DesignClient.width();
+    for (int item = 0; item < ItemCount; ++item) {
+        QCOMPARE(r.geometry[item].top(), design[item].top());
+        QVERIFY2(std::abs(r.geometry[item].left() - times(design[item].left(), ratio)) <= 1,
+                 qPrintable(QStringLiteral("item %1").arg(item)));
+    }
+}
+
+void TestMainLayout::fitTestFails()
+{
+    // Controls placed for twice the reference: the lower-right button would end beyond the
+    // right edge, so the design layout comes back.
+    const Geometry design = designState();
+    const Result doubled = relayout(request(design, DesignClient, DesignClient * 2));
+    const Result r = relayout(request(doubled.geometry, DesignClient, QSize(12000, 6345)));
     QCOMPARE(r.geometry, design);
     QCOMPARE(*r.outerToSet, QSize(9270, 6750));
     QCOMPARE(r.reference, DesignClient);

@@ -14,7 +14,10 @@
 #include <QTemporaryDir>
 #include <QInputDialog>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTextDocument>
 #include <QtTest>
 #include <memory>
 
@@ -77,6 +80,8 @@ private slots:
     void twoInvalidBoxesDoNotPingPong();
     void buttonPressWithInvalidBoxDoesNothing();
     void longestTexts();
+    void longTracksShowTheirStart_data();
+    void longTracksShowTheirStart();
     void writeFollowsInput_data();
     void writeFollowsInput();
     void writeWithEmptyRecord();
@@ -243,6 +248,8 @@ void TestMainWindow::controlKeysPass()
     QFETCH(QString, after);
     w->setTrackText(box, "12");
     w->TIT[box]->setFocus();
+    // A text set shows its start; the operator goes to its end first.
+    QTest::keyClick(w->TIT[box], Qt::Key_End);
     QTest::keyClick(w->TIT[box], Qt::Key(key));
     settle();
     QCOMPARE(answerer->count(), 0);
@@ -367,6 +374,51 @@ void TestMainWindow::longestTexts()
     w->ClearOutputRecord();
     QCOMPARE(w->LT[3]->text(), QStringLiteral("0"));
     QVERIFY(w->trackString(3).isEmpty());
+}
+
+void TestMainWindow::longTracksShowTheirStart_data()
+{
+    QTest::addColumn<int>("box");
+    QTest::addColumn<bool>("leave"); // false: the text is set; true: typed to its end and left
+    const char *names[] = {"input T1", "input T2", "input T3", "output T1", "output T2", "output T3"};
+    for (int box = 0; box < 6; ++box) {
+        QTest::addRow("%s set", names[box]) << box << false;
+        QTest::addRow("%s left", names[box]) << box << true;
+    }
+}
+
+void TestMainWindow::longTracksShowTheirStart()
+{
+    QFETCH(int, box);
+    QFETCH(bool, leave);
+    // Track 1 with "<" and ">": the tooltip must show them, not take them for markup.
+    const int longest[] = {76, 37, 104};
+    const int track = box % 3;
+    const QByteArray text = track == 0 ? QByteArray("<B>START ").append(QByteArray(67, 'W'))
+                                       : QByteArray("1234").append(QByteArray(longest[track] - 4, '9'));
+    w->setTrackText(box, text);
+    if (leave) {
+        w->TIT[box]->setFocus(Qt::MouseFocusReason);
+        if (auto *line = qobject_cast<QLineEdit *>(w->TIT[box]))
+            line->end(false);
+        else
+            static_cast<QPlainTextEdit *>(w->TIT[box])->moveCursor(QTextCursor::End);
+        w->TIT[box == 1 ? 0 : 1]->setFocus(Qt::TabFocusReason);
+        settle();
+        QCOMPARE(answerer->count(), 0);
+    }
+    if (auto *line = qobject_cast<QLineEdit *>(w->TIT[box])) {
+        QCOMPARE(line->cursorPosition(), 0);
+    } else {
+        auto *edit = qobject_cast<QPlainTextEdit *>(w->TIT[box]);
+        QVERIFY(edit);
+        QCOMPARE(edit->textCursor().position(), 0);
+        QCOMPARE(edit->verticalScrollBar()->value(), 0);
+    }
+    QCOMPARE(w->trackText(box), text);
+    QTextDocument tip;
+    tip.setHtml(w->TIT[box]->toolTip());
+    QCOMPARE(tip.toPlainText(), QString::fromLatin1(text));
 }
 
 void TestMainWindow::writeFollowsInput_data()

@@ -37,6 +37,8 @@ class SetupTest : public QObject {
     int saves = 0;
     // The error windows seen: time and reason.
     QList<QPair<double, QString>> errors;
+    QList<bool> busyAtError; // a busy cursor was showing when each error window came
+
     QTimer answerer;
 
     void answerErrors()
@@ -44,6 +46,7 @@ class SetupTest : public QObject {
         auto *err = qobject_cast<sfrmErrComm1 *>(QApplication::activeModalWidget());
         if (err && err->isVisible()) {
             errors.append({vp->now(), err->Reason->text()});
+            busyAtError.append(QApplication::overrideCursor() != nullptr);
             err->Command1->click();
         }
     }
@@ -85,6 +88,7 @@ private slots:
         connectedCount = 0;
         saves = 0;
         errors.clear();
+        busyAtError.clear();
         openSettingsStore()->clear();
     }
     void cleanup()
@@ -176,7 +180,19 @@ private slots:
 
     void hkdSilentFailsAfterTwoSeconds()
     {
+        // The wait shows a busy cursor and says what it waits for; both gone before the error.
+        QString during;
+        bool busyDuring = false;
+        vp->at(11.0, [&] {
+            during = setup->Status->text();
+            busyDuring = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        });
         const double t0 = clickOk();
+        QCOMPARE(during, QStringLiteral("Testing the encoder\u2026"));
+        QVERIFY(busyDuring);
+        QCOMPARE(busyAtError, QList<bool>{false});
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(setup->Status->text().isEmpty());
         QCOMPARE(errors.size(), 1);
         QVERIFY2(errors[0].first - t0 > 2.0 && errors[0].first - t0 < 2.1, qPrintable(QString::number(errors[0].first - t0)));
         QCOMPARE(end->writtenBytes(), hex("1B 61 1B 65"));

@@ -28,6 +28,7 @@ public:
 
 protected:
     void runOperation() override;
+    QLabel *statusLine() const override { return Label1; }
 
 private:
     enum class Phase { Read, Write };

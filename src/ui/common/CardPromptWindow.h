@@ -19,6 +19,7 @@ public:
     QLabel *Picture1 = nullptr;
 
 protected:
+    QLabel *statusLine() const override { return Label2; }
     // Shows or hides the swipe prompt, for the attempts.
     Prompt prompt();
     void nextCard();

@@ -2,6 +2,7 @@
 // What the operation windows see of the main window: the input and output records
 // (boxes 0..2 input tracks 1..3, 3..5 output tracks 1..3), their counts and the message box.
 #include <QByteArray>
+#include <QRect>
 #include <QString>
 
 class RecordView {
@@ -12,4 +13,8 @@ public:
     virtual void setCount(int box, const QString &count) = 0;
     virtual QString message() const = 0;
     virtual void setMessage(const QString &text) = 0;
+    // Where the records are on screen (global coordinates); empty when not shown. The swipe
+    // windows keep clear of the output record.
+    virtual QRect inputRecordArea() const { return {}; }
+    virtual QRect outputRecordArea() const { return {}; }
 };

@@ -1,11 +1,62 @@
 #include "ui/common/SwipeWindow.h"
 
+#include "ui/common/BusyScope.h"
 #include "ui/common/MessageWindow.h"
+#include "ui/common/RecordView.h"
 
 #include <QEvent>
+#include <algorithm>
+#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
+
+namespace {
+int clampTo(int value, int low, int high) { return std::max(low, std::min(value, high)); }
+
+// Outer size of a window not yet mapped: its size plus the frame its neighbour has.
+QSize outerSize(const QWidget &window, const QWidget &neighbour)
+{
+    return window.size() + (neighbour.frameGeometry().size() - neighbour.geometry().size());
+}
+
+QRect screenOf(const QWidget &window)
+{
+    const QScreen *screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+} // namespace
+
+QPoint placePrompt(const QSize &prompt, const QRect &mainFrame, const QRect &inputRecord,
+                   const QRect &outputRecord, const QRect &screen)
+{
+    const int w = prompt.width(), h = prompt.height();
+    const int top = clampTo(mainFrame.top(), screen.top(), screen.bottom() + 1 - h);
+    if (mainFrame.right() + w <= screen.right())
+        return {mainFrame.right() + 1, top};
+    if (mainFrame.left() - w >= screen.left())
+        return {mainFrame.left() - w, top};
+    // No room beside it: over the input record, ending just above the output record; on a
+    // screen too low for that, below the output record (message box and buttons).
+    const int x = clampTo(inputRecord.center().x() - w / 2, screen.left(), screen.right() + 1 - w);
+    const int above = outputRecord.top() - h;
+    if (above >= screen.top())
+        return {x, above};
+    const int below = outputRecord.bottom() + 1;
+    if (below + h <= screen.bottom() + 1)
+        return {x, below};
+    return {x, screen.top()};
+}
+
+QPoint centreOn(const QSize &size, const QRect &over, const QRect &screen)
+{
+    const QPoint centred = over.center() - QPoint(size.width() / 2, size.height() / 2) + QPoint(1, 1);
+    if (screen.isEmpty())
+        return centred;
+    return {clampTo(centred.x(), screen.left(), screen.right() + 1 - size.width()),
+            clampTo(centred.y(), screen.top(), screen.bottom() + 1 - size.height())};
+}
 
 SwipeWindow::SwipeWindow(const WindowProfile &profile, RecordView *records, QWidget *parent)
     : QDialog(parent), profile_(profile), records_(records), dialect_(activeDialect()),
@@ -32,6 +83,10 @@ SwipeWindow::~SwipeWindow() = default;
 
 void SwipeWindow::showEvent(QShowEvent *event)
 {
+    if (!placed_) {
+        placed_ = true;
+        placeBesideRecords();
+    }
     QDialog::showEvent(event);
     Command1->setFocus();
     if (!Started)
@@ -43,6 +98,34 @@ void SwipeWindow::changeEvent(QEvent *event)
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         Command1->setFocus();
     QDialog::changeEvent(event);
+}
+
+// The main window is the records' widget, or the first window up the parent chain that shows
+// the records (the non-ISO windows open over the format selection).
+void SwipeWindow::placeBesideRecords()
+{
+    const QWidget *main = nullptr;
+    const RecordView *view = nullptr;
+    for (QWidget *w = parentWidget(); w && !view; w = w->parentWidget()) {
+        if (auto *v = dynamic_cast<RecordView *>(w)) {
+            main = w->window();
+            view = v;
+        }
+    }
+    if (!view) {
+        main = dynamic_cast<QWidget *>(records_);
+        view = main ? records_ : nullptr;
+    }
+    if (!view || !main->isVisible() || view->outputRecordArea().isEmpty())
+        return;
+    // Tool windows that stand by the main window (the simulator's panel) stay in sight too.
+    QRect beside = main->frameGeometry();
+    for (const QWidget *w : QApplication::topLevelWidgets())
+        if (w != this && w->isVisible() && w->windowType() == Qt::Tool)
+            beside = beside.united(w->frameGeometry());
+    adjustSize();
+    move(placePrompt(outerSize(*this, *main), beside, view->inputRecordArea(), view->outputRecordArea(),
+                     screenOf(*main)));
 }
 
 void SwipeWindow::startOnce()
@@ -135,6 +218,11 @@ void SwipeWindow::reportPortLost()
 int SwipeWindow::showModal(QDialog &window)
 {
     Started = true;
+    // Also while this window has stepped aside for it: where it was is where it comes back.
+    if (placed_) {
+        window.adjustSize();
+        window.move(centreOn(outerSize(window, *this), frameGeometry(), screenOf(*this)));
+    }
     window.setWindowModality(Qt::WindowModal);
     return window.exec();
 }
@@ -144,6 +232,7 @@ void SwipeWindow::done(int result)
     if (!closed_) {
         closed_ = true;
         beforeClosing();
+        const BusyScope busy(isVisible() ? statusLine() : nullptr, tr("Closing\u2026"));
         dialect_.close(*device_, profile_.closing);
     }
     QDialog::done(result);

@@ -10,8 +10,18 @@
 #include <QDialog>
 #include <memory>
 
+class QLabel;
 class QPushButton;
 class RecordView;
+
+// Where a swipe window goes, as outer top-left, from outer sizes and rectangles in screen
+// coordinates: beside the main window where the screen has room (right, else left), otherwise
+// over the input record (above the output record), so the output record stays in sight.
+// `mainFrame` may take in the tool windows that stand beside the main window.
+QPoint placePrompt(const QSize &prompt, const QRect &mainFrame, const QRect &inputRecord,
+                   const QRect &outputRecord, const QRect &screen);
+// Outer top-left that centres a window of outer size `size` on `over`, kept on `screen`.
+QPoint centreOn(const QSize &size, const QRect &over, const QRect &screen);
 
 class SwipeWindow : public QDialog {
     Q_OBJECT
@@ -26,8 +36,8 @@ public:
     bool started() const { return Started; }
     bool operationRunning() const { return running_; }
 
-    // Shows a modal message window over this one and returns when the operator closed it.
-    // Started is set first, so the re-activation after it does nothing.
+    // Shows a modal message window centred on this one and returns when the operator closed
+    // it. Started is set first, so the re-activation after it does nothing.
     int showModal(QDialog &window);
 
     void done(int result) override;
@@ -64,12 +74,15 @@ protected:
     void changeEvent(QEvent *event) override;
 
     RecordView *records() const { return records_; }
+    // The line that says "Closing…" while the closing sequence runs; none by default.
+    virtual QLabel *statusLine() const { return nullptr; }
 
     bool Started = false;
     QPushButton *Command1 = nullptr; // "Cancel"
 
 private:
     void startOnce();
+    void placeBesideRecords();
     void reportPortLost();
 
     WindowProfile profile_;
@@ -83,4 +96,5 @@ private:
     bool closed_ = false;
     bool portLost_ = false;
     bool portLostShown_ = false;
+    bool placed_ = false;
 };

@@ -173,9 +173,11 @@ Result relayout(const Request &request)
         return r;
     };
 
-    // Fit test on the lower-right button first.
+    // Fit test on the lower-right button first, against the client area the window will have:
+    // a window wider but too short gets its design height back, so it keeps its width.
+    const int finalHeight = taller ? client.height() : DesignClient.height();
     const QRect corner = place(command1(6));
-    if (corner.left() + corner.width() + 45 > client.width() || corner.top() + 135 > client.height())
+    if (corner.left() + corner.width() + 45 > client.width() || corner.top() + 135 > finalHeight)
         return designResult(request);
 
     for (int item = 0; item < ItemCount; ++item)

@@ -107,9 +107,8 @@ frmMainMenu::frmMainMenu(QWidget *parent) : QWidget(parent)
             TIT[i] = edit;
         }
         TIT[i]->setObjectName(QStringLiteral("TIT_%1").arg(i));
-        if (input)
-            TIT[i]->installEventFilter(this);
-        else
+        TIT[i]->installEventFilter(this);
+        if (!input)
             TIT[i]->setFocusPolicy(Qt::ClickFocus); // selectable, but not in the Tab order
         LT[i] = makeLabel(QStringLiteral("0"), this, QStringLiteral("LT_%1").arg(i));
     }
@@ -213,7 +212,29 @@ void frmMainMenu::setTrackText(int box, const QByteArray &text)
         line->setText(shown);
     else
         static_cast<TrackTextEdit *>(TIT[box])->setText(shown);
+    showStart(box);
 }
+
+void frmMainMenu::showStart(int box)
+{
+    if (auto *line = qobject_cast<QLineEdit *>(TIT[box]))
+        line->setCursorPosition(0);
+    else
+        static_cast<TrackTextEdit *>(TIT[box])->moveCursor(QTextCursor::Start);
+}
+
+QRect frmMainMenu::recordArea(int heading, int firstBox) const
+{
+    if (!isVisible())
+        return {};
+    QRect area = Label3[heading]->geometry();
+    for (int i = firstBox; i < firstBox + 3; ++i)
+        area = area.united(TIT[i]->geometry()).united(LT[i]->geometry()).united(LIT1[i]->geometry());
+    return area.translated(mapToGlobal(QPoint(0, 0)));
+}
+
+QRect frmMainMenu::inputRecordArea() const { return recordArea(0, 0); }
+QRect frmMainMenu::outputRecordArea() const { return recordArea(1, 3); }
 
 void frmMainMenu::setCount(int box, const QString &count)
 {
@@ -253,7 +274,11 @@ bool frmMainMenu::inputRecordEmpty() const
 
 void frmMainMenu::TIT_Change(int box)
 {
-    LT[box]->setText(QString::number(trackString(box).size()));
+    const QString text = trackString(box);
+    LT[box]->setText(QString::number(text.size()));
+    // The whole text on hovering, never taken for markup (track 1 may hold "<").
+    TIT[box]->setToolTip(text.isEmpty() ? QString()
+                                        : QStringLiteral("<p style='white-space:pre'>%1</p>").arg(text.toHtmlEscaped()));
     if (box < 3)
         Command1[1]->setEnabled(!inputRecordEmpty());
 }
@@ -263,11 +288,19 @@ void frmMainMenu::TIT_Change(int box)
 bool frmMainMenu::eventFilter(QObject *watched, QEvent *event)
 {
     int box = -1;
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 6; ++i)
         if (watched == TIT[i])
             box = i;
     if (box < 0)
         return QWidget::eventFilter(watched, event);
+    if (box >= 3) {
+        // An output box clicked into and left reads from its start again.
+        if (event->type() == QEvent::FocusOut
+            && static_cast<QFocusEvent *>(event)->reason() != Qt::ActiveWindowFocusReason
+            && static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason)
+            showStart(box);
+        return QWidget::eventFilter(watched, event);
+    }
 
     if (event->type() == QEvent::KeyPress && !passThrough_)
         return TIT_KeyPress(box, static_cast<QKeyEvent *>(event));
@@ -278,6 +311,7 @@ bool frmMainMenu::eventFilter(QObject *watched, QEvent *event)
         const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
         if (!messageShown_ && !focusingBack_ && reason != Qt::ActiveWindowFocusReason
             && reason != Qt::PopupFocusReason) {
+            showStart(box);
             pendingLeave_ = box;
             // After the focus change has finished, so that a button press under way is not
             // left half done; a click that follows runs it first (Command1_Click).

@@ -51,6 +51,9 @@ public:
     void setCount(int box, const QString &count) override;
     QString message() const override;
     void setMessage(const QString &text) override;
+    // Headings, track names, boxes and counts of each record, on screen.
+    QRect inputRecordArea() const override;
+    QRect outputRecordArea() const override;
     QString trackString(int box) const;
 
     void ClearInputRecord();
@@ -96,6 +99,9 @@ private:
     bool TIT_LostFocus(int box);
     bool runPendingLeaveCheck();
     void focusBack(int box);
+    // Scrolls a box back to the start of its text (long tracks read from their beginning).
+    void showStart(int box);
+    QRect recordArea(int heading, int firstBox) const;
     void showInformation(const QString &title, const QString &text);
 
     bool runWindow(MainWindowStep step);

@@ -3,6 +3,7 @@
 #include "device/Device.h"
 #include "device/Settings.h"
 #include "dialect/Dialect.h"
+#include "ui/common/BusyScope.h"
 #include "ui/setup/sfrmErrComm1.h"
 
 #include <QApplication>
@@ -74,8 +75,10 @@ frmCommSetup::frmCommSetup(QWidget *parent) : QDialog(parent), token_(std::make_
     Command1->setAutoDefault(true);
     Command2->setAutoDefault(false);
 
+    Status = new QLabel(this);
+    Status->setObjectName("Status");
     auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
+    buttons->addWidget(Status, 1);
     buttons->addWidget(Command1);
     buttons->addWidget(Command2);
 
@@ -185,7 +188,12 @@ void frmCommSetup::Command1_Click()
     HighCoercivity = Option1[0]->isChecked();
 
     const Dialect &dialect = activeDialect();
-    switch (dialect.handshake(port, HighCoercivity, [this] { return quitting_; })) {
+    Handshake outcome;
+    {
+        const BusyScope busy(Status, tr("Testing the encoder\u2026"));
+        outcome = dialect.handshake(port, HighCoercivity, [this] { return quitting_; });
+    }
+    switch (outcome) {
     case Handshake::Connected:
         break;
     case Handshake::ConnectedAfterError:

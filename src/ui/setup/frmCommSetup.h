@@ -39,6 +39,7 @@ public:
     QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr;
     QComboBox *Combo1 = nullptr, *Combo2 = nullptr, *Combo3 = nullptr, *Combo4 = nullptr;
     QLabel *PortDevice = nullptr;
+    QLabel *Status = nullptr;          // "Testing the encoder…" while the handshake runs
     QPushButton *Command1 = nullptr;  // "OK"
     QPushButton *Command2 = nullptr;  // "Cancel"
 

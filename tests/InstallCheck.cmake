@@ -1,0 +1,36 @@
+# Validates the desktop entry and installs the build into a fresh staging prefix, checking that
+# the program, the desktop entry and the icon land where the desktop looks for them.
+find_program(VALIDATE desktop-file-validate)
+if(NOT VALIDATE)
+  message(FATAL_ERROR "desktop-file-validate not found (package desktop-file-utils)")
+endif()
+execute_process(COMMAND ${VALIDATE} ${SOURCE_DIR}/packaging/vnt410-utility.desktop
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+# It reports hints and errors on its output even when it succeeds with hints only.
+if(NOT rc EQUAL 0 OR out MATCHES "error:")
+  message(FATAL_ERROR "desktop entry not valid:\n${out}")
+endif()
+
+file(REMOVE_RECURSE ${STAGE})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${STAGE}
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "install failed:\n${out}")
+endif()
+foreach(f bin/vnt410-utility
+          share/applications/vnt410-utility.desktop
+          share/icons/hicolor/scalable/apps/vnt410-utility.svg)
+  if(NOT EXISTS ${STAGE}/${f})
+    message(FATAL_ERROR "not installed: ${f}")
+  endif()
+endforeach()
+execute_process(COMMAND test -x ${STAGE}/bin/vnt410-utility RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "bin/vnt410-utility is not executable")
+endif()
+# The installed entry starts the installed program and names the installed icon.
+file(READ ${STAGE}/share/applications/vnt410-utility.desktop entry)
+if(NOT entry MATCHES "\nExec=vnt410-utility" OR NOT entry MATCHES "\nIcon=vnt410-utility\n")
+  message(FATAL_ERROR "installed desktop entry does not name the program and its icon:\n${entry}")
+endif()
+file(REMOVE_RECURSE ${STAGE})

@@ -1,0 +1,113 @@
+// Where the swipe windows and their error windows open: never over the main window's output
+// record, error windows centred on their prompt; and what a window shows while it closes.
+#include "SwipeFixture.h"
+#include "iso/cfrmReadCard.h"
+#include "ui/common/SwipeWindow.h"
+#include "ui/main/frmMainMenu.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QtTest>
+
+class PromptPlacementTest : public QObject {
+    Q_OBJECT
+private slots:
+    void placement_data()
+    {
+        QTest::addColumn<QRect>("screen");
+        QTest::addColumn<QRect>("mainFrame");
+        QTest::addColumn<QRect>("input");
+        QTest::addColumn<QRect>("output");
+        QTest::addColumn<QPoint>("expected");
+        const QSize main(620, 450);
+        // Records as the main window has them, relative to its frame.
+        const QRect input(4, 60, 610, 100), output(4, 170, 610, 100);
+        auto at = [](QRect r, QPoint p) { return r.translated(p); };
+        const QPoint p1(100, 100);
+        QTest::newRow("room on the right") << QRect(0, 0, 1280, 1024) << QRect(p1, main) << at(input, p1)
+                                           << at(output, p1) << QPoint(720, 100);
+        const QPoint p2(900, 100);
+        QTest::newRow("room on the left only") << QRect(0, 0, 1280, 1024) << QRect(p2, main) << at(input, p2)
+                                               << at(output, p2) << QPoint(600, 100);
+        const QPoint p3(0, 300);
+        QTest::newRow("no room beside: over the input record")
+            << QRect(0, 0, 800, 800) << QRect(p3, main) << at(input, p3) << at(output, p3) << QPoint(158, 310);
+        const QPoint p4(0, -60); // dragged partly above the screen
+        QTest::newRow("no room above: below the output record")
+            << QRect(0, 0, 800, 600) << QRect(p4, main) << at(input, p4) << at(output, p4) << QPoint(158, 210);
+        const QPoint p5(100, 900);
+        QTest::newRow("kept on the screen") << QRect(0, 0, 1280, 1024) << QRect(p5, main) << at(input, p5)
+                                            << at(output, p5) << QPoint(720, 864);
+    }
+
+    void placement()
+    {
+        QFETCH(QRect, screen);
+        QFETCH(QRect, mainFrame);
+        QFETCH(QRect, input);
+        QFETCH(QRect, output);
+        QFETCH(QPoint, expected);
+        const QSize prompt(300, 160);
+        const QPoint p = placePrompt(prompt, mainFrame, input, output, screen);
+        QCOMPARE(p, expected);
+        QVERIFY(!QRect(p, prompt).intersects(output));
+        QVERIFY(screen.contains(QRect(p, prompt)));
+    }
+
+    // The read window from the real main window: beside it or clear of its output record; the
+    // read error window centred on it; "Closing…" and a busy cursor while the closing waits.
+    void readWindowOverMainWindow_data()
+    {
+        QTest::addColumn<QPoint>("mainAt");
+        QTest::newRow("top left") << QPoint(0, 0);
+        QTest::newRow("right edge") << QPoint(-1, 40); // -1: against the screen's right edge
+    }
+
+    void readWindowOverMainWindow()
+    {
+        QFETCH(QPoint, mainAt);
+        SwipeFixture f(SwipeFixture::Hkd382);
+        f.records.hide();
+        frmMainMenu main;
+        const QRect screen = main.screen()->availableGeometry();
+        main.show();
+        main.move(mainAt.x() < 0 ? screen.right() + 1 - main.frameGeometry().width() : mainAt.x(), mainAt.y());
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+
+        cfrmReadCard w(&main, &main);
+        QRect prompt, error;
+        QString closing;
+        bool busy = false;
+        f.setAnswer([&](QDialog *d) {
+            error = d->frameGeometry();
+            d->accept();
+        });
+        f.at(0.5, [&] { prompt = w.frameGeometry(); });
+        f.at(0.6, [&] { f.sim.setNextSwipeBad(); });
+        f.swipeAt(1.0);
+        f.clickAt(4.0, &w);
+        f.at(5.0, [&] {
+            closing = w.Label2->isVisible() ? w.Label2->text() : QString();
+            busy = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        });
+        f.run(w);
+
+        QVERIFY(!prompt.isEmpty());
+        QVERIFY(!prompt.intersects(main.outputRecordArea()));
+        QCOMPARE(prompt.topLeft(), placePrompt(prompt.size(), main.frameGeometry(), main.inputRecordArea(),
+                                               main.outputRecordArea(), screen));
+        QCOMPARE(f.shown.size(), 1);
+        QVERIFY(!error.isEmpty());
+        QVERIFY2((error.center() - prompt.center()).manhattanLength() <= 2,
+                 qPrintable(QStringLiteral("error centre %1,%2, prompt centre %3,%4")
+                                .arg(error.center().x()).arg(error.center().y())
+                                .arg(prompt.center().x()).arg(prompt.center().y())));
+        QCOMPARE(closing, QStringLiteral("Closing\u2026"));
+        QVERIFY(busy);
+        QVERIFY(!QApplication::overrideCursor());
+    }
+};
+
+QTEST_MAIN(PromptPlacementTest)
+#include "tst_promptplacement.moc"
