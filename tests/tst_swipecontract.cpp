@@ -237,7 +237,7 @@ void inject(SwipeFixture &f, LineFault fault, bool vnt)
         case LineFault::Flood: sim.flood(10.0); break;
         case LineFault::SlowReply:  // an unreadable card's answer, slower than any settle
             sim.setNextSwipeBad();
-            sim.setReplyPieces(6, 0.2);
+            sim.setReplyPieces(8, 0.2);
             break;
         case LineFault::NoiseCancel: sim.flood(60.0, 100.0); break;
         }
