@@ -11,6 +11,9 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <atomic>
+#include <thread>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -303,6 +306,81 @@ private slots:
         QVERIFY2(clock.elapsed() < 500, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(lost, 1);
         guard.stop();
+    }
+
+    // A line flooded with noise: reading on after a reply stops at the longest reply there can
+    // be, not when the noise stops; then either the line clears and an exchange works, or the
+    // adapter is pulled mid-flood and the wait ends at once with one report. Bounded to well
+    // under a second of real time.
+    void floodedLine_data()
+    {
+        QTest::addColumn<bool>("pulled");
+        QTest::newRow("flood, then an exchange") << false;
+        QTest::newRow("pulled mid-flood") << true;
+    }
+    void floodedLine()
+    {
+        QFETCH(bool, pulled);
+        PortCatalog::setOverride(1, pty->slavePath());
+        CommPortNumber = "1";
+        CommSettings = "9600,n,8,1";
+        CancelToken token;
+        Device dev{token, std::make_unique<QtSerialLink>()};
+        int lost = 0;
+        dev.setPortLostHandler([&] { ++lost; });
+        QVERIFY(dev.open());
+
+        std::atomic<bool> stop{false};
+        std::thread noise([&] {
+            QByteArray chunk(256, '\0');
+            for (int i = 0; i < chunk.size(); ++i)
+                chunk[i] = char((i * 73 + 5) & 0xFF);
+            QElapsedTimer t;
+            t.start();
+            // Never blocks on a full line, so stopping the noise cannot wait for the reader.
+            while (!stop && t.elapsed() < 700 && pty->offer(chunk))
+                std::this_thread::yield();
+        });
+        auto endNoise = [&] {
+            stop = true;
+            if (noise.joinable())
+                noise.join();
+        };
+        struct Joiner {
+            std::function<void()> end;
+            ~Joiner() { end(); }
+        } joiner{endNoise}; // also when a check returns early
+
+        QElapsedTimer clock;
+        clock.start();
+        const QByteArray reply = dev.takeReply([](const QByteArray &) { return false; }, false);
+        QVERIFY2(reply.size() >= 1024 && clock.elapsed() < 600, qPrintable(QString::number(clock.elapsed())));
+
+        if (pulled) {
+            QTimer pull;
+            pull.setSingleShot(true);
+            QObject::connect(&pull, &QTimer::timeout, [&] {
+                endNoise();
+                pty->closeMaster();
+            });
+            pull.start(50);
+            clock.restart();
+            QCOMPARE(dev.waitForBytes(1 << 30, 2.0, true), WaitEnd::PortFailed);
+            QVERIFY2(clock.elapsed() < 800, qPrintable(QString::number(clock.elapsed())));
+            QCOMPARE(lost, 1);
+            QVERIFY(!dev.isOpen());
+            return;
+        }
+        endNoise();
+        while (dev.waitForBytes(1, 0.05, false) == WaitEnd::Ready)
+            dev.discard();
+        const QByteArray command("\x1b\x72"), answer("\x1b\x30");
+        QVERIFY(dev.write(command));
+        QCOMPARE(pty->readExactly(int(command.size()), kBoundMs).right(2), command);
+        QVERIFY(pty->write(answer));
+        QCOMPARE(dev.waitForBytes(2, 1.0, false), WaitEnd::Ready);
+        QCOMPARE(dev.takeAll(), answer);
+        QCOMPARE(lost, 0);
     }
 };
 

@@ -1,16 +1,25 @@
 // What every swipe window shares, as rows over every window and dialect: a port lost in each
-// of its waits, the window closed in each wait (Cancel, Escape, the close box), a refused start.
+// of its waits, the window closed in each wait (Cancel, Escape, the close box), a refused start,
+// and the line's faults (silence, garbage, slow pieces, a wrong status, an unreadable card, the
+// device vanishing, noise), each followed by a normal operation.
 // A new window adds one entry to windows().
 #include "SwipeFixture.h"
+#include "batch/cfrmEncodeRF.h"
+#include "batch/cfrmEncodeWF.h"
+#include "batch/cfrmWriteIncr.h"
 #include "card/TrackBlock.h"
 #include "dialect/Commands.h"
+#include "noniso/nfrmReadCard.h"
+#include "noniso/nfrmSwipeWrite.h"
 #include "iso/cfrmCopyCard.h"
 #include "iso/cfrmReadCard.h"
 #include "iso/cfrmWriteCard.h"
 #include "iso/frmEraseCard.h"
 #include "ui/common/SwipeWindow.h"
 
+#include <QLabel>
 #include <QtTest>
+#include <algorithm>
 #include <memory>
 
 using Bytes = QList<QByteArray>;
@@ -48,7 +57,26 @@ struct Refusal {
     const char *fault;
     Bytes expected;
     int errorAfter;
+    const char *title = "Read Swipe Error";
+    const char *className = "sfrmReadErr";
 };
+
+// Successful operations so far, as the operator sees them.
+using Successes = std::function<int(SwipeFixture &, SwipeWindow &)>;
+// The operator's part of one normal operation from t on.
+using Normal = std::function<void(SwipeFixture &, double t)>;
+
+int messagesReading(SwipeFixture &f, const QStringList &texts)
+{
+    int n = 0;
+    for (const QString &m : f.records.messages())
+        n += texts.contains(m) ? 1 : 0;
+    return n;
+}
+const QString kReadOk = "\r\nSuccessful read from card swipe.", kWriteOk = "\r\nWrite complete.  Verify data accuracy before continue.";
+int countMessages(SwipeFixture &f, SwipeWindow &) { return messagesReading(f, {kReadOk, kWriteOk, frmEraseCard::kCompleteMessage}); }
+void swipeOnce(SwipeFixture &f, double t) { f.swipeAt(t); }
+
 
 struct WindowRow {
     const char *name;
@@ -57,7 +85,35 @@ struct WindowRow {
     double noPortEndsBefore;       // a port that cannot be opened: the window closes before this
     std::array<QList<Wait>, 2> waits;  // HKD382, VNT-290B
     QList<Refusal> refusals;           // VNT-290B
+    Successes successes = countMessages;
+    Normal normal = swipeOnce;
+    bool portClosesWithWindow = false;  // its last exchange after a Cancel re-opens the port
 };
+
+// Windows that need something to outlive them: the holder is built first.
+struct FileHolder {
+    EncodeDataFile::RecordTaker file{"ABC|123|\r\nDEF|456|\r\nGHI|789|\r\nJKL|012|\r\nMNO|345|\r\n"};
+};
+struct EncodeFromFile : private FileHolder, public cfrmEncodeRF {
+    EncodeFromFile(RecordView *r, QWidget *p) : cfrmEncodeRF(file, r, p) {}
+};
+Batch::IncrementSeries series()
+{
+    Batch::IncrementSeries s;
+    s.TrackData = {"A", "", ""};
+    s.CurrentNumber = 1;
+    s.IncrementStep = 1;
+    s.IncrementRemaining = 50;
+    return s;
+}
+NonIso::WriteJob nonIsoJob()
+{
+    NonIso::WriteJob job;
+    job.tracks[0] = {"ABC", NonIso::StdT1Item, NonIso::Density::Bpi210};
+    job.tracks[1] = {"", NonIso::StdT2Item, NonIso::Density::Bpi75};
+    job.tracks[2] = {"", NonIso::StdT3Item, NonIso::Density::Bpi210};
+    return job;
+}
 
 template <class W> std::function<SwipeWindow *(RecordView *, QWidget *)> make()
 {
@@ -72,6 +128,10 @@ const QList<WindowRow> &windows()
         f.at(3.5, [&f] { f.sim.selectCard(kBlankCard); });
         f.swipeAt(4.0);
     };
+    static const Script swipeAt2 = [](SwipeFixture &f) { f.swipeAt(2.0); };
+    static const QByteArray writeAbc = hex("1B 77 1B 73 1B 01 41 42 43 1B 02 31 32 33 1B 03 3F 1C");
+    static const QByteArray writeA1 = hex("1B 77 1B 73 1B 01 41 31 1B 02 1B 03 3F 1C");
+    static const QByteArray nonIsoAbc = hex("1B 57 1B 73 1B 11 41 42 43 1B 12 1B 13 3F 1C");
     static const Bytes bankWrite{hex("1B 77") + Iso::BuildWriteBlock(kBankT1, kBankT2, kBankT3)};
     static const QList<WindowRow> rows{
         {"read", make<cfrmReadCard>(), none, 2.5,
@@ -100,25 +160,97 @@ const QList<WindowRow> &windows()
                        {kAtt}, 0.5}}},
          {{"attention", {kAtt, kAtt}, 1},
           {"prepare", {kAtt, "L", "M", "m", kAtt}, 3},
-          {"silent", {kAtt, "L", "M", "m", kAtt}, 3}}},
+          {"silent", {kAtt, "L", "M", "m", kAtt}, 3}},
+         countMessages, [](SwipeFixture &f, double t) {
+             f.swipeAt(t);
+             f.swipeAt(t + 2.0);
+         }},
         {"erase", [](RecordView *r, QWidget *p) -> SwipeWindow * { return new frmEraseCard(7, r, p); }, none, 2.0,
          {QList<Wait>{{"swipe wait", 2.0, none, {kReset, kSwipe, Cmd::Hkd::eraseTracks(7)}, {kReset}},
-                      {"pause", 2.5, [](SwipeFixture &f) { f.swipeAt(1.0); }, {kReset, kSwipe, Cmd::Hkd::eraseTracks(7)}, {kReset}, 1.5},
+                      {"pause", 2.5, [](SwipeFixture &f) { f.swipeAt(1.0); }, {kReset, kSwipe, Cmd::Hkd::eraseTracks(7)}, {kReset}, 1.5, 0.1},
                       {"before the next erase", 3.4, [](SwipeFixture &f) { f.swipeAt(1.0); },
                        {kReset, kSwipe, Cmd::Hkd::eraseTracks(7)}, {kReset}, 0.6}},
           QList<Wait>{{"start", 0.01, none, {kAtt}, {kAtt}},
                       {"swipe wait", 2.0, none, {kAtt, "(", "Z", "[", "\\", "]"}, {kAtt}},
                       {"pause", 2.5, [](SwipeFixture &f) { f.swipeAt(1.0); },
-                       {kAtt, "(", "Z", "[", "\\", "]", "L", "l", "("}, {kAtt}, 0.6}}},
+                       {kAtt, "(", "Z", "[", "\\", "]", "L", "l", "("}, {kAtt}, 0.6, 0.1}}},
          {{"attention", {kAtt, kAtt}, 1},
           {"prepare", {kAtt, "(", "L", "l", "M", "m", kAtt}, 5},
           {"prepare silent", {kAtt, "(", "L", "l", "M", "m", kAtt}, 5},
           {"silent", {kAtt, "(", "L", kAtt}, -1}}},
+        {"save", make<cfrmEncodeWF>(), none, 0.1,
+         {QList<Wait>{{"swipe wait", 2.0, none, {kReset, kSwipe, kCodes, kBpi, kRead}, {kReset}},
+                      {"next swipe wait", 4.0, swipeAt2, {kReset, kSwipe, kCodes, kBpi, kRead, kRead}, {kReset}}},
+          QList<Wait>{{"swipe wait", 2.0, none, {kAtt, "L", "L", "P"}, {kAtt}},
+                      {"next swipe wait", 4.0, swipeAt2, {kAtt, "L", "L", "P", "Q", "R", "S", "L", "P"}, {kAtt}}}},
+         {{"attention", {kAtt, kAtt}, 1}, {"prepare", {kAtt, "L", "M", "m", kAtt}, 3}, {"silent", {kAtt, "L", "M", "m", kAtt}, 3}}},
+        {"encode from file", make<EncodeFromFile>(), none, 0.1,
+         {QList<Wait>{{"swipe wait", 2.0, none, {kReset, kCodes, kBpi, writeAbc}, {kAtt, kReset}},
+                      {"pause", 2.8, swipeAt2, {kReset, kCodes, kBpi, writeAbc}, {kAtt}}},
+          QList<Wait>{{"swipe wait", 2.0, none, {kAtt, "(", "A", "ABC\x04", "B", "123\x04", "@"}, {kAtt, kAtt}}}},
+         {{"attention", {kAtt, kAtt}, 1}, {"prepare", {kAtt, "(", "L", "l", "M", "m", kAtt}, 5}, {"silent", {kAtt, "(", "L", kAtt}, -1}},
+         countMessages, swipeOnce, true},
+        {"incremental", [](RecordView *r, QWidget *p) -> SwipeWindow * { return new cfrmWriteIncr(series(), r, p); }, none, 0.1,
+         {QList<Wait>{{"swipe wait", 2.0, none, {kSwipe, kCodes, kBpi, writeA1}, {kReset}},
+                      {"pause", 2.3, swipeAt2, {kSwipe, kCodes, kBpi, writeA1}, {}, 0.6}},
+          QList<Wait>{{"swipe wait", 2.0, none, {kAtt, "(", "A", "A1\x04", "@"}, {kAtt}},
+                      {"pause", 2.3, swipeAt2, {kAtt, "(", "A", "A1\x04", "@", "L", "l", "("}, {kAtt}, 0.6}}},
+         {{"attention", {kAtt, kAtt}, 1, "Incremental Encode Write Error", "sfrmWriteErr"},
+          {"prepare", {kAtt, "(", "L", "l", "M", "m", kAtt}, 5}, {"silent", {kAtt, "(", "L", kAtt}, -1}}},
+        {"non-ISO read", [](RecordView *, QWidget *p) -> SwipeWindow * { return new nfrmReadCard(NonIso::Selection{}, p); },
+         none, 0.1,
+         {QList<Wait>{{"swipe wait", 2.0, none, {kReset, kIdle, hex("1B 52 11 02 03")}, {kReset, kOff, kIdle}, 0.1, 2.1}},
+          QList<Wait>{{"swipe wait", 2.0, none, {kAtt, "L", "P"}, {kAtt}}}},
+         {{"attention", {kAtt, kAtt}, 1, "Non-ISO Read Swipe Error"}},
+         [](SwipeFixture &f, SwipeWindow &) {
+             return int(std::count_if(f.shown.begin(), f.shown.end(),
+                                      [](const SwipeFixture::Shown &s) { return s.className == "nfrmReadStdFmt"; }));
+         }},
+        {"non-ISO write", [](RecordView *, QWidget *p) -> SwipeWindow * { return new nfrmSwipeWrite(nonIsoJob(), p); },
+         none, 0.1,
+         {QList<Wait>{{"swipe wait", 2.0, none, {kSwipe, kBpi, kCodes, nonIsoAbc}, {kReset}, 0.1, 0.35}},
+          QList<Wait>{{"swipe wait", 2.0, none, {kAtt, ";11", ";20", ";31", "a1", "ABC\x04", "@"}, {kAtt}}}},
+         {{"attention", {kAtt, kAtt}, 1, "Non-ISO Read Swipe Error"}, {"silent", {kAtt, ";11", kAtt}, -1}},
+         [](SwipeFixture &, SwipeWindow &w) { return static_cast<CardPromptWindow &>(w).LC->text().toInt() - 1; }},
     };
     return rows;
 }
 
 enum class CloseBy { Cancel, Escape, CloseBox };
+
+// A line fault from kFaultAt (in every window's first swipe wait) to kLifted; the operator swipes
+// during it and again after it, then clicks Cancel.
+enum class LineFault { Silence, Garbage, Pieces, WrongStatus, Unreadable, Vanished, Flood, SlowReply, NoiseCancel };
+constexpr double kFaultAt = 1.5, kLifted = 12.0, kCancelAt = 24.0;
+
+void inject(SwipeFixture &f, LineFault fault, bool vnt)
+{
+    Simulator &sim = f.sim;
+    f.at(kFaultAt, [&sim, fault, vnt] {
+        switch (fault) {
+        case LineFault::Silence: sim.setSilent(true); break;
+        case LineFault::Garbage: sim.setNextReply(QByteArray("\x80\xFF\x1B?x\x00Z", 7)); break;
+        case LineFault::Pieces: sim.setReplyPieces(1 << 20, 0.05); break;
+        case LineFault::WrongStatus: vnt ? sim.setNextReply("9") : sim.setStatusByte('9'); break;  // one swipe's
+        case LineFault::Unreadable: sim.setNextSwipeBad(); break;
+        case LineFault::Vanished: break;
+        case LineFault::Flood: sim.flood(10.0); break;
+        case LineFault::SlowReply:  // an unreadable card's answer, slower than any settle
+            sim.setNextSwipeBad();
+            sim.setReplyPieces(8, 0.2);
+            break;
+        case LineFault::NoiseCancel: sim.flood(60.0, 100.0); break;
+        }
+    });
+    if (fault == LineFault::Vanished)
+        f.at(2.0, [&sim] { sim.vanishPort(); });
+    f.at(2.1, [&sim] { sim.setStatusByte('0'); });
+    f.at(kLifted, [&sim] {
+        sim.setSilent(false);
+        sim.setReplyPieces(1, 0.0);
+        sim.setStatusByte('0');
+    });
+}
 
 struct Run {
     SwipeFixture f;
@@ -140,6 +272,7 @@ Q_DECLARE_METATYPE(WindowRow)
 Q_DECLARE_METATYPE(Wait)
 Q_DECLARE_METATYPE(Refusal)
 Q_DECLARE_METATYPE(CloseBy)
+Q_DECLARE_METATYPE(LineFault)
 
 class SwipeContractTest : public QObject {
     Q_OBJECT
@@ -226,7 +359,7 @@ private slots:
         QVERIFY2(r.f.writes() == wait.before + wait.closing, qPrintable(r.f.timeline()));
         QVERIFY(r.f.shown.isEmpty());
         QVERIFY(!w.isVisible());
-        QVERIFY(!w.device().isOpen());
+        QVERIFY(window.portClosesWithWindow || !w.device().isOpen());
         QVERIFY(!r.f.sim.awaitingSwipe());
         if (!wait.script) {  // closed before any swipe: the card as it was, the message box empty
             QCOMPARE(r.f.sim.cardInSlot().tracks[0].chars, Simulator::defaultDeck().at(0).tracks[0].chars);
@@ -238,6 +371,8 @@ private slots:
         }
         const double gone = wait.closedWithin < 0 ? wait.within : wait.closedWithin;
         QVERIFY2(r.f.vp.now() < wait.at + gone, qPrintable(QString::number(r.f.vp.now() - wait.at) + "\n" + r.f.timeline()));
+        r.w.reset();
+        QVERIFY(r.f.sim.makeLink()->open(1, "9600,n,8,1"));  // the next window can have the port
     }
 
     void refusedStart_data()
@@ -272,13 +407,92 @@ private slots:
         QVERIFY2(r.f.writes() == refusal.expected, qPrintable(r.f.timeline()));
         QCOMPARE(r.f.shown.size(), refusal.errorAfter < 0 ? 0 : 1);
         if (refusal.errorAfter >= 0) {
-            QCOMPARE(r.f.shown[0].className, QString("sfrmReadErr"));
-            QCOMPARE(r.f.shown[0].title, QString("Read Swipe Error"));
+            QCOMPARE(r.f.shown[0].className, QString(refusal.className));
+            QCOMPARE(r.f.shown[0].title, QString(refusal.title));
             QCOMPARE(r.f.shown[0].receivedBefore, refusal.errorAfter);
             QVERIFY(r.f.vp.now() < 10.0);
         }
         QVERIFY(!w.isVisible());
         QVERIFY(r.f.records.changes.isEmpty());
+    }
+
+    void lineFaults_data()
+    {
+        QTest::addColumn<WindowRow>("window");
+        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<LineFault>("fault");
+        const std::pair<LineFault, const char *> faults[] = {
+            {LineFault::Silence, "silence"}, {LineFault::Garbage, "garbage"}, {LineFault::Pieces, "1-byte pieces"},
+            {LineFault::WrongStatus, "wrong status"}, {LineFault::Unreadable, "unreadable"},
+            {LineFault::Vanished, "vanished"}, {LineFault::Flood, "flood"}, {LineFault::SlowReply, "slow reply"},
+            {LineFault::NoiseCancel, "noise, Cancel"}};
+        for (const WindowRow &row : windows())
+            for (bool vnt : {false, true})
+                for (auto [fault, label] : faults)
+                    QTest::addRow("%s %s %s", row.name, vnt ? "VNT-290B" : "HKD382", label) << row << vnt << fault;
+    }
+    // A fault in the swipe wait: no hang, no spinning, at most one message window, Cancel lands
+    // on the first click (also under a stream of noise), and a normal operation works afterwards
+    // in the same window (the fault lifted) or, after a lost port, in a new one.
+    void lineFaults()
+    {
+        QFETCH(WindowRow, window);
+        QFETCH(bool, vnt);
+        QFETCH(LineFault, fault);
+        Run r(window, vnt);
+        inject(r.f, fault, vnt);
+        const bool noise = fault == LineFault::NoiseCancel;
+        const double cancelAt = noise ? 6.0 : kCancelAt;
+        window.normal(r.f, 2.0);
+        if (!noise)
+            window.normal(r.f, kLifted + 2.0);
+        SwipeWindow &w = r.open(window);
+        r.f.clickAt(cancelAt, &w);
+        r.f.run(w, 120.0);
+        const QString log = QString::number(r.f.vp.now()) + "\n" + r.f.timeline();
+        QVERIFY2(!r.f.timedOut, qPrintable(log));
+        QVERIFY(!w.isVisible());
+        QVERIFY2(r.f.vp.now() < cancelAt + 2.5, qPrintable(log));
+        // Waits let time move: a few passes per virtual tick at most.
+        QVERIFY2(r.f.vp.passes() < 2 * qint64(r.f.vp.now() / Pacer::kTick) + 500, qPrintable(QString::number(r.f.vp.passes())));
+        QList<SwipeFixture::Shown> messages;
+        for (const auto &s : r.f.shown)
+            if (s.className != "nfrmReadStdFmt")
+                messages << s;
+        QString titles;
+        for (const auto &m : messages)
+            titles += QString::number(m.time) + " " + m.title + "\n";
+        // Under noise every attempt fails on its own, but none after the line is clear again.
+        const bool flood = fault == LineFault::Flood || noise;
+        QVERIFY2(flood ? messages.isEmpty() || messages.last().time < kLifted + 1.0 : messages.size() <= 1,
+                 qPrintable(titles + log));
+        if (fault == LineFault::Vanished) {
+            QCOMPARE(messages.size(), 1);
+            QCOMPARE(messages[0].title, QString("Communications Error"));
+        }
+        // A slow or unreadable answer is still an answer: the window goes on in place. Where the
+        // answer was lost (silence, garbage, a vanished port, noise) the operator may need a new window.
+        const bool answered = fault == LineFault::Pieces || fault == LineFault::Unreadable || fault == LineFault::SlowReply;
+        if (answered)
+            QVERIFY2(window.successes(r.f, w) >= 1, qPrintable(log));
+        if (window.successes(r.f, w) >= 1)
+            return;
+        // A new window, opened as an operator would, a little later, works normally.
+        r.w.reset();
+        r.f.sim.restorePort();
+        r.f.sim.flood(0.0);
+        r.f.vp.advance(2.0);
+        std::unique_ptr<SwipeWindow> next(window.make(&r.f.records, &r.f.records));
+        const double t = r.f.vp.now();
+        const int before = window.successes(r.f, *next);
+        window.normal(r.f, t + 2.0);
+        r.f.clickAt(t + 8.0, next.get());
+        r.f.run(*next, t + 30.0);
+        QVERIFY(!r.f.timedOut);
+        QString seen;
+        for (const auto &m : r.f.shown)
+            seen += QString::number(m.time) + " " + m.title + "\n";
+        QVERIFY2(window.successes(r.f, *next) > before, qPrintable(seen + r.f.timeline()));
     }
 };
 

@@ -9,6 +9,11 @@
 using namespace MainModule;
 
 namespace {
+// No reply is longer than this: a line that keeps sending is noise, and reading on stops.
+constexpr qsizetype kLongestReply = 1024;
+// A reply known to be unfinished may pause this long between its pieces (a slow adapter).
+constexpr double kPieceGap = 0.25;
+
 // A link that closed itself on a fault (device gone) while events were served, not by us.
 bool closedByFault(const std::unique_ptr<SerialLink> &link)
 {
@@ -183,8 +188,9 @@ QByteArray Device::takeReply(const std::function<bool(const QByteArray &)> &comp
     QByteArray reply = takeAll();
     if (!complete && pacer().now() - lastArrival_ >= quietGap_)
         return reply;
-    while (!(complete && complete(reply))) {
-        if (waitForBytes(1, quietGap_, serveEvents, stop) != WaitEnd::Ready)
+    const double gap = complete ? std::max(quietGap_, kPieceGap) : quietGap_;
+    while (!(complete && complete(reply)) && reply.size() < kLongestReply) {
+        if (waitForBytes(1, gap, serveEvents, stop) != WaitEnd::Ready)
             break;
         reply += takeAll();
     }

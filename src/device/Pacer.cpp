@@ -197,12 +197,14 @@ double VirtualPacer::nextRunnable(bool serving) const
 
 void VirtualPacer::serveOnce()
 {
+    ++passes_;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     runDue(true);
 }
 
 void VirtualPacer::serve(double)
 {
+    ++passes_;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     now_ += tick_;
     runDue(true);
@@ -210,6 +212,7 @@ void VirtualPacer::serve(double)
 
 void VirtualPacer::idle()
 {
+    ++passes_;
     now_ += tick_;
     runDue(false);
 }
@@ -236,7 +239,11 @@ void VirtualPacer::moveTo(double t, bool serveEvents)
     runDue(serveEvents);
 }
 
-void VirtualPacer::pause(double seconds, bool serveEvents) { moveTo(now_ + seconds, serveEvents); }
+void VirtualPacer::pause(double seconds, bool serveEvents)
+{
+    ++passes_;
+    moveTo(now_ + seconds, serveEvents);
+}
 
 void VirtualPacer::advance(double dt) { moveTo(now_ + dt, false); }
 

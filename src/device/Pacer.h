@@ -91,6 +91,8 @@ public:
     // Moves the clock on without any caller waiting (due actions run).
     void advance(double dt);
     int pendingActions() const { return int(actions_.size()); }
+    // Waiting passes so far (serve, idle, pause, serveOnce): a loop that spins shows here.
+    qint64 passes() const { return passes_; }
     void clearActions() { actions_.clear(); }
 
 private:
@@ -105,5 +107,6 @@ private:
     double nextRunnable(bool serving) const;
     double now_;
     double tick_;
+    qint64 passes_ = 0;
     std::multimap<double, Action> actions_;
 };

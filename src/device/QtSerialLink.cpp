@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
 #include <poll.h>
 #include <unistd.h>
 #endif
@@ -186,9 +187,20 @@ void QtSerialLink::dropExcess()
     char scrap[4096];
     for (int round = 0; round < 256; ++round) { // bounded: a line faster than us must not trap us
         pollfd pfd{fd, POLLIN, 0};
-        if (::poll(&pfd, 1, 0) <= 0 || !(pfd.revents & POLLIN))
+        if (::poll(&pfd, 1, 0) <= 0)
+            break;
+        // Qt no longer reads a full port, so its own error report cannot come: notice it here.
+        if (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            vanish(QStringLiteral("the line hung up"));
+            return;
+        }
+        if (!(pfd.revents & POLLIN))
             break;
         const ssize_t n = ::read(fd, scrap, sizeof scrap);
+        if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            vanish(QStringLiteral("the line hung up"));
+            return;
+        }
         if (n <= 0)
             break;
         dropped_ += n;

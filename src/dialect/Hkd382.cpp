@@ -119,7 +119,7 @@ public:
         if (prompt)
             prompt(false);
         dev.pause(0.5, false);
-        const Iso::ParsedBlock parsed = Iso::ParseReadBlock(dev.takeReply(readReplyComplete, false));
+        const Iso::ParsedBlock parsed = Iso::ParseReadBlock(dev.takeReply(readReplyComplete, true, StopOn{true}));
         return {parsed.ok ? Outcome::Succeeded : Outcome::Failed, parsed.three()};
     }
 
@@ -138,12 +138,13 @@ public:
             if (dev.waitForBytes(2, -1, true, flags) == WaitEnd::Ready)
                 return dev.takeAll() == Hkd::Ok ? Outcome::Succeeded : Outcome::Failed;
         }
-        // Cancelled: the encoder must not stay armed for the write.
-        dev.openIfClosed();
-        dev.write(Hkd::Reset);
-        dev.pause(0.3, true);
-        dev.discard();
-        dev.close();
+        // Cancelled: the encoder must not stay armed for the write. A lost port has none to reset.
+        if (!dev.portFailed() && dev.openIfClosed()) {
+            dev.write(Hkd::Reset);
+            dev.pause(0.3, true);
+            dev.discard();
+            dev.close();
+        }
         return Outcome::Aborted;
     }
 
@@ -161,7 +162,7 @@ public:
         ReadResult result{Outcome::Aborted, {}};
         if (dev.waitForBytes(1, -1, true, StopOn{true}) == WaitEnd::Ready) {
             dev.pause(profile.settle, false);
-            const Iso::ParsedBlock parsed = Iso::ParseReadBlock(dev.takeReply(readReplyComplete, false));
+            const Iso::ParsedBlock parsed = Iso::ParseReadBlock(dev.takeReply(readReplyComplete, true, StopOn{true}));
             result = {parsed.ok ? Outcome::Succeeded : Outcome::Failed, parsed.three()};
         }
         if (profile.resetAfter)

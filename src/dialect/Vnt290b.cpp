@@ -77,7 +77,9 @@ public:
     void disarm(Device &dev, Exchange form) const override
     {
         dev.sendAndWaitCancelable(Vnt::PrepareRead, form);
-        dev.sendAndWaitCancelable(Vnt::AbortWrite, form);
+        // Closed meanwhile: its closing sequence has run and nothing more goes to the encoder.
+        if (!dev.cancelled())
+            dev.sendAndWaitCancelable(Vnt::AbortWrite, form);
     }
 
     void rearmWrite(Device &dev, Rearm form, Exchange exchange) const override

@@ -3,6 +3,7 @@
 #include "device/Pacer.h"
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -127,6 +128,7 @@ void SimLine::reset()
     present_ = true;
     received_.clear();
     outbox_.clear();
+    noiseUntil_ = -1.0;
 }
 
 void SimLine::setReplyDelay(double seconds) { delay_ = std::max(0.0, seconds); }
@@ -145,6 +147,7 @@ void SimLine::vanish()
             link->dead_ = true;
     holder_ = nullptr;
     outbox_.clear();
+    noiseUntil_ = -1.0;
 }
 
 PortError SimLine::open(SimLink *link, const QString &settings, double now)
@@ -187,13 +190,41 @@ void SimLine::write(const QByteArray &bytes, double now)
         receiver_(bytes, now);
 }
 
+void SimLine::flood(double now, double seconds, double perSecond)
+{
+    deliver(now);
+    noiseFrom_ = now;
+    noiseUntil_ = now + std::max(0.0, seconds);
+    noiseGap_ = perSecond > 0 ? 1.0 / perSecond : 0.0;
+    noiseSent_ = 0;
+}
+
+double SimLine::nextNoise() const
+{
+    const double t = noiseFrom_ + double(noiseSent_) * std::max(noiseGap_, byteTime_);
+    return t < noiseUntil_ ? t : std::numeric_limits<double>::infinity();
+}
+
 void SimLine::deliver(double now)
 {
-    while (!outbox_.isEmpty() && outbox_.front().time <= now + 1e-9) {
+    // Replies and noise in the order they reach the line.
+    for (;;) {
+        const double noise = nextNoise();
+        const double reply = outbox_.isEmpty() ? std::numeric_limits<double>::infinity() : outbox_.front().time;
+        if (std::min(noise, reply) > now + 1e-9)
+            break;
+        QByteArray bytes;
+        if (noise < reply) {
+            noiseSeed_ = noiseSeed_ * 1103515245u + 12345u;
+            bytes = QByteArray(1, char(noiseSeed_ >> 16));
+            ++noiseSent_;
+        } else {
+            bytes = outbox_.front().bytes;
+            outbox_.removeFirst();
+        }
         // Bytes sent while no link holds the port are lost on the line.
         if (holder_)
-            holder_->inbox_ += outbox_.front().bytes;
-        outbox_.removeFirst();
+            holder_->inbox_ += bytes;
     }
 }
 

@@ -32,6 +32,9 @@ public:
     void setReplyDelay(double seconds);
     void setReplyPieces(int pieces, double gap);
     void setNextReply(const QByteArray &bytes) { nextReply_ = bytes; }
+    // Line noise: arbitrary bytes from `now` for `seconds`, `perSecond` of them a second
+    // (0: back to back at the line rate), mixed in with the replies.
+    void flood(double now, double seconds, double perSecond = 0.0);
     void vanish();
     void restore() { present_ = true; }
     bool present() const { return present_; }
@@ -51,6 +54,7 @@ private:
     void gone(SimLink *link);
     void write(const QByteArray &bytes, double now);
     void deliver(double now);
+    double nextNoise() const; // when the next noise byte is due, or +infinity
 
     struct Outgoing {
         double time;
@@ -67,6 +71,9 @@ private:
     bool present_ = true;
     QList<Received> received_;
     QList<Outgoing> outbox_;
+    double noiseFrom_ = 0.0, noiseUntil_ = -1.0, noiseGap_ = 0.0;
+    qint64 noiseSent_ = 0;
+    quint32 noiseSeed_ = 1;
     QList<SimLink *> links_;
     SimLink *holder_ = nullptr;
 };

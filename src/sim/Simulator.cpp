@@ -201,6 +201,8 @@ void Simulator::setSilent(bool silent)
     emit changed();
 }
 
+void Simulator::flood(double seconds, double perSecond) { line_.flood(pacer().now(), seconds, perSecond); }
+
 void Simulator::vanishPort()
 {
     line_.vanish();

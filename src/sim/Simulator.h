@@ -112,6 +112,8 @@ public:
     void setReplyDelay(double seconds) { line_.setReplyDelay(seconds); } // before a reply (default 0.02 s)
     void setReplyPieces(int pieces, double gap) { line_.setReplyPieces(pieces, gap); } // `gap` s apart
     void setNextReply(const QByteArray &bytes) { line_.setNextReply(bytes); } // instead of the next reply (empty: none)
+    // A line flooded with noise for `seconds` from now (`perSecond` bytes a second; 0: at the line rate).
+    void flood(double seconds, double perSecond = 0.0);
     void setStatusByte(char status) { status_ = status; } // HKD382 status of read/write/erase ('0': success)
     // The port vanishes: open links report Vanished and close at their next use; new opens
     // fail with NoSuchDevice until restorePort().

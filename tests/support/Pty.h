@@ -45,6 +45,14 @@ public:
     int masterFd() const { return master_; }
 
     // The encoder sends.
+    // Writes what the line takes now, without waiting for room; false once the master is gone.
+    bool offer(const QByteArray &bytes)
+    {
+        if (master_ < 0)
+            return false;
+        const ssize_t n = ::write(master_, bytes.constData(), size_t(bytes.size()));
+        return n >= 0 || errno == EAGAIN || errno == EINTR;
+    }
     bool write(const QByteArray &bytes)
     {
         qsizetype done = 0;
