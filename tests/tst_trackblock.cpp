@@ -27,6 +27,8 @@ private slots:
             << hex("1B 73 1B 01 25 3F 1B 02 3B 2B 1B 03 3B 2B 1B 30") << true << L{"", "+", "+"};
         QTest::newRow("track 3 ends at the first ?")
             << hex("1B 73 1B 01 25 2B 1B 02 3B 2B 1B 03 3B 37 3F 38 3F 1C 1B 30") << true << L{"+", "+", "7"};
+        QTest::newRow("track 1 data beginning with +")
+            << hex("1B 73 1B 01 25 2B 41 42 3F 1B 02 3B 31 3F 1B 03 3B 2B 3F 1C 1B 30") << true << L{"+AB", "1", "+"};
 
         // Malformed replies.
         QTest::newRow("empty") << QByteArray() << false << L{};

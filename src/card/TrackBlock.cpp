@@ -11,10 +11,8 @@ constexpr char Esc = 0x1B;
 // track and that track's start sentinel. False when the field is malformed.
 bool takeField(QByteArray &rest, char nextMarker, QByteArray &track)
 {
-    if (rest.startsWith('+')) {
-        // "+", ESC, marker, start sentinel.
-        if (rest.size() < 4)
-            return false;
+    // "+", ESC, marker, start sentinel; track data may begin with "+" too.
+    if (rest.size() >= 4 && rest[0] == '+' && rest[1] == Esc && rest[2] == nextMarker) {
         track = NoData;
         rest.remove(0, 4);
         return true;
