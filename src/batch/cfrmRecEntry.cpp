@@ -1,6 +1,7 @@
 #include "batch/cfrmRecEntry.h"
 
 #include "card/Validators.h"
+#include "ui/common/CharacterMessages.h"
 #include "ui/common/PictureDialog.h"
 
 #include <QApplication>
@@ -16,22 +17,13 @@ using Batch::IncrementSeries;
 namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
-const QString SevenBitTitle = QStringLiteral(" 7-Bit Character (Std T1) Format Error");
-const QString FiveBitTitle = QStringLiteral(" 5-Bit Character (Std T2/T3) Format Error");
+const QString SevenBitTitle = CharacterMessages::sevenBitTitle();
+const QString FiveBitTitle = CharacterMessages::fiveBitTitle();
 const QString NumberTitle = QStringLiteral("Format Error");
 const QString NumberText = QStringLiteral("Use numeral only. ");
 
-QString sevenBitText()
-{
-    return QStringLiteral("Use the fellowing characters only:   ") + CrLf
-           + QStringLiteral("SP ! \" # $ % & ' ( ) * + , - . / 0 1 2 3 4 5 6 7 8 9 : ; = > @ A B C   ") + CrLf
-           + QStringLiteral("D E F G H I J K L M N O P Q R S T U V W X Y Z [ \\ ] ^ _");
-}
-
-QString fiveBitText()
-{
-    return QStringLiteral("Use the fellowing characters only:   ") + CrLf + QStringLiteral("0 1 2 3 4 5 6 7 8 9 : ; = > ");
-}
+QString sevenBitText() { return CharacterMessages::sevenBitText(QStringLiteral("fellowing"), CrLf); }
+QString fiveBitText() { return CharacterMessages::fiveBitText(QStringLiteral("fellowing"), CrLf); }
 
 enum class Kind { SevenBit, FiveBit, Number };
 

@@ -3,6 +3,7 @@
 #include "card/Validators.h"
 #include "noniso/EntryBox.h"
 #include "card/RawCodec.h"
+#include "ui/common/CharacterMessages.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -21,23 +22,14 @@ namespace {
 const QString CrLf = QStringLiteral("\r\n");
 const QString LfCr = QStringLiteral("\n\r");
 
-const QString SevenBitTitle = QStringLiteral(" 7-Bit Character (Std T1) Format Error");
-const QString FiveBitTitle = QStringLiteral(" 5-Bit Character (Std T2/T3) Format Error");
+const QString SevenBitTitle = CharacterMessages::sevenBitTitle();
+const QString FiveBitTitle = CharacterMessages::fiveBitTitle();
 const QString HexTitle = QStringLiteral(" Hex Format Error");
 const QString LengthTitle = QStringLiteral("Non-ISO Hex Character Length Error");
 const QString MaxTitle = QStringLiteral("Non-ISO Write");
 
-QString sevenBitText()
-{
-    return QStringLiteral("Use the following characters only:   ") + CrLf
-           + QStringLiteral("SP ! \" # $ % & ' ( ) * + , - . / 0 1 2 3 4 5 6 7 8 9 : ; = > @ A B C   ") + CrLf
-           + QStringLiteral("D E F G H I J K L M N O P Q R S T U V W X Y Z [ \\ ] ^ _");
-}
-
-QString fiveBitText()
-{
-    return QStringLiteral("Use the following characters only:   ") + CrLf + QStringLiteral("0 1 2 3 4 5 6 7 8 9 : ; = > ");
-}
+QString sevenBitText() { return CharacterMessages::sevenBitText(QStringLiteral("following"), CrLf); }
+QString fiveBitText() { return CharacterMessages::fiveBitText(QStringLiteral("following"), CrLf); }
 
 QString hexText()
 {
