@@ -1,6 +1,7 @@
 #include "batch/cfrmRecEntry.h"
 
 #include "card/Validators.h"
+#include "ui/common/CharacterMessages.h"
 #include "ui/common/PictureDialog.h"
 
 #include <QApplication>
@@ -8,7 +9,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -17,22 +17,13 @@ using Batch::IncrementSeries;
 namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
-const QString SevenBitTitle = QStringLiteral(" 7-Bit Character (Std T1) Format Error");
-const QString FiveBitTitle = QStringLiteral(" 5-Bit Character (Std T2/T3) Format Error");
+const QString SevenBitTitle = CharacterMessages::sevenBitTitle();
+const QString FiveBitTitle = CharacterMessages::fiveBitTitle();
 const QString NumberTitle = QStringLiteral("Format Error");
 const QString NumberText = QStringLiteral("Use numeral only. ");
 
-QString sevenBitText()
-{
-    return QStringLiteral("Use the fellowing characters only:   ") + CrLf
-           + QStringLiteral("SP ! \" # $ % & ' ( ) * + , - . / 0 1 2 3 4 5 6 7 8 9 : ; = > @ A B C   ") + CrLf
-           + QStringLiteral("D E F G H I J K L M N O P Q R S T U V W X Y Z [ \\ ] ^ _");
-}
-
-QString fiveBitText()
-{
-    return QStringLiteral("Use the fellowing characters only:   ") + CrLf + QStringLiteral("0 1 2 3 4 5 6 7 8 9 : ; = > ");
-}
+QString sevenBitText() { return CharacterMessages::sevenBitText(QStringLiteral("fellowing"), CrLf); }
+QString fiveBitText() { return CharacterMessages::fiveBitText(QStringLiteral("fellowing"), CrLf); }
 
 enum class Kind { SevenBit, FiveBit, Number };
 
@@ -45,18 +36,6 @@ Kind kindOf(int field)
         return field < 5 ? Kind::SevenBit : Kind::FiveBit;
     return Kind::Number;
 }
-
-class FlagScope {
-public:
-    explicit FlagScope(bool &flag) : flag_(flag), old_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = old_; }
-    FlagScope(const FlagScope &) = delete;
-    FlagScope &operator=(const FlagScope &) = delete;
-
-private:
-    bool &flag_;
-    bool old_;
-};
 
 const char *const Captions[5] = {"Prefix:", "Starting #:", "Increment:", "Count:", "Suffix:"};
 const char *const Headings[3] = {"  Track 1 Data (<= 76 Alphanumerics)", "  Track 2 Data (<= 37 Numerics)",
@@ -207,17 +186,8 @@ bool cfrmRecEntry::eventFilter(QObject *watched, QEvent *event)
 
     if (event->type() == QEvent::KeyPress)
         return TIT_KeyPress(field, static_cast<QKeyEvent *>(event));
-    if (event->type() == QEvent::FocusOut) {
-        // Only a move to another control of this window is a leave: not a message box or
-        // another window taking the focus, not a context menu, not our own focus-back.
-        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-        if (!messageShown_ && !focusingBack_ && reason != Qt::ActiveWindowFocusReason
-            && reason != Qt::PopupFocusReason) {
-            pendingLeave_ = field;
-            // After the focus change has finished; a button click that follows runs it first.
-            QMetaObject::invokeMethod(this, &cfrmRecEntry::runPendingLeaveCheck, Qt::QueuedConnection);
-        }
-    }
+    if (event->type() == QEvent::FocusOut)
+        leave_.focusOut(field, static_cast<QFocusEvent *>(event));
     return QDialog::eventFilter(watched, event);
 }
 
@@ -226,9 +196,7 @@ bool cfrmRecEntry::TIT_KeyPress(int field, QKeyEvent *event)
     const QString typed = event->text();
     if (typed.size() != 1)
         return false;
-    // Ctrl and Ctrl+Shift combinations are commands (paste, undo), never typed text.
-    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
-    if (mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier))
+    if (isCommandKey(event))
         return false;
     const QChar c = typed.at(0);
     if (c.unicode() < 32)
@@ -254,15 +222,6 @@ bool cfrmRecEntry::TIT_KeyPress(int field, QKeyEvent *event)
         return false;
     TIT[field]->insert(QString(k)); // the field receives the capital letter
     return true;
-}
-
-bool cfrmRecEntry::runPendingLeaveCheck()
-{
-    if (pendingLeave_ < 0 || !isVisible())
-        return true;
-    const int field = pendingLeave_;
-    pendingLeave_ = -1;
-    return TIT_LostFocus(field);
 }
 
 bool cfrmRecEntry::TIT_LostFocus(int field)
@@ -299,27 +258,19 @@ bool cfrmRecEntry::TIT_LostFocus(int field)
 
 void cfrmRecEntry::focusBack(int field)
 {
-    FlagScope scope(focusingBack_);
-    TIT[field]->setFocus(Qt::OtherFocusReason);
+    leave_.focusBack(TIT[field]);
 }
 
 void cfrmRecEntry::showInformation(const QString &title, const QString &text)
 {
-    FlagScope scope(messageShown_);
-    QMessageBox message(QMessageBox::Information, title, text, QMessageBox::Ok, this);
-    message.setTextFormat(Qt::PlainText);
-    message.exec();
-    // Not every window system hands the activation back after a message; without it the
-    // focus moves that follow would not be seen as leaving a field.
-    if (isVisible() && !isActiveWindow())
-        activateWindow();
+    leave_.showInformation(title, text);
 }
 
 // ---- Buttons -------------------------------------------------------------------------------
 
 void cfrmRecEntry::Command1_Click(int index)
 {
-    pendingLeave_ = -1;
+    leave_.clearPending();
     if (index != 1) {
         reject();
         return;
@@ -363,6 +314,6 @@ void cfrmRecEntry::Command1_Click(int index)
 
 void cfrmRecEntry::reject()
 {
-    pendingLeave_ = -1;
+    leave_.clearPending();
     QDialog::reject();
 }

@@ -4,6 +4,7 @@
 // filtered as typed, each field is checked when left, and OK checks every field again and
 // refuses a series whose chosen track would outgrow the card before it hands the series over.
 #include "batch/IncrementSeries.h"
+#include "ui/common/LeaveChecker.h"
 
 #include <QDialog>
 
@@ -46,14 +47,11 @@ private:
     void TIT_Change(int field);
     bool TIT_KeyPress(int field, QKeyEvent *event); // true when the key was refused or replaced
     bool TIT_LostFocus(int field);                  // false when the field failed and took the focus
-    bool runPendingLeaveCheck();
     void focusBack(int field);
     void showInformation(const QString &title, const QString &text);
     int total() const;
 
     int track_;
     Batch::IncrementSeries series_;
-    int pendingLeave_ = -1;
-    bool messageShown_ = false;
-    bool focusingBack_ = false;
+    LeaveChecker leave_{this, [this](int field) { return TIT_LostFocus(field); }};
 };

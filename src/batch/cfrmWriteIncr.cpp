@@ -78,16 +78,8 @@ void cfrmWriteIncr::runOperation()
                 break;
             }
         } else {
-            if (cancelled())
+            if (!showWriteFailure())
                 break;
-            showFailedOutput();
-            records()->setMessage(QString());
-            Started = true;
-            dialect().disarm(device());
-            if (cancelled())
-                break;
-            sfrmWriteErr err(this, writeErrorTitle());
-            showIndicatedError(err);
             if (outcome == Outcome::Aborted) {
                 end_ = End::Refused;
                 break;

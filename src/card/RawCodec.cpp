@@ -1,5 +1,7 @@
 #include "card/RawCodec.h"
 
+#include "card/Validators.h"
+
 namespace NonIso {
 
 namespace {
@@ -8,18 +10,6 @@ constexpr char Eot = 0x04;
 
 // Tabs and line ends separate groups like blanks: a pasted list must not join two groups.
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 
 } // namespace
 
@@ -125,7 +115,7 @@ HexConversion HexPairsToData(const QByteArray &text)
         }
         int value = 0;
         for (qsizetype i = pos; i < groupEnd; ++i) {
-            const int digit = hexValue(text.at(i));
+            const int digit = MainModule::HexDigitValue(text.at(i));
             if (digit < 0) {
                 result.status = HexStatus::NotHex;
                 break;

@@ -29,7 +29,11 @@ bool isValidRaw(const QByteArray &values, int high)
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-int hexDigit(char c)
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+} // namespace
+
+int HexDigitValue(char c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -39,10 +43,6 @@ int hexDigit(char c)
         return c - 'a' + 10;
     return -1;
 }
-
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-} // namespace
 
 bool IsValid7BitText(const QByteArray &text)
 {
@@ -70,8 +70,8 @@ qint32 NumericValue(const QByteArray &text)
         p += 2;
         quint64 value = 0;
         bool any = false;
-        for (; p < end && hexDigit(*p) >= 0; ++p) {
-            value = value * 16 + quint64(hexDigit(*p));
+        for (; p < end && HexDigitValue(*p) >= 0; ++p) {
+            value = value * 16 + quint64(HexDigitValue(*p));
             any = true;
             if (value > 0xFFFFFFFFull)
                 return 0;

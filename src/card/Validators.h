@@ -31,4 +31,7 @@ bool IsValidRaw7Bit(const QByteArray &values);
 qint32 NumericValue(const QByteArray &text);
 qint32 NumericValue(const QString &text);
 
+// The value of a hexadecimal digit, either case; -1 for any other character.
+int HexDigitValue(char c);
+
 } // namespace MainModule

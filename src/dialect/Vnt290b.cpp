@@ -6,6 +6,9 @@
 
 #include "device/Pacer.h"
 
+#include <functional>
+#include <optional>
+
 namespace {
 
 using namespace Cmd;
@@ -132,37 +135,15 @@ public:
     ReadResult readNonIso(Device &dev, const NonIso::Selection &selection, const Prompt &prompt) const override
     {
         const PromptGuard guard(prompt);
-        dev.discard();
-        dev.write(Vnt::ReadIso);
-        const double start = pacer().now();
-        switch (dev.waitForBytes(1, 0.5, true, StopOn{true}, start)) {
-        case WaitEnd::Ready:
-            break;
-        case WaitEnd::TimedOut:
-            return {Outcome::Failed, {}};
-        default:
-            return {Outcome::Aborted, {}};
-        }
+        if (const std::optional<Outcome> ended = sendRead(dev, nullptr))
+            return {*ended, {}};
         if (!dev.pauseUnlessCancelled(0.5) || dev.takeAll() != Vnt::Ack)
             return {Outcome::Aborted, {}}; // cancelled, or not armed: the caller tries again
         guard.show();
-        do {
-            if (dev.waitForBytes(1, -1, true, StopOn{true}) != WaitEnd::Ready)
-                return {Outcome::Aborted, {}};
-        } while (dev.takeAll() != Vnt::Ack);
-        dev.discard();
-        static constexpr double kTrackWait[3] = {0.3, 0.2, 0.3};
-        ReadResult result{Outcome::Succeeded, {}};
-        for (int t = 0; t < 3; ++t) {
-            dev.write(NonIso::Vnt290bReadTrack(t + 1, selection.standardFormat, selection.trackFormat[size_t(t)]));
-            if (!dev.pauseUnlessCancelled(kTrackWait[t]))
-                return {Outcome::Aborted, {}};
-            // A slow line is still delivering the track when the fixed wait ends.
-            result.tracks[size_t(t)] = dev.takeReply({}, true, StopOn{true});
-            if (dev.cancelled())
-                return {Outcome::Aborted, {}};
-        }
-        return result;
+        const auto command = [&selection](int track) {
+            return NonIso::Vnt290bReadTrack(track, selection.standardFormat, selection.trackFormat[size_t(track - 1)]);
+        };
+        return readTracksAfterSwipe(dev, command, false);
     }
 
     Outcome writeNonIso(Device &dev, const NonIso::WriteJob &job, const Prompt &prompt) const override
@@ -304,21 +285,39 @@ private:
     // read on while it is still arriving.
     static ReadResult readTimed(Device &dev, const PromptGuard &guard)
     {
+        if (const std::optional<Outcome> ended = sendRead(dev, &guard))
+            return {*ended, {}};
+        if (dev.takeAll() != Vnt::Ack)
+            return {Outcome::Aborted, {}}; // not armed: the caller tries again at once
+        const auto command = [](int track) { return Vnt::ReadTrack[size_t(track)]; };
+        return readTracksAfterSwipe(dev, command, true);
+    }
+
+    // The read command and half a second for its first answer: nothing when it came, otherwise
+    // how the read ends. The read window's prompt shows during that wait.
+    static std::optional<Outcome> sendRead(Device &dev, const PromptGuard *showWhileWaiting)
+    {
         dev.discard(); // what is left of an earlier reply or of line noise is no answer to this read
         dev.write(Vnt::ReadIso);
         const double start = pacer().now();
-        guard.show();
+        if (showWhileWaiting)
+            showWhileWaiting->show();
         switch (dev.waitForBytes(1, 0.5, true, StopOn{true}, start)) {
         case WaitEnd::Ready:
-            break;
+            return std::nullopt;
         case WaitEnd::TimedOut:
-            return {Outcome::Failed, {}};
+            return Outcome::Failed;
         default:
-            return {Outcome::Aborted, {}};
+            return Outcome::Aborted;
         }
-        if (dev.takeAll() != Vnt::Ack)
-            return {Outcome::Aborted, {}}; // not armed: the caller tries again at once
-        // The swipe: a read that is exactly "^".
+    }
+
+    // The swipe (a read that is exactly "^"), then each track: what arrives within a fixed time
+    // after its command, read on while a slow line is still delivering it. The ISO read serves
+    // pending events before each command (serveFirst).
+    static ReadResult readTracksAfterSwipe(Device &dev, const std::function<QByteArray(int track)> &command,
+                                           bool serveFirst)
+    {
         do {
             if (dev.waitForBytes(1, -1, true, StopOn{true}) != WaitEnd::Ready)
                 return {Outcome::Aborted, {}};
@@ -327,8 +326,9 @@ private:
         static constexpr double kTrackWait[3] = {0.3, 0.2, 0.3};
         ReadResult result{Outcome::Succeeded, {}};
         for (int t = 0; t < 3; ++t) {
-            pacer().serveOnce();
-            dev.write(Vnt::ReadTrack[size_t(t + 1)]);
+            if (serveFirst)
+                pacer().serveOnce();
+            dev.write(command(t + 1));
             if (!dev.pauseUnlessCancelled(kTrackWait[t]))
                 return {Outcome::Aborted, {}};
             result.tracks[size_t(t)] = dev.takeReply({}, true, StopOn{true});

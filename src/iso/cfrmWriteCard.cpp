@@ -35,16 +35,8 @@ void cfrmWriteCard::runOperation()
             records()->setMessage(QStringLiteral("\r\nWrite complete.  Verify data accuracy before continue."));
             nextCard();
         } else {
-            if (cancelled())
+            if (!showWriteFailure())
                 break;
-            showFailedOutput();
-            records()->setMessage(QString());
-            Started = true;
-            dialect().disarm(device());
-            if (cancelled())
-                break;
-            sfrmWriteErr err(this, writeErrorTitle());
-            showIndicatedError(err);
             if (outcome == Outcome::Aborted)
                 break;
         }

@@ -3,13 +3,13 @@
 #include "card/Validators.h"
 #include "noniso/EntryBox.h"
 #include "card/RawCodec.h"
+#include "ui/common/CharacterMessages.h"
 
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -22,23 +22,14 @@ namespace {
 const QString CrLf = QStringLiteral("\r\n");
 const QString LfCr = QStringLiteral("\n\r");
 
-const QString SevenBitTitle = QStringLiteral(" 7-Bit Character (Std T1) Format Error");
-const QString FiveBitTitle = QStringLiteral(" 5-Bit Character (Std T2/T3) Format Error");
+const QString SevenBitTitle = CharacterMessages::sevenBitTitle();
+const QString FiveBitTitle = CharacterMessages::fiveBitTitle();
 const QString HexTitle = QStringLiteral(" Hex Format Error");
 const QString LengthTitle = QStringLiteral("Non-ISO Hex Character Length Error");
 const QString MaxTitle = QStringLiteral("Non-ISO Write");
 
-QString sevenBitText()
-{
-    return QStringLiteral("Use the following characters only:   ") + CrLf
-           + QStringLiteral("SP ! \" # $ % & ' ( ) * + , - . / 0 1 2 3 4 5 6 7 8 9 : ; = > @ A B C   ") + CrLf
-           + QStringLiteral("D E F G H I J K L M N O P Q R S T U V W X Y Z [ \\ ] ^ _");
-}
-
-QString fiveBitText()
-{
-    return QStringLiteral("Use the following characters only:   ") + CrLf + QStringLiteral("0 1 2 3 4 5 6 7 8 9 : ; = > ");
-}
+QString sevenBitText() { return CharacterMessages::sevenBitText(QStringLiteral("following"), CrLf); }
+QString fiveBitText() { return CharacterMessages::fiveBitText(QStringLiteral("following"), CrLf); }
 
 QString hexText()
 {
@@ -86,18 +77,6 @@ bool rawValid(int bits, const QByteArray &values)
     default: return MainModule::IsValidRaw7Bit(values);
     }
 }
-
-class FlagScope {
-public:
-    explicit FlagScope(bool &flag) : flag_(flag), old_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = old_; }
-    FlagScope(const FlagScope &) = delete;
-    FlagScope &operator=(const FlagScope &) = delete;
-
-private:
-    bool &flag_;
-    bool old_;
-};
 
 QFrame *makeMarker(QWidget *parent, int index)
 {
@@ -266,9 +245,7 @@ bool nfrmWrite::TIT_KeyPress(int box, QKeyEvent *event)
     const QString typed = event->text();
     if (typed.isEmpty())
         return false;
-    // Ctrl and Ctrl+Shift combinations are commands (paste, undo), never typed text.
-    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
-    if (mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier))
+    if (isCommandKey(event))
         return false;
     if (typed.size() != 1)
         return false;
@@ -400,52 +377,26 @@ bool nfrmWrite::eventFilter(QObject *watched, QEvent *event)
     }
     if (event->type() == QEvent::KeyPress && !passThrough_)
         return TIT_KeyPress(box, static_cast<QKeyEvent *>(event));
-    if (event->type() == QEvent::FocusOut) {
-        // Only a move to another control of this window is a leave: not a message box or
-        // another window taking the focus, not a context menu, not our own focus-back.
-        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-        if (!messageShown_ && !focusingBack_ && reason != Qt::ActiveWindowFocusReason
-            && reason != Qt::PopupFocusReason) {
-            pendingLeave_ = box;
-            // After the focus change has finished; a button click that follows runs it first.
-            QMetaObject::invokeMethod(this, &nfrmWrite::runPendingLeaveCheck, Qt::QueuedConnection);
-        }
-    }
+    if (event->type() == QEvent::FocusOut)
+        leave_.focusOut(box, static_cast<QFocusEvent *>(event));
     return QDialog::eventFilter(watched, event);
-}
-
-bool nfrmWrite::runPendingLeaveCheck()
-{
-    if (pendingLeave_ < 0 || !isVisible())
-        return true;
-    const int box = pendingLeave_;
-    pendingLeave_ = -1;
-    return TIT_LostFocus(box);
 }
 
 void nfrmWrite::focusBack(int box)
 {
-    FlagScope scope(focusingBack_);
-    TIT[box]->setFocus(Qt::OtherFocusReason);
+    leave_.focusBack(TIT[box]);
 }
 
 void nfrmWrite::showInformation(const QString &title, const QString &text)
 {
-    FlagScope scope(messageShown_);
-    QMessageBox message(QMessageBox::Information, title, text, QMessageBox::Ok, this);
-    message.setTextFormat(Qt::PlainText);
-    message.exec();
-    // Not every window system hands the activation back after a message; without it the
-    // focus moves that follow would not be seen as leaving a box.
-    if (isVisible() && !isActiveWindow())
-        activateWindow();
+    leave_.showInformation(title, text);
 }
 
 // ---- Buttons -------------------------------------------------------------------------------
 
 void nfrmWrite::Command1_Click(int index)
 {
-    pendingLeave_ = -1;
+    leave_.clearPending();
     if (index == 1) {
         reject();
         return;
@@ -478,6 +429,6 @@ void nfrmWrite::Command1_Click(int index)
 
 void nfrmWrite::reject()
 {
-    pendingLeave_ = -1;
+    leave_.clearPending();
     QDialog::reject();
 }

@@ -4,6 +4,7 @@
 // each box is checked when it is left, and "OK" checks all three again and hands the data to
 // the swipe write.
 #include "card/NonIsoFormat.h"
+#include "ui/common/LeaveChecker.h"
 
 #include <QDialog>
 #include <functional>
@@ -46,7 +47,6 @@ private:
     void TIT_KeyDown(int box, int key);
     void TIT_Click(int box);
     bool TIT_LostFocus(int box);                  // false when the box failed and took the focus
-    bool runPendingLeaveCheck();
     void focusBack(int box);
     void showInformation(const QString &title, const QString &text);
     void setBoxText(int box, const QString &text);
@@ -58,9 +58,7 @@ private:
     int maxChars_[3] = {};
     int pairDigits_[3] = {};        // PairDigitCount: hex digits typed since the last blank
     QByteArray data_[3];            // NonIsoWriteData
-    int pendingLeave_ = -1;
-    bool messageShown_ = false;
-    bool focusingBack_ = false;
+    LeaveChecker leave_{this, [this](int box) { return TIT_LostFocus(box); }};
     bool passThrough_ = false;
     bool replacing_ = false;        // our own change of a box's text
 };

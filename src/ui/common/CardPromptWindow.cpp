@@ -1,6 +1,7 @@
 #include "ui/common/CardPromptWindow.h"
 
 #include "card/TrackBlock.h"
+#include "ui/common/MessageWindow.h"
 #include "ui/common/PictureDialog.h"
 #include "ui/common/RecordView.h"
 
@@ -105,4 +106,19 @@ void CardPromptWindow::showFailedOutput()
         view->setTrackText(i, Iso::Unreadable);
     for (int i = 3; i < 6; ++i)
         view->setCount(i, QStringLiteral("0"));
+}
+
+bool CardPromptWindow::showWriteFailure()
+{
+    if (cancelled())
+        return false;
+    showFailedOutput();
+    records()->setMessage(QString());
+    Started = true;
+    dialect().disarm(device());
+    if (cancelled())
+        return false;
+    sfrmWriteErr err(this, writeErrorTitle());
+    showIndicatedError(err);
+    return true;
 }

@@ -27,4 +27,7 @@ protected:
     // Counts as read (0 for "+") or, with `lengths`, the texts' lengths.
     void showOutput(const Iso::Tracks &tracks, bool lengths = false);
     void showFailedOutput();
+    // A write that failed: the output marked failed, the encoder disarmed and the write error
+    // shown. False when the window was cancelled on the way (nothing more is shown).
+    bool showWriteFailure();
 };

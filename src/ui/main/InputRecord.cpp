@@ -1,27 +1,20 @@
 #include "ui/main/InputRecord.h"
 
 #include "card/Validators.h"
+#include "ui/common/CharacterMessages.h"
 
 namespace InputRecord {
 
 namespace {
 
-QString sevenBitTitle() { return QStringLiteral(" 7-Bit Character (Std T1) Format Error"); }
-QString fiveBitTitle() { return QStringLiteral(" 5-Bit Character (Std T2/T3) Format Error"); }
-
-// Box 0 lists the 7-bit set, boxes 1 and 2 the 5-bit set; `word` is how the message spells
-// "following".
-QString charactersText(int box, const QString &word)
+// Box 0 lists the 7-bit set, boxes 1 and 2 the 5-bit set, over lines ended LF.
+Message charactersMessage(int box, const QString &word)
 {
-    QString text = QStringLiteral("Use the ") + word + QStringLiteral(" characters only:   ") + QLatin1Char('\n');
-    if (box == 0) {
-        text += QStringLiteral("SP ! \" # $ % & ' ( ) * + , - . / 0 1 2 3 4 5 6 7 8 9 : ; = > @ A B C   ")
-                + QLatin1Char('\n')
-                + QStringLiteral("D E F G H I J K L M N O P Q R S T U V W X Y Z [ \\ ] ^ _");
-    } else {
-        text += QStringLiteral("0 1 2 3 4 5 6 7 8 9 : ; = > ");
-    }
-    return text;
+    using namespace CharacterMessages;
+    const QString lf(QLatin1Char('\n'));
+    if (box == 0)
+        return {sevenBitTitle(), sevenBitText(word, lf)};
+    return {fiveBitTitle(), fiveBitText(word, lf)};
 }
 
 } // namespace
@@ -57,12 +50,12 @@ bool passesLeaveCheck(int box, const QString &text)
 
 Message typingMessage(int box)
 {
-    return {box == 0 ? sevenBitTitle() : fiveBitTitle(), charactersText(box, QStringLiteral("following"))};
+    return charactersMessage(box, QStringLiteral("following"));
 }
 
 Message leaveMessage(int box)
 {
-    return {box == 0 ? sevenBitTitle() : fiveBitTitle(), charactersText(box, QStringLiteral("fellowing"))};
+    return charactersMessage(box, QStringLiteral("fellowing"));
 }
 
 } // namespace InputRecord

@@ -12,7 +12,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 
 using namespace MainModule;
@@ -27,19 +26,6 @@ QLabel *makeLabel(const QString &text, QWidget *parent, const QString &name)
     label->setTextFormat(Qt::PlainText);
     return label;
 }
-
-// RAII for the flags that tell our own focus moves and messages from the operator's.
-class FlagScope {
-public:
-    explicit FlagScope(bool &flag) : flag_(flag), old_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = old_; }
-    FlagScope(const FlagScope &) = delete;
-    FlagScope &operator=(const FlagScope &) = delete;
-
-private:
-    bool &flag_;
-    bool old_;
-};
 
 } // namespace
 
@@ -305,19 +291,9 @@ bool frmMainMenu::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::KeyPress && !passThrough_)
         return TIT_KeyPress(box, static_cast<QKeyEvent *>(event));
 
-    if (event->type() == QEvent::FocusOut) {
-        // Only a move to another control of this window is a leave: not a message box or
-        // another window taking the focus, not a context menu, not our own focus-back.
-        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-        if (!messageShown_ && !focusingBack_ && reason != Qt::ActiveWindowFocusReason
-            && reason != Qt::PopupFocusReason) {
-            showStart(box);
-            pendingLeave_ = box;
-            // After the focus change has finished, so that a button press under way is not
-            // left half done; a click that follows runs it first (Command1_Click).
-            QMetaObject::invokeMethod(this, &frmMainMenu::runPendingLeaveCheck, Qt::QueuedConnection);
-        }
-    }
+    // A click that follows runs a check still due first (Command1_Click).
+    if (event->type() == QEvent::FocusOut && leave_.focusOut(box, static_cast<QFocusEvent *>(event)))
+        showStart(box);
     return QWidget::eventFilter(watched, event);
 }
 
@@ -326,10 +302,7 @@ bool frmMainMenu::TIT_KeyPress(int box, QKeyEvent *event)
     const QString typed = event->text();
     if (typed.isEmpty())
         return false;
-    // Ctrl and Ctrl+Shift combinations are commands (paste, undo), never typed text;
-    // Ctrl+Alt stays text (AltGr on some keyboards).
-    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
-    if (mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier))
+    if (isCommandKey(event))
         return false;
     QString given;
     for (QChar c : typed) {
@@ -357,15 +330,6 @@ bool frmMainMenu::TIT_KeyPress(int box, QKeyEvent *event)
     return true;
 }
 
-bool frmMainMenu::runPendingLeaveCheck()
-{
-    if (pendingLeave_ < 0)
-        return true;
-    const int box = pendingLeave_;
-    pendingLeave_ = -1;
-    return TIT_LostFocus(box);
-}
-
 bool frmMainMenu::TIT_LostFocus(int box)
 {
     QString text = trackString(box);
@@ -386,16 +350,12 @@ bool frmMainMenu::TIT_LostFocus(int box)
 
 void frmMainMenu::focusBack(int box)
 {
-    FlagScope scope(focusingBack_);
-    TIT[box]->setFocus(Qt::OtherFocusReason);
+    leave_.focusBack(TIT[box]);
 }
 
 void frmMainMenu::showInformation(const QString &title, const QString &text)
 {
-    FlagScope scope(messageShown_);
-    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, this);
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
+    leave_.showInformation(title, text);
 }
 
 // ---- Dispatch -------------------------------------------------------------------------------
@@ -424,7 +384,7 @@ bool frmMainMenu::runWindow(MainWindowStep step)
 void frmMainMenu::Command1_Click(int index)
 {
     // A box being left with invalid text keeps the focus; the press does nothing.
-    if (!runPendingLeaveCheck())
+    if (!leave_.runPending())
         return;
     if (dispatching_ || index < 0 || index > 7)
         return;

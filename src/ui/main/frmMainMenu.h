@@ -2,6 +2,7 @@
 // The main window: device settings, the input and output records, the message box and the
 // eight operation buttons. The operation windows write into it through RecordView.
 #include "ui/common/RecordView.h"
+#include "ui/common/LeaveChecker.h"
 #include "ui/main/MainLayout.h"
 
 #include <QWidget>
@@ -97,7 +98,6 @@ private:
     bool TIT_KeyPress(int box, QKeyEvent *event);
     // The check on leaving; false when the box was not valid and took the focus back.
     bool TIT_LostFocus(int box);
-    bool runPendingLeaveCheck();
     void focusBack(int box);
     // Scrolls a box back to the start of its text (long tracks read from their beginning).
     void showStart(int box);
@@ -117,9 +117,9 @@ private:
     std::array<WindowRunner, MainWindowStepCount> runners_;
     MainLayout::Geometry geometry_{};
     QSize reference_;
-    int pendingLeave_ = -1;     // box whose leave-check is due
-    bool messageShown_ = false; // a format message is up: focus changes are not leaves
-    bool focusingBack_ = false; // our own focus move is not a leave either
+    // The main window checks even while hidden and leaves the activation to the system.
+    LeaveChecker leave_{this, [this](int box) { return TIT_LostFocus(box); },
+                        LeaveChecker::Options{false, false}};
     bool passThrough_ = false;  // a key we re-sent in capitals
     bool applyingSize_ = false; // our own set-back of the window size
     bool dispatching_ = false;
