@@ -1,7 +1,7 @@
 // The raw hex codec on any text: groups counted agree with values taken, and any values but
 // 04 survive the trip to hex pairs and back.
 #include "FuzzCheck.h"
-#include "noniso/RawCodec.h"
+#include "card/RawCodec.h"
 
 #include <QByteArray>
 #include <QString>
