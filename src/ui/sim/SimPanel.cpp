@@ -19,15 +19,36 @@
 QPoint besidePosition(const QRect &anchor, const QSize &size, const QRect &screen, int gap)
 {
     auto clampTo = [](int v, int lo, int hi) { return std::max(lo, std::min(v, hi)); };
-    const int y = clampTo(anchor.top(), screen.top(), screen.bottom() + 1 - size.height());
-    const int right = anchor.right() + 1 + gap;
-    if (right + size.width() <= screen.right() + 1)
-        return {right, y};
-    const int left = anchor.left() - gap - size.width();
-    if (left >= screen.left())
-        return {left, y};
-    const int x = clampTo(anchor.left(), screen.left(), screen.right() + 1 - size.width());
-    return {x, clampTo(anchor.bottom() + 1 + gap, screen.top(), screen.bottom() + 1 - size.height())};
+    auto onScreen = [&](QPoint p) {
+        return QPoint(clampTo(p.x(), screen.left(), screen.right() + 1 - size.width()),
+                      clampTo(p.y(), screen.top(), screen.bottom() + 1 - size.height()));
+    };
+    // Right of the window, left of it, below, above; where none is free (a window in the middle
+    // of a small screen), the screen corner that covers the least of it.
+    const QPoint candidates[] = {
+        {anchor.right() + 1 + gap, anchor.top()},
+        {anchor.left() - gap - size.width(), anchor.top()},
+        {anchor.left(), anchor.bottom() + 1 + gap},
+        {anchor.left(), anchor.top() - gap - size.height()},
+        screen.topLeft(),
+        {screen.right() + 1 - size.width(), screen.top()},
+        {screen.left(), screen.bottom() + 1 - size.height()},
+        {screen.right() + 1 - size.width(), screen.bottom() + 1 - size.height()},
+    };
+    QPoint best;
+    qint64 leastCovered = -1;
+    for (const QPoint &candidate : candidates) {
+        const QPoint p = onScreen(candidate);
+        const QRect covered = QRect(p, size).intersected(anchor);
+        const qint64 area = covered.isEmpty() ? 0 : qint64(covered.width()) * covered.height();
+        if (area == 0)
+            return p;
+        if (leastCovered < 0 || area < leastCovered) {
+            leastCovered = area;
+            best = p;
+        }
+    }
+    return best;
 }
 
 SimPanel::SimPanel() : SimPanel(Simulator::instance()) {}

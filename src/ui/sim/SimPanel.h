@@ -18,7 +18,8 @@ class Simulator;
 struct SimCard;
 
 // Where a window of `size` goes beside `anchor` (frame rectangles) on `screen`: to its right
-// when the screen has room, else to its left, else below it, always inside the screen.
+// when the screen has room, else to its left, below or above it, else in the screen corner that
+// covers the least of it; always inside the screen.
 QPoint besidePosition(const QRect &anchor, const QSize &size, const QRect &screen, int gap = 8);
 
 class SimPanel : public QWidget {
