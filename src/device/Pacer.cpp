@@ -66,9 +66,9 @@ public:
 #ifdef Q_OS_LINUX
         fd_ = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
         if (fd_ >= 0) {
-            itimerspec spec{};
-            spec.it_value = toTimespec(std::max(seconds, 1e-6));
-            ::timerfd_settime(fd_, 0, &spec, nullptr);
+            itimerspec when{};
+            when.it_value = toTimespec(std::max(seconds, 1e-6));
+            ::timerfd_settime(fd_, 0, &when, nullptr);
             notifier_.emplace(qintptr(fd_), QSocketNotifier::Read);
             return;
         }
@@ -133,9 +133,9 @@ void RealPacer::sleepUntil(double deadline, int descriptor)
     if (std::isfinite(left)) {
         alarm = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
         if (alarm >= 0) {
-            itimerspec spec{};
-            spec.it_value = toTimespec(std::max(left, 1e-6));
-            ::timerfd_settime(alarm, 0, &spec, nullptr);
+            itimerspec when{};
+            when.it_value = toTimespec(std::max(left, 1e-6));
+            ::timerfd_settime(alarm, 0, &when, nullptr);
         }
     }
     pollfd fds[2] = {{alarm, POLLIN, 0}, {watch ? descriptor : -1, POLLIN, 0}};
