@@ -15,14 +15,6 @@ using namespace NonIso;
 
 namespace {
 
-QLabel *makeLabel(const QString &text, QWidget *parent, const QString &name)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
 QComboBox *makeList(const QStringList &items, QWidget *parent, const QString &name, int index)
 {
     auto *combo = new QComboBox(parent);

@@ -38,3 +38,11 @@ void layoutPictureDialog(QWidget *dialog, QLabel *picture, QLayout *content, con
     outer->setContentsMargins(18, 18, 18, 14);
     dialog->setMinimumWidth(340);
 }
+
+QLabel *makeLabel(const QString &text, QWidget *parent, const QString &name)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}

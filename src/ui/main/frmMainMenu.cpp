@@ -3,6 +3,7 @@
 #include "card/Validators.h"
 #include "device/PortCatalog.h"
 #include "device/Settings.h"
+#include "ui/common/PictureDialog.h"
 #include "ui/main/InputRecord.h"
 #include "ui/main/TrackTextEdit.h"
 
@@ -16,18 +17,6 @@
 
 using namespace MainModule;
 namespace ML = MainLayout;
-
-namespace {
-
-QLabel *makeLabel(const QString &text, QWidget *parent, const QString &name)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
-} // namespace
 
 frmMainMenu::frmMainMenu(QWidget *parent) : QWidget(parent)
 {
