@@ -18,6 +18,7 @@
 #include <QtTest>
 
 Q_DECLARE_METATYPE(SimCard)
+Q_DECLARE_METATYPE(SimTrack)
 
 namespace {
 QByteArray hx(const char *pairs) { return QByteArray::fromHex(pairs); }
@@ -573,6 +574,33 @@ private slots:
         QVERIFY(StripeCodec::fits(QByteArray(1, char((1 << bits) - 1)), bits, true, high210));
         QVERIFY(!StripeCodec::fits(QByteArray(1, char(1 << bits)), bits, true, high210));
         QVERIFY(!StripeCodec::fits(QByteArray(1, '\0'), bits, true, high210));
+    }
+
+    void codecRead_data()
+    {
+        QTest::addColumn<SimTrack>("track");
+        QTest::addColumn<int>("trackNo");
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<bool>("raw");
+        QTest::addColumn<QByteArray>("read");
+        const auto rawTrack = [](QByteArray codes, int bits) { return SimTrack{codes, bits, true, false, true}; };
+        QTest::newRow("ISO track 2") << SimTrack{"1234=56"} << 2 << 5 << false << QByteArray("1234=56");
+        QTest::newRow("blank") << SimTrack{} << 1 << 7 << false << QByteArray("+");
+        QTest::newRow("damaged") << SimTrack{"X", 0, true, true} << 1 << 7 << false << QByteArray("*");
+        QTest::newRow("track 1 read as 5-bit") << SimTrack{"ABC"} << 1 << 5 << false << QByteArray("*");
+        QTest::newRow("raw codes back as raw") << rawTrack("\x01\x1F\x0B", 5) << 2 << 5 << true << QByteArray("\x01\x1F\x0B");
+        // Raw codes that frame a start and an end sentinel with nothing between: no data, never
+        // an empty answer (which the window would take for no answer at all).
+        QTest::newRow("sentinels only") << rawTrack("\x0B\x1F", 5) << 2 << 5 << false << QByteArray("+");
+    }
+    void codecRead()
+    {
+        QFETCH(SimTrack, track);
+        QFETCH(int, trackNo);
+        QFETCH(int, bits);
+        QFETCH(bool, raw);
+        QFETCH(QByteArray, read);
+        QCOMPARE(StripeCodec::read(track, trackNo, bits, raw), read);
     }
 
     void panelPosition_data()

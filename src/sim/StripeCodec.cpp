@@ -140,7 +140,7 @@ QByteArray read(const SimTrack &track, int trackNo, int bits, bool raw)
             return unreadable;
         const char ch = char(a.base + (codes[i] & mask));
         if (ch == kEndSentinel)
-            return out;
+            return out.isEmpty() ? blank : out; // sentinels with nothing between: no data
         out += ch;
     }
     return unreadable;
