@@ -4,12 +4,18 @@
 #include "app/OperationWindows.h"
 #include "device/Settings.h"
 #include "ui/common/SwipeWindow.h"
+#include "batch/cfrmRecEntry.h"
+#include "batch/cfrmTrackSelect.h"
+#include "iso/frmTrackSelect.h"
 #include "ui/main/frmMainMenu.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace MainModule;
@@ -20,6 +26,7 @@ struct Snapshot {
     QStringList outputCounts;
     QString message;
 };
+
 } // namespace
 
 class OperationsTest : public QObject {
@@ -53,14 +60,14 @@ class OperationsTest : public QObject {
                     sw->findChild<QPushButton *>("Command1")->click();
         });
     }
-    void start(SwipeFixture::Dialect d)
+    void start(SwipeFixture::Dialect d, FilePathAsker askPath = {})
     {
         ResetSettings();
         f = std::make_unique<SwipeFixture>(d, 0.0);
         CommPortNumber = "1";
         CommSettings = "9600,n,8,1";
         main = std::make_unique<frmMainMenu>();
-        installOperationWindows(*main);
+        installOperationWindows(*main, std::move(askPath));
         main->show();
     }
     void press(int button) { main->Command1[button]->click(); }
@@ -211,6 +218,77 @@ private slots:
         } else {
             QVERIFY(f->writes().isEmpty());
         }
+    }
+
+    void mainWindowFreeAfterClose_data()
+    {
+        QTest::addColumn<int>("dialect");
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QList<double>>("swipes");
+        QTest::addColumn<double>("cancelTime");
+        const struct {
+            const char *name;
+            int button;
+            QList<double> swipes;
+            double cancelAt;
+        } rows[] = {
+            {"read, swipe wait", 0, {}, 2.0},           {"write, swipe wait", 1, {}, 2.0},
+            {"copy, read wait", 2, {}, 1.5},            {"copy, write wait", 2, {2.0}, 3.5},
+            {"encode from file, pause", 3, {2.0}, 2.8}, {"save, swipe wait", 4, {}, 2.0},
+            {"save, next swipe wait", 4, {2.0}, 4.0},   {"incremental, pause", 5, {2.0}, 2.3},
+            {"erase, pause", 7, {1.0}, 2.5},
+        };
+        for (auto d : {SwipeFixture::Hkd382, SwipeFixture::Vnt290b})
+            for (const auto &row : rows)
+                QTest::addRow("%s %s", d == SwipeFixture::Hkd382 ? "HKD382" : "VNT-290B", row.name)
+                    << int(d) << row.button << row.swipes << row.cancelAt;
+    }
+    // Whichever wait or pause a swipe window is closed in, once it is out of sight the main
+    // window is free again, or shows the next window, within 0.1 s (its closing sequence runs
+    // while it is still shown).
+    void mainWindowFreeAfterClose()
+    {
+        QFETCH(int, dialect);
+        QFETCH(int, button);
+        QFETCH(QList<double>, swipes);
+        QFETCH(double, cancelTime);
+        QTemporaryDir dir;
+        const QString records = dir.filePath("records.txt"), saved = dir.filePath("saved.txt");
+        QFile file(records);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("ABC|123|\r\nDEF|456|\r\n") > 0);
+        file.close();
+        start(SwipeFixture::Dialect(dialect),
+              [&](QWidget *, const FileDialogRequest &request) { return request.save ? saved : records; });
+        f->setAnswer([](QDialog *d) {
+            if (auto *select = qobject_cast<frmTrackSelect *>(d)) {
+                select->Check1[0]->setChecked(true);
+                select->Command1->click();
+            } else if (auto *track = qobject_cast<cfrmTrackSelect *>(d)) {
+                track->Option1[2]->setChecked(true);
+                track->Command1_Click(1);
+            } else if (auto *entry = qobject_cast<cfrmRecEntry *>(d)) {
+                entry->TIT[0]->setText("T1");
+                entry->TIT[11]->setText("41");
+                entry->TIT[12]->setText("1");
+                entry->TIT[13]->setText("2");
+                entry->Command1_Click(1);
+            } else {
+                d->accept();
+            }
+        });
+        if (button == 1)
+            QTest::keyClicks(main->TIT[0], "b123");
+        if (button == 5)
+            f->sim.setStack(Simulator::blankStack(3));
+        for (double t : swipes)
+            f->swipeAt(t);
+        cancelAt(cancelTime);
+        press(button);
+
+        QVERIFY2(f->hiddenAt > cancelTime - 1e-9, qPrintable(f->timeline()));
+        const double answered = f->nextShownAt >= 0 ? f->nextShownAt : f->vp.now();
+        QVERIFY2(answered - f->hiddenAt <= 0.1,
+                 qPrintable(QString("%1 s after the window closed\n").arg(answered - f->hiddenAt) + f->timeline()));
     }
 };
 

@@ -371,6 +371,8 @@ private slots:
         }
         const double gone = wait.closedWithin < 0 ? wait.within : wait.closedWithin;
         QVERIFY2(r.f.vp.now() < wait.at + gone, qPrintable(QString::number(r.f.vp.now() - wait.at) + "\n" + r.f.timeline()));
+        // Whatever runs after the window is out of sight keeps the window below waiting.
+        QVERIFY2(r.f.vp.now() - r.f.hiddenAt <= 0.1, qPrintable(QString("hidden at %1, returned at %2\n").arg(r.f.hiddenAt).arg(r.f.vp.now()) + r.f.timeline()));
         r.w.reset();
         QVERIFY(r.f.sim.makeLink()->open(1, "9600,n,8,1"));  // the next window can have the port
     }

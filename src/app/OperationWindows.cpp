@@ -29,7 +29,7 @@ bool runWindow(frmMainMenu &main, Args &&...args)
 }
 } // namespace
 
-void installOperationWindows(frmMainMenu &main)
+void installOperationWindows(frmMainMenu &main, FilePathAsker askPath)
 {
     frmMainMenu *m = &main;
     main.setWindowRunner(MainWindowStep::ReadCard, [m] { return runWindow<cfrmReadCard>(*m, m); });
@@ -57,6 +57,7 @@ void installOperationWindows(frmMainMenu &main)
     installIncrementalWindows(main);
     main.setWindowRunner(MainWindowStep::EraseCard, [m] { return runWindow<frmEraseCard>(*m, m->EraseTrackMask, m); });
     FileButtonHooks files;
+    files.askPath = std::move(askPath);
     files.saveWindow = [m] {
         cfrmEncodeWF window(m, m);
         m->execModal(window);

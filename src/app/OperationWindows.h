@@ -3,8 +3,9 @@
 
 class frmMainMenu;
 
-// Connects the main window's buttons to the operation windows.
-void installOperationWindows(frmMainMenu &main);
+// Connects the main window's buttons to the operation windows (file names from the file
+// dialog unless `askPath` is given).
+void installOperationWindows(frmMainMenu &main, FilePathAsker askPath = {});
 // Connects "Incremental Encode" to the track selection, the base record entry, the series
 // and its completion window.
 void installIncrementalWindows(frmMainMenu &main);

@@ -86,7 +86,7 @@ void cfrmWriteIncr::runOperation()
             }
         }
         dialect().rearmWrite(device(), Rearm::DisarmAndPrepare);
-        device().pause(0.5, true);
+        device().pauseUnlessCancelled(0.5);
         records()->setMessage(QString());
     }
     if (end_ == End::Running)

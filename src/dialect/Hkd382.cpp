@@ -141,7 +141,7 @@ public:
         // Cancelled: the encoder must not stay armed for the write. A lost port has none to reset.
         if (!dev.portFailed() && dev.openIfClosed()) {
             dev.write(Hkd::Reset);
-            dev.pause(0.3, true);
+            dev.pauseUnlessCancelled(0.3); // the window is closing: nothing to wait for
             dev.discard();
             dev.close();
         }
@@ -221,7 +221,7 @@ protected:
             dev.write(Hkd::Reset);
             break;
         case StartStep::Settle:
-            dev.pause(0.3, true);
+            dev.pauseUnlessCancelled(0.3);
             break;
         case StartStep::IndicatorSwipe:
             dev.write(Hkd::IndicatorSwipe);

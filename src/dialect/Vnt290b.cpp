@@ -90,7 +90,7 @@ public:
         switch (form) {
         case Rearm::PrepareAndSettle:
             dev.sendAndWaitCancelable(Vnt::PrepareWrite, exchange);
-            dev.pause(0.3, true);
+            dev.pauseUnlessCancelled(0.3);
             if (!dev.cancelled()) // never re-open a port the closing sequence has closed
                 dev.openIfClosed();
             dev.discard();
@@ -112,7 +112,7 @@ public:
             break;
         case Rearm::IdleOrAbort:
             dev.sendAndWaitCancelable(Vnt::AbortWrite, exchange);
-            dev.pause(0.3, true);
+            dev.pauseUnlessCancelled(0.3);
             if (!dev.cancelled())
                 dev.openIfClosed();
             dev.discard();
@@ -164,7 +164,7 @@ public:
         }
         if (job.standardFormat)
             return dev.takeAll() == Vnt::Ack ? Outcome::Succeeded : Outcome::Failed;
-        dev.pause(0.2, true);
+        dev.pauseUnlessCancelled(0.2);
         return dev.takeAll().startsWith(Vnt::Ack) ? Outcome::Succeeded : Outcome::Failed;
     }
 
@@ -231,7 +231,7 @@ protected:
             return StartResult::PortFailed;
         if (!reply.isEmpty() && reply != Vnt::Idle)
             return StartResult::AttentionRejected;
-        dev.pause(0.3, true);
+        dev.pauseUnlessCancelled(0.3);
         return dev.portFailed() || dev.cancelled() ? StartResult::PortFailed : StartResult::Ok;
     }
 

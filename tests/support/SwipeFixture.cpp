@@ -69,11 +69,24 @@ SwipeFixture::SwipeFixture(Dialect dialect, double start) : clock(start), sim(Si
     watch_.setInterval(0);
     connect(&watch_, &QTimer::timeout, this, &SwipeFixture::lookForDialogs);
     watch_.start();
+    qApp->installEventFilter(this);
 }
 
 SwipeFixture::~SwipeFixture()
 {
+    qApp->removeEventFilter(this);
     watch_.stop();
+}
+
+bool SwipeFixture::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Hide && qobject_cast<SwipeWindow *>(watched)) {
+        hiddenAt = pacer().now();
+        nextShownAt = -1.0;
+    } else if (event->type() == QEvent::Show && hiddenAt >= 0 && nextShownAt < 0 && qobject_cast<QDialog *>(watched)) {
+        nextShownAt = pacer().now();
+    }
+    return false;
 }
 
 QByteArray SwipeFixture::hex(const char *text) { return QByteArray::fromHex(QByteArray(text).replace(' ', "")); }

@@ -101,6 +101,13 @@ public:
     void verifyPortFailureReport(const QWidget &window, int writesBefore, double endsBefore) const;
     // "0.300 1B 84" lines, for failure messages.
     QString timeline() const;
+    // When a swipe window last went out of sight, and when a window was next shown after it
+    // (-1: not yet), in virtual time.
+    double hiddenAt = -1.0;
+    double nextShownAt = -1.0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void lookForDialogs();

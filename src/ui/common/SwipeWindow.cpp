@@ -1,6 +1,7 @@
 #include "ui/common/SwipeWindow.h"
 
 #include "ui/common/BusyScope.h"
+#include "ui/common/LeaveChecker.h"
 #include "ui/common/MessageWindow.h"
 #include "ui/common/RecordView.h"
 
@@ -229,8 +230,14 @@ int SwipeWindow::showModal(QDialog &window)
 
 void SwipeWindow::done(int result)
 {
+    // A second close (the close box after Escape) while the closing sequence runs: the window
+    // stays in sight until that sequence ends; hiding it now would leave the sequence running
+    // behind a window that looks gone, with the window below still waiting for it.
+    if (closing_)
+        return;
     if (!closed_) {
         closed_ = true;
+        const FlagScope closing(closing_);
         beforeClosing();
         const BusyScope busy(isVisible() ? statusLine() : nullptr, tr("Closing\u2026"));
         dialect_.close(*device_, profile_.closing);

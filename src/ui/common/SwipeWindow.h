@@ -94,6 +94,7 @@ private:
     QString writeErrorTitle_;
     bool running_ = false;
     bool closed_ = false;
+    bool closing_ = false; // the closing sequence is running
     bool portLost_ = false;
     bool portLostShown_ = false;
     bool placed_ = false;
