@@ -584,10 +584,6 @@ private slots:
         QTest::addColumn<bool>("raw");
         QTest::addColumn<QByteArray>("read");
         const auto rawTrack = [](QByteArray codes, int bits) { return SimTrack{codes, bits, true, false, true}; };
-        QTest::newRow("ISO track 2") << SimTrack{"1234=56"} << 2 << 5 << false << QByteArray("1234=56");
-        QTest::newRow("blank") << SimTrack{} << 1 << 7 << false << QByteArray("+");
-        QTest::newRow("damaged") << SimTrack{"X", 0, true, true} << 1 << 7 << false << QByteArray("*");
-        QTest::newRow("track 1 read as 5-bit") << SimTrack{"ABC"} << 1 << 5 << false << QByteArray("*");
         QTest::newRow("raw codes back as raw") << rawTrack("\x01\x1F\x0B", 5) << 2 << 5 << true << QByteArray("\x01\x1F\x0B");
         // Raw codes that frame a start and an end sentinel with nothing between: no data, never
         // an empty answer (which the window would take for no answer at all).
