@@ -3,9 +3,10 @@
 // real pacer and the Qt serial link on a pseudo-terminal whose far end stays silent, and the
 // process's CPU time over the wait once the start sequence is over.
 #include "../tests/support/Pty.h"
+#include "device/Pacer.h"
+#include "device/Connection.h"
 #include "device/PortCatalog.h"
 #include "device/QtSerialLink.h"
-#include "device/Settings.h"
 #include "ui/common/RecordView.h"
 
 #include <QByteArray>
@@ -60,7 +61,6 @@ struct Measurement {
 template <class Window>
 Measurement measure(double settleSeconds, double waitSeconds)
 {
-    using namespace MainModule;
     Measurement m;
     Pty pty;
     if (!pty.ok()) {
@@ -69,13 +69,13 @@ Measurement measure(double settleSeconds, double waitSeconds)
     }
     m.ptyOk = true;
     PortCatalog::setOverride(1, pty.slavePath());
-    installQtSerialLinkFactory();
-    CommPortNumber = QStringLiteral("1");
-    CommSettings = QStringLiteral("9600,n,8,1");
-    EmulationMode = QStringLiteral("HKD382");
+    RealPacer pacer;
+    Connection connection;
+    connection.links = qtSerialLinks();
+    connection.pacer = &pacer;
 
     Records records;
-    Window window(&records, nullptr);
+    Window window(connection, &records, nullptr);
     double cpuStart = 0, cpuEnd = 0;
     qint64 wallStart = 0, wallEnd = 0;
     QElapsedTimer wall;

@@ -3,7 +3,7 @@
 //
 //   bench_datafile [records]     (default 100000)
 #include "card/Validators.h"
-#include "batch/EncodeDataFile.h"
+#include "operation/EncodeDataFile.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

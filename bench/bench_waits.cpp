@@ -12,7 +12,6 @@
 #include "device/Pacer.h"
 #include "device/PortCatalog.h"
 #include "device/QtSerialLink.h"
-#include "device/Settings.h"
 
 #include <QApplication>
 
@@ -28,7 +27,6 @@
 #include <thread>
 #include <vector>
 
-using namespace MainModule;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -76,13 +74,26 @@ double percentile(std::vector<double> v, double p)
     return v[std::min(i, v.size() - 1)];
 }
 
+RealPacer &pacer()
+{
+    static RealPacer p;
+    return p;
+}
+
+// Port 1 at 9600,n,8,1 on the real pacer.
+Connection benchConnection()
+{
+    Connection c;
+    c.links = qtSerialLinks();
+    c.pacer = &pacer();
+    return c;
+}
+
 std::unique_ptr<Device> openDevice(Pty &pty)
 {
     PortCatalog::setOverride(1, pty.slavePath());
-    CommPortNumber = QStringLiteral("1");
-    CommSettings = QStringLiteral("9600,n,8,1");
     static CancelToken token;
-    auto dev = std::make_unique<Device>(token, std::make_unique<QtSerialLink>());
+    auto dev = std::make_unique<Device>(token, benchConnection());
     if (!dev->open()) {
         std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(pty.slavePath()), qPrintable(dev->portErrorText()));
         std::exit(2);
@@ -166,9 +177,9 @@ void boundedWait(bool serveEvents, int pieces)
     encoder = encoderAfter(pty, 0.1, pieces, 0.12);
     // The wait's own sleeps: the thread's context switches also count one that is not a sleep of
     // the wait (seen as 7 switches for 6 sleeps), so they would overstate it.
-    const quint64 w0 = static_cast<RealPacer &>(pacer()).wakeups();
+    const quint64 w0 = pacer().wakeups();
     const WaitEnd end = dev->waitForBytes(1000, limit, serveEvents);
-    const long w = long(static_cast<RealPacer &>(pacer()).wakeups() - w0);
+    const long w = long(pacer().wakeups() - w0);
     encoder.join();
     if (end != WaitEnd::TimedOut || busy.ready)
         std::printf("   (the bounded wait did not run to its deadline)\n");

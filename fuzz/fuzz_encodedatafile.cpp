@@ -2,7 +2,7 @@
 // line, a record taken from a checked file passes the check alone and reads back the same, and
 // what a save run collects always passes the check.
 #include "FuzzCheck.h"
-#include "batch/EncodeDataFile.h"
+#include "operation/EncodeDataFile.h"
 
 #include <QByteArray>
 #include <QList>

@@ -2,7 +2,6 @@
 // operator in virtual time: source read, target write, their failures, closing and start.
 #include "SwipeFixture.h"
 #include "card/TrackBlock.h"
-#include "device/Settings.h"
 #include "dialect/Commands.h"
 #include "iso/cfrmCopyCard.h"
 
@@ -25,7 +24,7 @@ const Bytes kBank{kBankT1, kBankT2, kBankT3};
 constexpr int kBlankCard = 2;
 constexpr int kDamagedCard = 3;
 
-SwipeFixture::Dialect dialect(bool vnt) { return vnt ? SwipeFixture::Vnt290b : SwipeFixture::Hkd382; }
+DialectId dialect(bool vnt) { return vnt ? DialectId::Vnt290b : DialectId::Hkd382; }
 
 Bytes start(bool vnt) { return vnt ? Bytes{kAtt} : kHkdStart; }
 Bytes closing(bool vnt) { return vnt ? Bytes{kAtt} : Bytes{}; }
@@ -95,7 +94,7 @@ private slots:
     {
         QFETCH(bool, vnt);
         SwipeFixture f(dialect(vnt));
-        cfrmCopyCard w(&f.records, &f.records);
+        cfrmCopyCard w(f.connection, &f.records, &f.records);
         QCOMPARE(w.Picture1->pixmap().deviceIndependentSize().toSize(), QSize(48, 48));
         Look reading, writing, readingAgain;
         Bytes input, output;
@@ -137,7 +136,7 @@ private slots:
         QCOMPARE(inputCounts, (QStringList{"57", "34", "94"}));
         QCOMPARE(output, kBank);
         QCOMPARE(outputCounts, (QStringList{"57", "34", "94"}));
-        QCOMPARE(message, cfrmCopyCard::kWriteComplete);
+        QCOMPARE(message, CopyOperation::kWriteComplete);
         QCOMPARE(message, QString("\r\nWrite complete.  Verify data accuracy before continue."));
         // Finished: output record and message box empty; the input record is the main window's to clear.
         QCOMPARE(f.records.output(), (Bytes{"", "", ""}));
@@ -165,7 +164,7 @@ private slots:
         QFETCH(bool, vnt);
         SwipeFixture f(dialect(vnt));
         f.sim.deck()[0].tracks[1] = SimTrack{};
-        cfrmCopyCard w(&f.records, &f.records);
+        cfrmCopyCard w(f.connection, &f.records, &f.records);
         QStringList inputCounts, outputCounts;
         f.swipeAt(2.0);
         f.at(3.5, [&] {
@@ -197,7 +196,7 @@ private slots:
     {
         QFETCH(bool, vnt);
         SwipeFixture f(dialect(vnt));
-        cfrmCopyCard w(&f.records, &f.records);
+        cfrmCopyCard w(f.connection, &f.records, &f.records);
         QList<bool> copyVisible;
         answerNoting(f, copyVisible, w);
         Bytes outputAfterError;
@@ -227,7 +226,7 @@ private slots:
         QCOMPARE(outputAfterError, (Bytes{"*", "*", "*"}));
         QCOMPARE(countsAfterError, (QStringList{"0", "0", "0"}));
         QCOMPARE(f.sim.deck()[kBlankCard].tracks[0].chars, kBankT1);
-        QVERIFY(f.records.messages().contains(cfrmCopyCard::kWriteComplete));
+        QVERIFY(f.records.messages().contains(CopyOperation::kWriteComplete));
     }
 
     void failedRead_data() { dialects(); }
@@ -238,7 +237,7 @@ private slots:
         QFETCH(bool, vnt);
         SwipeFixture f(dialect(vnt));
         f.records.setInput("old1", "old2", "old3");
-        cfrmCopyCard w(&f.records, &f.records);
+        cfrmCopyCard w(f.connection, &f.records, &f.records);
         QList<bool> copyVisible;
         answerNoting(f, copyVisible, w);
         bool visibleAgain = false;
@@ -272,7 +271,7 @@ private slots:
         QFETCH(bool, vnt);
         SwipeFixture f(dialect(vnt));
         f.sim.selectCard(kDamagedCard);
-        cfrmCopyCard w(&f.records, &f.records);
+        cfrmCopyCard w(f.connection, &f.records, &f.records);
         QList<bool> copyVisible;
         answerNoting(f, copyVisible, w);
         f.swipeAt(2.0);
@@ -286,16 +285,16 @@ private slots:
         QCOMPARE((Bytes{f.records.texts[0], f.records.texts[1], f.records.texts[2]}),
                  (Bytes{"B5500000000000004^DAMAGED/STRIPE^2805", "*", "0155000000000000004=2805"}));
         QCOMPARE((QStringList{f.records.counts[0], f.records.counts[1], f.records.counts[2]}), (QStringList{"37", "1", "24"}));
-        QVERIFY(!f.records.messages().contains(cfrmCopyCard::kWriteComplete));
+        QVERIFY(!f.records.messages().contains(CopyOperation::kWriteComplete));
     }
 
     // VNT-290B: a track the encoder does not answer at all is no "no data": copying the card
     // without it would leave that track off the target and still say "Write complete".
     void unansweredSourceTrack()
     {
-        SwipeFixture f(SwipeFixture::Vnt290b);
+        SwipeFixture f(DialectId::Vnt290b);
         f.sim.setCommandFault("R", Simulator::Fault::Ignore);
-        cfrmCopyCard w(&f.records, &f.records);
+        cfrmCopyCard w(f.connection, &f.records, &f.records);
         f.swipeAt(2.0);
         f.clickAt(5.0, &w);
         f.run(w);
@@ -303,7 +302,7 @@ private slots:
         QCOMPARE(f.shown[0].title, QString("Read Swipe Error"));
         QCOMPARE(f.records.texts[1], QByteArray("*"));
         QVERIFY(!f.writes().contains("A"));
-        QVERIFY(!f.records.messages().contains(cfrmCopyCard::kWriteComplete));
+        QVERIFY(!f.records.messages().contains(CopyOperation::kWriteComplete));
     }
 
     void cancelDuringWrite_data() { dialects(); }
@@ -313,7 +312,7 @@ private slots:
     {
         QFETCH(bool, vnt);
         SwipeFixture f(dialect(vnt));
-        cfrmCopyCard w(&f.records, &f.records);
+        cfrmCopyCard w(f.connection, &f.records, &f.records);
         f.swipeAt(2.0);
         f.swipeAt(4.0);
         f.swipeAt(6.0);

@@ -1,16 +1,15 @@
 // The exchange primitives and the shared device procedures, byte for byte and in virtual time.
 #include "ScriptedLink.h"
-#include "batch/BatchProfiles.h"
+#include "operation/BatchOperations.h"
 #include "device/Device.h"
-#include "ScopedPacer.h"
-#include "device/Settings.h"
+#include "device/Pacer.h"
 #include "dialect/Commands.h"
 #include "dialect/Dialect.h"
 #include "iso/cfrmCopyCard.h"
 #include "iso/cfrmReadCard.h"
 #include "iso/cfrmWriteCard.h"
 #include "iso/frmEraseCard.h"
-#include "noniso/NonIsoProfiles.h"
+#include "operation/NonIsoOperations.h"
 
 #include <QtTest>
 
@@ -284,15 +283,15 @@ private slots:
             Kind kind;
             B hkdStart, hkdClose, vntStart;
         } rows[] = {
-            {"read", &cfrmReadCard::kProfile, {reset, swipe}, hkdReadClose, {att, "L"}},
-            {"write", &cfrmWriteCard::kProfile, {swipe, codes, bpi}, {}, {att, "("}},
-            {"copy", &cfrmCopyCard::kProfile, {reset, codes, bpi}, {}, {att}},
-            {"erase", &frmEraseCard::kProfile, {reset, swipe}, {reset}, {att, "("}},
-            {"save", &Batch::kSaveToFile, {reset, swipe, codes, bpi}, {reset}, {att, "L"}},
-            {"encode file", &Batch::kEncodeFromFile, {reset, codes, bpi}, {att}, {att, "("}},
-            {"incremental", &Batch::kIncremental, {swipe, codes, bpi}, {}, {att, "("}},
-            {"non-ISO read", &NonIso::kRead, {reset}, hkdReadClose, {att}},
-            {"non-ISO write", &NonIso::kWrite, {swipe}, {}, {att}},
+            {"read", &ReadOperation::kProfile.window, {reset, swipe}, hkdReadClose, {att, "L"}},
+            {"write", &WriteOperation::kProfile.window, {swipe, codes, bpi}, {}, {att, "("}},
+            {"copy", &CopyOperation::kProfile.window, {reset, codes, bpi}, {}, {att}},
+            {"erase", &EraseOperation::kProfile.window, {reset, swipe}, {reset}, {att, "("}},
+            {"save", &SaveOperation::kProfile.window, {reset, swipe, codes, bpi}, {reset}, {att, "L"}},
+            {"encode file", &EncodeOperation::kProfile.window, {reset, codes, bpi}, {att}, {att, "("}},
+            {"incremental", &IncrementalOperation::kProfile.window, {swipe, codes, bpi}, {}, {att, "("}},
+            {"non-ISO read", &NonIsoReadOperation::kProfile.window, {reset}, hkdReadClose, {att}},
+            {"non-ISO write", &NonIsoWriteOperation::kProfile.window, {swipe}, {}, {att}},
         };
         for (const auto &r : rows) {
             QTest::addRow("%s HKD382", r.name) << r.kind << false << r.hkdStart << r.hkdClose;
@@ -326,10 +325,10 @@ private slots:
         QTest::addColumn<Kind>("kind");
         QTest::addColumn<bool>("vnt");
         QTest::addColumn<double>("lastAt");
-        QTest::newRow("read HKD382: 1B 61, 0.3 s, 1B 84") << Kind(&cfrmReadCard::kProfile) << false << 0.3;
-        QTest::newRow("read VNT-290B") << Kind(&cfrmReadCard::kProfile) << true << 2.3;
-        QTest::newRow("erase VNT-290B") << Kind(&frmEraseCard::kProfile) << true << 2.3;
-        QTest::newRow("incremental VNT-290B") << Kind(&Batch::kIncremental) << true << 0.9;
+        QTest::newRow("read HKD382: 1B 61, 0.3 s, 1B 84") << Kind(&ReadOperation::kProfile.window) << false << 0.3;
+        QTest::newRow("read VNT-290B") << Kind(&ReadOperation::kProfile.window) << true << 2.3;
+        QTest::newRow("erase VNT-290B") << Kind(&EraseOperation::kProfile.window) << true << 2.3;
+        QTest::newRow("incremental VNT-290B") << Kind(&IncrementalOperation::kProfile.window) << true << 0.9;
     }
     void startSequenceWaits()
     {
@@ -351,9 +350,9 @@ private slots:
         QTest::addColumn<Kind>("kind");
         QTest::addColumn<double>("closeAt");
         QTest::addColumn<QList<QByteArray>>("expected");
-        QTest::newRow("read, during Attention") << Kind(&cfrmReadCard::kProfile) << 0.5 << QList<QByteArray>{hex("7F"), hex("7F")};
-        QTest::newRow("read, during L") << Kind(&cfrmReadCard::kProfile) << 2.5 << QList<QByteArray>{hex("7F"), "L", hex("7F")};
-        QTest::newRow("erase, during the pause") << Kind(&frmEraseCard::kProfile) << 2.1 << QList<QByteArray>{hex("7F"), hex("7F")};
+        QTest::newRow("read, during Attention") << Kind(&ReadOperation::kProfile.window) << 0.5 << QList<QByteArray>{hex("7F"), hex("7F")};
+        QTest::newRow("read, during L") << Kind(&ReadOperation::kProfile.window) << 2.5 << QList<QByteArray>{hex("7F"), "L", hex("7F")};
+        QTest::newRow("erase, during the pause") << Kind(&EraseOperation::kProfile.window) << 2.1 << QList<QByteArray>{hex("7F"), hex("7F")};
     }
     void startClosedMidway()
     {

@@ -1,7 +1,7 @@
 // The encode data file as bytes: the records written, the whole-file check, the records taken
 // back, reading and writing files, the collection of a save run and the proposed name.
 #include "card/Validators.h"
-#include "batch/EncodeDataFile.h"
+#include "operation/EncodeDataFile.h"
 
 #include <QDir>
 #include <QFile>

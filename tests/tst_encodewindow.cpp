@@ -39,9 +39,9 @@ class EncodeWindowTest : public QObject {
 private slots:
     void windowControls()
     {
-        SwipeFixture f(SwipeFixture::Hkd382);
+        SwipeFixture f(DialectId::Hkd382);
         EncodeDataFile::RecordTaker none;
-        cfrmEncodeRF w(none, &f.records, &f.records);
+        cfrmEncodeRF w(f.connection, none, &f.records, &f.records);
         QCOMPARE(w.windowTitle(), QString("File Encode Prompt - Write Record"));
         QCOMPARE(w.findChild<QLabel *>("Label1")->text(), QString("You are writing card #                 ."));
         QCOMPARE(w.findChild<QLabel *>("LC")->text(), QString("1"));
@@ -106,7 +106,7 @@ private slots:
         QFETCH(int, endOfFile);
         QFETCH(int, runEnd);
 
-        SwipeFixture f(vnt ? SwipeFixture::Vnt290b : SwipeFixture::Hkd382);
+        SwipeFixture f(vnt ? DialectId::Vnt290b : DialectId::Hkd382);
         f.sim.setStack(Simulator::blankStack(5));
         if (!fault.isEmpty())
             f.sim.setCommandFault(fault.toLatin1(), Simulator::Fault::Refuse);
@@ -124,7 +124,7 @@ private slots:
         FileButtonHooks hooks;
         hooks.askPath = [&](QWidget *, const FileDialogRequest &) { return path; };
         hooks.encodeWindow = [&](EncodeDataFile::RecordTaker &records) {
-            cfrmEncodeRF w(records, &f.records, &f.records);
+            cfrmEncodeRF w(f.connection, records, &f.records, &f.records);
             auto *lc = w.findChild<QLabel *>("LC");
             for (int i = 0; i < script.size(); ++i) {
                 const double t = 1.5 + 3.5 * i;
@@ -178,10 +178,10 @@ private slots:
     // The record goes to the encoder as it stands in the file, whatever the input boxes hold.
     void fieldsWrittenAsBytes()
     {
-        SwipeFixture f(SwipeFixture::Hkd382);
+        SwipeFixture f(DialectId::Hkd382);
         f.sim.setStack(Simulator::blankStack(1));
         EncodeDataFile::RecordTaker records("ABC|123|\r\n");
-        cfrmEncodeRF w(records, &f.records, &f.records);
+        cfrmEncodeRF w(f.connection, records, &f.records, &f.records);
         f.at(1.0, [&] { f.records.texts[0] = "XYZ"; }); // the box changed behind the window's back
         f.swipeAt(1.5);
         f.run(w, 30.0);

@@ -1,7 +1,6 @@
 // The erase windows end to end: the track selection, then the erase loop against the simulated
 // encoder in both dialects, with a scripted operator in virtual time.
 #include "SwipeFixture.h"
-#include "device/Settings.h"
 #include "dialect/Commands.h"
 #include "iso/frmEraseCard.h"
 #include "iso/frmTrackSelect.h"
@@ -48,7 +47,7 @@ QByteArray receivedBefore(const SwipeFixture &f, int i)
 class EraseWindowTest : public QObject {
     Q_OBJECT
 
-    static SwipeFixture::Dialect dialect(bool vnt) { return vnt ? SwipeFixture::Vnt290b : SwipeFixture::Hkd382; }
+    static DialectId dialect(bool vnt) { return vnt ? DialectId::Vnt290b : DialectId::Hkd382; }
     static void dialects()
     {
         QTest::addColumn<bool>("vnt");
@@ -130,7 +129,7 @@ private slots:
         QFETCH(bool, vnt);
         QFETCH(int, mask);
         SwipeFixture f(dialect(vnt));
-        frmEraseCard w(mask, &f.records, &f.records);
+        frmEraseCard w(f.connection, mask, &f.records, &f.records);
         f.swipeAt(1.5);
         f.swipeAt(4.5);
         f.clickAt(7.5, &w);
@@ -167,7 +166,7 @@ private slots:
     {
         QFETCH(bool, vnt);
         SwipeFixture f(dialect(vnt));
-        frmEraseCard w(5, &f.records, &f.records);
+        frmEraseCard w(f.connection, 5, &f.records, &f.records);
         QCOMPARE(w.windowTitle(), QString("Erase - Swipe Prompt"));
         QCOMPARE(w.Picture1->pixmap().deviceIndependentSize().toSize(), QSize(48, 48));
         QString lineWhileWaiting, numberWhileWaiting, numberAfter;
@@ -231,7 +230,7 @@ private slots:
     {
         QFETCH(bool, vnt);
         SwipeFixture f(dialect(vnt));
-        frmEraseCard w(2, &f.records, &f.records);
+        frmEraseCard w(f.connection, 2, &f.records, &f.records);
         f.at(1.0, [&] { f.sim.setBadSwipe(true); });
         f.swipeAt(1.5);
         f.clickAt(6.0, &w);
@@ -266,8 +265,8 @@ private slots:
     // it; Cancel closes the window without an error window after it.
     void cancelWhileRearming()
     {
-        SwipeFixture f(SwipeFixture::Vnt290b);
-        frmEraseCard w(1, &f.records, &f.records);
+        SwipeFixture f(DialectId::Vnt290b);
+        frmEraseCard w(f.connection, 1, &f.records, &f.records);
         f.at(1.0, [&] {
             f.sim.setBadSwipe(true);
             f.sim.swipe();
@@ -282,8 +281,8 @@ private slots:
     // The card number sits in the blank run of its line.
     void cardNumberOverBlankRun()
     {
-        SwipeFixture f(SwipeFixture::Hkd382);
-        frmEraseCard w(1, &f.records, &f.records);
+        SwipeFixture f(DialectId::Hkd382);
+        frmEraseCard w(f.connection, 1, &f.records, &f.records);
         QRect lc;
         f.at(1.0, [&] { lc = w.LC->geometry(); });
         f.closeAt(1.1, &w);

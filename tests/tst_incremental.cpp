@@ -6,7 +6,6 @@
 #include "batch/cfrmRecEntry.h"
 #include "batch/cfrmTrackSelect.h"
 #include "batch/cfrmWriteIncr.h"
-#include "device/Settings.h"
 #include "iso/cfrmWriteCard.h"
 #include "ui/main/frmMainMenu.h"
 
@@ -24,7 +23,7 @@ using End = cfrmWriteIncr::End;
 
 namespace {
 QByteArray hex(const char *text) { return SwipeFixture::hex(text); }
-SwipeFixture::Dialect dialectOf(bool vnt) { return vnt ? SwipeFixture::Vnt290b : SwipeFixture::Hkd382; }
+DialectId dialectOf(bool vnt) { return vnt ? DialectId::Vnt290b : DialectId::Hkd382; }
 
 // Fills the base record entry and presses OK; the series when it was accepted.
 std::optional<IncrementSeries> enter(int track, const Fields &fields)
@@ -54,7 +53,7 @@ private slots:
 
     void trackSelection()
     {
-        SwipeFixture f(SwipeFixture::Hkd382);
+        SwipeFixture f(DialectId::Hkd382);
         cfrmTrackSelect w;
         QCOMPARE(w.windowTitle(), QString("Incremental Encode - Track Selection"));
         QVERIFY(w.Option1[0]->isChecked());
@@ -76,7 +75,7 @@ private slots:
     {
         QFETCH(int, track);
         QFETCH(QList<int>, enabled);
-        SwipeFixture f(SwipeFixture::Hkd382);
+        SwipeFixture f(DialectId::Hkd382);
         cfrmRecEntry w(track);
         for (int i = 0; i < 15; ++i) {
             QCOMPARE(w.TIT[i]->isEnabled(), enabled.contains(i));
@@ -204,7 +203,7 @@ private slots:
         QFETCH(qint64, step);
         QFETCH(qint64, count);
         QFETCH(Bytes, card);
-        SwipeFixture f(SwipeFixture::Hkd382);
+        SwipeFixture f(DialectId::Hkd382);
         const auto s = enter(track, fields);
         QVERIFY(s);
         QCOMPARE(s->CurrentNumber, number);
@@ -249,7 +248,7 @@ private slots:
         const auto s = enter(track, fields);
         QVERIFY(s);
         f.sim.setStack(Simulator::blankStack(3));
-        cfrmWriteIncr w(*s, &f.records, &f.records);
+        cfrmWriteIncr w(f.connection, *s, &f.records, &f.records);
         QCOMPARE(w.windowTitle(), QString("Incremental Encode Prompt "));
         QStringList counters, prompts;
         QList<Bytes> inputs;
@@ -301,7 +300,7 @@ private slots:
         const auto s = enter(2, {{0, "ABC"}, {5, "12"}, {6, "5"}, {7, "1"}, {8, "2"}});
         QVERIFY(s);
         f.sim.setStack(Simulator::blankStack(3));
-        cfrmWriteIncr w(*s, &f.records, &f.records);
+        cfrmWriteIncr w(f.connection, *s, &f.records, &f.records);
         QStringList counters;
         f.swipeAt(2.0);
         f.at(4.0, [&] { f.sim.setNextSwipeBad(); });
@@ -319,7 +318,7 @@ private slots:
         QCOMPARE(cardsOf(f.sim), (QList<Bytes>{{"ABC", "125", ""}, {"", "", ""}, {"ABC", "126", ""}}));
         QCOMPARE(w.series().CurrentNumber, 7);
 
-        cfrmWriteCard later(&f.records, &f.records);
+        cfrmWriteCard later(f.connection, f.records.inputTracks(), &f.records, &f.records);
         QCOMPARE(later.writeErrorTitle(), QString("Write Swipe Error"));
     }
 
@@ -359,7 +358,7 @@ private slots:
             f.sim.setCommandFault("(", Simulator::Fault::Refuse);
         if (fault == "attention")
             f.sim.setNextReply("!");
-        cfrmWriteIncr w(*s, &f.records, &f.records);
+        cfrmWriteIncr w(f.connection, *s, &f.records, &f.records);
         f.swipeAt(2.0);
         f.clickAt(fault == "cancel" ? 4.0 : 20.0, &w);
         f.run(w, 30.0);

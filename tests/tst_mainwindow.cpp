@@ -3,7 +3,6 @@
 #include "ModalAnswerer.h"
 #include "app/OperationWindows.h"
 #include "card/Validators.h"
-#include "device/Settings.h"
 #include "ui/main/frmMainMenu.h"
 
 #include <QApplication>

@@ -3,7 +3,6 @@
 // selection window.
 #include "ModalAnswerer.h"
 #include "card/Validators.h"
-#include "device/Settings.h"
 #include "app/OperationWindows.h"
 #include "noniso/EntryBox.h"
 #include "card/RawCodec.h"

@@ -2,7 +2,6 @@
 // written reads back only in its own format, long tracks survive a slow line, and a failed,
 // refused or cancelled attempt leaves the card count and the encoder as they should be.
 #include "SwipeFixture.h"
-#include "device/Settings.h"
 #include "card/NonIsoFormat.h"
 #include "noniso/nfrmReadCard.h"
 #include "noniso/nfrmReadStdFmt.h"
@@ -72,7 +71,7 @@ struct Result {
 class NonIsoWindowsTest : public QObject {
     Q_OBJECT
 
-    static SwipeFixture::Dialect dialect(bool vnt) { return vnt ? SwipeFixture::Vnt290b : SwipeFixture::Hkd382; }
+    static DialectId dialect(bool vnt) { return vnt ? DialectId::Vnt290b : DialectId::Hkd382; }
 
     // The operator answers every window with its only button; result windows are noted first.
     static void noteResults(SwipeFixture &f, QList<Result> &results, QStringList *counters = nullptr,
@@ -101,7 +100,7 @@ class NonIsoWindowsTest : public QObject {
         QList<Result> results;
         noteResults(f, results);
         const double t = f.vp.now();
-        nfrmReadCard r(selection);
+        nfrmReadCard r(f.connection, selection);
         f.swipeAt(t + 1.5);
         f.clickAt(t + 5.0, &r);
         f.run(r, t + 600);
@@ -116,11 +115,11 @@ private slots:
 
     void windowControls()
     {
-        SwipeFixture f(SwipeFixture::Vnt290b);
-        nfrmReadCard r(Selection{});
+        SwipeFixture f(DialectId::Vnt290b);
+        nfrmReadCard r(f.connection, Selection{});
         QCOMPARE(r.windowTitle(), QString("Non-ISO Read Swipe Prompt"));
         QCOMPARE(r.findChild<QLabel *>("Label1")->text(), QString("You are reading card #") + QString(18, ' ') + ".");
-        nfrmSwipeWrite w(WriteJob{});
+        nfrmSwipeWrite w(f.connection, WriteJob{});
         QCOMPARE(w.windowTitle(), QString("Non-ISO Write Swipe Prompt"));
         QCOMPARE(w.findChild<QLabel *>("Label1")->text(), QString("You are writing card #") + QString(19, ' ') + ".");
         QCOMPARE(w.findChild<QLabel *>("LC")->text(), QString("0"));
@@ -165,7 +164,7 @@ private slots:
         QFETCH(QString, otherShown);
         SwipeFixture f(dialect(vnt));
         const auto d = Density(density);
-        nfrmSwipeWrite w(oneTrack(standard, 1, item, d, data));
+        nfrmSwipeWrite w(f.connection, oneTrack(standard, 1, item, d, data));
         f.swipeAt(2.0);
         f.clickAt(6.0, &w);
         f.run(w);
@@ -246,9 +245,9 @@ private slots:
     void densityNotAnswered()
     {
         QFETCH(QByteArray, ignored);
-        SwipeFixture f(SwipeFixture::Hkd382);
+        SwipeFixture f(DialectId::Hkd382);
         f.sim.setCommandFault(ignored, Simulator::Fault::Ignore);
-        nfrmSwipeWrite w(oneTrack(true, 1, StdT1Item, Density::Bpi75, "AB"));
+        nfrmSwipeWrite w(f.connection, oneTrack(true, 1, StdT1Item, Density::Bpi75, "AB"));
         f.run(w, 60);
         QVERIFY2(!f.timedOut, qPrintable(f.timeline()));
         QCOMPARE(f.shown.size(), 1);
@@ -278,7 +277,7 @@ private slots:
         QFETCH(QByteArray, data);
         QFETCH(QByteArray, sent);
         SwipeFixture f(dialect(vnt));
-        nfrmSwipeWrite w(oneTrack(standard, 1, standard ? StdT1Item : Raw5Item, Density::Bpi75, data));
+        nfrmSwipeWrite w(f.connection, oneTrack(standard, 1, standard ? StdT1Item : Raw5Item, Density::Bpi75, data));
         QList<Result> none;
         QStringList counters;
         noteResults(f, none, &counters, &w);
@@ -339,7 +338,7 @@ private slots:
     void customFormatWithoutIt()
     {
         QFETCH(bool, read);
-        SwipeFixture f(SwipeFixture::Hkd382);
+        SwipeFixture f(DialectId::Hkd382);
         std::unique_ptr<QDialog> w;
         if (read)
             w = std::make_unique<nfrmReadCard>(select(false, 1, Raw5Item));

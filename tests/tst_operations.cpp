@@ -2,7 +2,6 @@
 // windows over it and the simulated encoder, in virtual time.
 #include "SwipeFixture.h"
 #include "app/OperationWindows.h"
-#include "device/Settings.h"
 #include "ui/common/SwipeWindow.h"
 #include "batch/cfrmRecEntry.h"
 #include "batch/cfrmTrackSelect.h"
@@ -60,7 +59,7 @@ class OperationsTest : public QObject {
                     sw->findChild<QPushButton *>("Command1")->click();
         });
     }
-    void start(SwipeFixture::Dialect d, FilePathAsker askPath = {})
+    void start(DialectId d, FilePathAsker askPath = {})
     {
         ResetSettings();
         f = std::make_unique<SwipeFixture>(d, 0.0);
@@ -82,13 +81,13 @@ private slots:
     void readShowsCardThenClearsRecords_data()
     {
         QTest::addColumn<int>("dialect");
-        QTest::newRow("HKD382") << int(SwipeFixture::Hkd382);
-        QTest::newRow("VNT-290B") << int(SwipeFixture::Vnt290b);
+        QTest::newRow("HKD382") << int(DialectId::Hkd382);
+        QTest::newRow("VNT-290B") << int(DialectId::Vnt290b);
     }
     void readShowsCardThenClearsRecords()
     {
         QFETCH(int, dialect);
-        start(SwipeFixture::Dialect(dialect));
+        start(DialectId(dialect));
         SimCard card;
         card.name = "test";
         card.tracks[0].chars = "B123";
@@ -112,13 +111,13 @@ private slots:
     void writeEncodesTypedRecord_data()
     {
         QTest::addColumn<int>("dialect");
-        QTest::newRow("HKD382") << int(SwipeFixture::Hkd382);
-        QTest::newRow("VNT-290B") << int(SwipeFixture::Vnt290b);
+        QTest::newRow("HKD382") << int(DialectId::Hkd382);
+        QTest::newRow("VNT-290B") << int(DialectId::Vnt290b);
     }
     void writeEncodesTypedRecord()
     {
         QFETCH(int, dialect);
-        start(SwipeFixture::Dialect(dialect));
+        start(DialectId(dialect));
         f->sim.insertCard(SimCard{});
         QTest::keyClicks(main->TIT[0], "b123");
         QTest::keyClicks(main->TIT[1], "4567");
@@ -142,7 +141,7 @@ private slots:
 
     void failedReadShowsErrorWindow()
     {
-        start(SwipeFixture::Hkd382);
+        start(DialectId::Hkd382);
         f->sim.setBadSwipe(true);
         Snapshot during;
         f->swipeAt(1.0);
@@ -159,13 +158,13 @@ private slots:
     void copyDuplicatesSourceOntoTarget_data()
     {
         QTest::addColumn<int>("dialect");
-        QTest::newRow("HKD382") << int(SwipeFixture::Hkd382);
-        QTest::newRow("VNT-290B") << int(SwipeFixture::Vnt290b);
+        QTest::newRow("HKD382") << int(DialectId::Hkd382);
+        QTest::newRow("VNT-290B") << int(DialectId::Vnt290b);
     }
     void copyDuplicatesSourceOntoTarget()
     {
         QFETCH(int, dialect);
-        start(SwipeFixture::Dialect(dialect));
+        start(DialectId(dialect));
         const SimCard source = f->sim.cardInSlot();
         f->swipeAt(2.0);
         f->at(4.0, [this] { f->sim.insertCard(SimCard{}); });
@@ -195,7 +194,7 @@ private slots:
     {
         QFETCH(QList<int>, ticked);
         QFETCH(QByteArray, eraseCommand);
-        start(SwipeFixture::Hkd382);
+        start(DialectId::Hkd382);
         f->setAnswer([ticked](QDialog *d) {
             if (d->windowTitle() != "Erase-Track Selection") {
                 d->accept();
@@ -238,9 +237,9 @@ private slots:
             {"save, next swipe wait", 4, {2.0}, 4.0},   {"incremental, pause", 5, {2.0}, 2.3},
             {"erase, pause", 7, {1.0}, 2.5},
         };
-        for (auto d : {SwipeFixture::Hkd382, SwipeFixture::Vnt290b})
+        for (auto d : {DialectId::Hkd382, DialectId::Vnt290b})
             for (const auto &row : rows)
-                QTest::addRow("%s %s", d == SwipeFixture::Hkd382 ? "HKD382" : "VNT-290B", row.name)
+                QTest::addRow("%s %s", d == DialectId::Hkd382 ? "HKD382" : "VNT-290B", row.name)
                     << int(d) << row.button << row.swipes << row.cancelAt;
     }
     // Whichever wait or pause a swipe window is closed in, once it is out of sight the main
@@ -257,7 +256,7 @@ private slots:
         QFile file(records);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("ABC|123|\r\nDEF|456|\r\n") > 0);
         file.close();
-        start(SwipeFixture::Dialect(dialect),
+        start(DialectId(dialect),
               [&](QWidget *, const FileDialogRequest &request) { return request.save ? saved : records; });
         f->setAnswer([](QDialog *d) {
             if (auto *select = qobject_cast<frmTrackSelect *>(d)) {

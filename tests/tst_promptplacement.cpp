@@ -67,7 +67,7 @@ private slots:
     void readWindowOverMainWindow()
     {
         QFETCH(QPoint, mainAt);
-        SwipeFixture f(SwipeFixture::Hkd382);
+        SwipeFixture f(DialectId::Hkd382);
         f.records.hide();
         frmMainMenu main;
         const QRect screen = main.screen()->availableGeometry();
@@ -75,7 +75,7 @@ private slots:
         main.move(mainAt.x() < 0 ? screen.right() + 1 - main.frameGeometry().width() : mainAt.x(), mainAt.y());
         QVERIFY(QTest::qWaitForWindowExposed(&main));
 
-        cfrmReadCard w(&main, &main);
+        cfrmReadCard w(f.connection, &main, &main);
         QRect prompt, error;
         QString closing;
         bool busy = false;

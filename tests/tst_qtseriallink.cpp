@@ -5,7 +5,6 @@
 #include "device/Pacer.h"
 #include "device/PortCatalog.h"
 #include "device/QtSerialLink.h"
-#include "device/Settings.h"
 
 #include <QTemporaryDir>
 #include <QTimer>

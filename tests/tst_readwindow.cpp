@@ -2,8 +2,7 @@
 // scripted operator in virtual time; and the read attempt's other forms at the byte level.
 #include "ScriptedLink.h"
 #include "SwipeFixture.h"
-#include "batch/BatchProfiles.h"
-#include "device/Settings.h"
+#include "operation/BatchOperations.h"
 #include "dialect/Commands.h"
 #include "dialect/Dialect.h"
 #include "iso/cfrmCopyCard.h"
@@ -30,13 +29,13 @@ const QByteArray kBankT3 = "014000123456789010=724724100000000000030300000000000
 class ReadWindowTest : public QObject {
     Q_OBJECT
 
-    static SwipeFixture::Dialect dialect(bool vnt) { return vnt ? SwipeFixture::Vnt290b : SwipeFixture::Hkd382; }
+    static DialectId dialect(bool vnt) { return vnt ? DialectId::Vnt290b : DialectId::Hkd382; }
 
 private slots:
     void windowControls()
     {
-        SwipeFixture f(SwipeFixture::Hkd382);
-        cfrmReadCard w(&f.records, &f.records);
+        SwipeFixture f(DialectId::Hkd382);
+        cfrmReadCard w(f.connection, &f.records, &f.records);
         QCOMPARE(w.windowTitle(), QString("Read Swipe Prompt"));
         auto *label1 = w.findChild<QLabel *>("Label1");
         auto *lc = w.findChild<QLabel *>("LC");
@@ -84,7 +83,7 @@ private slots:
         SwipeFixture f(dialect(vnt));
         CommSettings = line;
         f.records.setTrackText(3, "old");
-        cfrmReadCard w(&f.records, &f.records);
+        cfrmReadCard w(f.connection, &f.records, &f.records);
         auto *label2 = w.findChild<QLabel *>("Label2");
         bool promptWhileWaiting = false;
         f.at(1.0, [&] { promptWhileWaiting = label2->isVisible(); });
@@ -141,7 +140,7 @@ private slots:
         QFETCH(Bytes, expected);
         QFETCH(int, errorAfter);
         SwipeFixture f(dialect(vnt));
-        cfrmReadCard w(&f.records, &f.records);
+        cfrmReadCard w(f.connection, &f.records, &f.records);
         double pSent = -1;
         if (vnt) {
             // Silent from the first "P" until the error window has been answered.
@@ -183,7 +182,7 @@ private slots:
         QFETCH(Bytes, expected);
         SwipeFixture f(dialect(vnt));
         f.sim.selectCard(3);  // track 2 damaged
-        cfrmReadCard w(&f.records, &f.records);
+        cfrmReadCard w(f.connection, &f.records, &f.records);
         f.swipeAt(1.0);
         f.clickAt(8.0, &w);
         f.run(w);
@@ -196,9 +195,9 @@ private slots:
 
     void blankTrackShowsPlusWithCountZero()
     {
-        SwipeFixture f(SwipeFixture::Hkd382);
+        SwipeFixture f(DialectId::Hkd382);
         f.sim.selectCard(1);  // track 2 only
-        cfrmReadCard w(&f.records, &f.records);
+        cfrmReadCard w(f.connection, &f.records, &f.records);
         f.swipeAt(1.0);
         f.clickAt(4.0, &w);
         f.run(w);
@@ -210,9 +209,9 @@ private slots:
     // must not run its start again.
     void errorWindowDoesNotRestart()
     {
-        SwipeFixture f(SwipeFixture::Hkd382);
+        SwipeFixture f(DialectId::Hkd382);
         f.sim.setBadSwipe(true);
-        cfrmReadCard w(&f.records, &f.records);
+        cfrmReadCard w(f.connection, &f.records, &f.records);
         f.swipeAt(1.0);
         f.swipeAt(4.0);
         f.clickAt(7.0, &w);
@@ -263,9 +262,9 @@ private slots:
                 end->reply(allBad ? "*" : "12", 0.05);
         };
         QList<bool> prompt;
-        const ReadProfile &profile = form.startsWith("copy")   ? cfrmCopyCard::kRead
-                                     : form.startsWith("save") ? Batch::kSaveToFileRead
-                                                               : cfrmReadCard::kRead;
+        const ReadProfile &profile = form.startsWith("copy")   ? CopyOperation::kRead
+                                     : form.startsWith("save") ? SaveOperation::kRead
+                                                               : ReadOperation::kRead;
         const ReadResult got = activeDialect().readIso(dev, profile, [&](bool on) { prompt << on; });
         QCOMPARE(int(got.outcome), outcome);
         Bytes writes;

@@ -48,8 +48,8 @@ class SaveWindowTest : public QObject {
 private slots:
     void windowControls()
     {
-        SwipeFixture f(SwipeFixture::Hkd382);
-        cfrmEncodeWF w(&f.records, &f.records);
+        SwipeFixture f(DialectId::Hkd382);
+        cfrmEncodeWF w(f.connection, &f.records, &f.records);
         QCOMPARE(w.windowTitle(), QString("File Save Prompt"));
         QCOMPARE(w.findChild<QLabel *>("Label1")->text(), QString("Your are saving card #               ."));
         QCOMPARE(w.findChild<QLabel *>("LC")->text(), QString("1"));
@@ -94,11 +94,11 @@ private slots:
         QFETCH(QStringList, numbers);
         QFETCH(int, readErrors);
         QFETCH(Bytes, shownAtError);
-        SwipeFixture f(vnt ? SwipeFixture::Vnt290b : SwipeFixture::Hkd382);
+        SwipeFixture f(vnt ? DialectId::Vnt290b : DialectId::Hkd382);
         f.sim.setStack(stack);
         if (fault == "silent S")
             f.sim.setCommandFault("S", Simulator::Fault::Ignore);
-        cfrmEncodeWF w(&f.records, &f.records);
+        cfrmEncodeWF w(f.connection, &f.records, &f.records);
         auto *lc = w.findChild<QLabel *>("LC");
         QStringList seen;
         for (int i = 0; i < numbers.size(); ++i) {

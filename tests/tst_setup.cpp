@@ -3,8 +3,7 @@
 #include "ScriptedLink.h"
 #include "ui/setup/SettingsStore.h"
 #include "dialect/Commands.h"
-#include "ScopedPacer.h"
-#include "device/Settings.h"
+#include "device/Pacer.h"
 #include "ui/setup/frmCommSetup.h"
 #include "ui/setup/sfrmErrComm1.h"
 

@@ -1,8 +1,7 @@
 // The simulated encoder, byte for byte, on a virtual clock.
 #include "dialect/Commands.h"
 #include "device/Device.h"
-#include "ScopedPacer.h"
-#include "device/Settings.h"
+#include "device/Pacer.h"
 #include "ui/sim/SimPanel.h"
 #include "sim/Simulator.h"
 #include "sim/StripeCodec.h"

@@ -257,7 +257,7 @@ void inject(SwipeFixture &f, LineFault fault, bool vnt)
 struct Run {
     SwipeFixture f;
     std::unique_ptr<SwipeWindow> w;
-    Run(const WindowRow &row, bool vnt) : f(vnt ? SwipeFixture::Vnt290b : SwipeFixture::Hkd382)
+    Run(const WindowRow &row, bool vnt) : f(vnt ? DialectId::Vnt290b : DialectId::Hkd382)
     {
         if (row.records)
             row.records(f);

@@ -1,6 +1,5 @@
 // The shared text validators, NumericValue and the start values of the globals.
 #include "card/Validators.h"
-#include "device/Settings.h"
 
 #include <QtTest>
 

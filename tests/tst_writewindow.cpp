@@ -2,8 +2,7 @@
 // scripted operator in virtual time; and the write attempt's other forms at the byte level.
 #include "ScriptedLink.h"
 #include "SwipeFixture.h"
-#include "batch/BatchProfiles.h"
-#include "device/Settings.h"
+#include "operation/BatchOperations.h"
 #include "dialect/Commands.h"
 #include "dialect/Dialect.h"
 #include "iso/cfrmCopyCard.h"
@@ -29,13 +28,13 @@ const QByteArray kData = QByteArray("B123") + char(4);
 class WriteWindowTest : public QObject {
     Q_OBJECT
 
-    static SwipeFixture::Dialect dialect(bool vnt) { return vnt ? SwipeFixture::Vnt290b : SwipeFixture::Hkd382; }
+    static DialectId dialect(bool vnt) { return vnt ? DialectId::Vnt290b : DialectId::Hkd382; }
 
 private slots:
     void windowControls()
     {
-        SwipeFixture f(SwipeFixture::Hkd382);
-        cfrmWriteCard w(&f.records, &f.records);
+        SwipeFixture f(DialectId::Hkd382);
+        cfrmWriteCard w(f.connection, f.records.inputTracks(), &f.records, &f.records);
         QCOMPARE(w.windowTitle(), QString("Write Swipe Prompt"));
         QCOMPARE(w.findChild<QLabel *>("Label1")->text(), QString("You are writing card #                  ."));
         QCOMPARE(w.findChild<QLabel *>("LC")->text(), QString("1"));
@@ -59,7 +58,7 @@ private slots:
         QFETCH(Bytes, expected);
         SwipeFixture f(dialect(vnt));
         f.records.setInput("B123", "", "");
-        cfrmWriteCard w(&f.records, &f.records);
+        cfrmWriteCard w(f.connection, f.records.inputTracks(), &f.records, &f.records);
         auto *label2 = w.findChild<QLabel *>("Label2");
         bool promptWhileWaiting = false;
         f.at(1.4, [&] { promptWhileWaiting = label2->isVisible(); });
@@ -114,7 +113,7 @@ private slots:
             f.sim.setBadSwipe(true);
         else
             f.sim.setStatusByte('1');
-        cfrmWriteCard w(&f.records, &f.records);
+        cfrmWriteCard w(f.connection, f.records.inputTracks(), &f.records, &f.records);
         f.swipeAt(1.5);
         f.clickAt(8.0, &w);
         f.run(w);
@@ -146,10 +145,10 @@ private slots:
         QFETCH(bool, nonIso);
         QFETCH(QString, override);
         QFETCH(QString, title);
-        SwipeFixture f(SwipeFixture::Hkd382);
+        SwipeFixture f(DialectId::Hkd382);
         f.records.setInput("1", "", "");
         f.sim.setStatusByte('2');
-        cfrmWriteCard w(&f.records, &f.records);
+        cfrmWriteCard w(f.connection, f.records.inputTracks(), &f.records, &f.records);
         if (nonIso)
             w.setErrorTitles(sfrmReadErr::kNonIsoTitle, sfrmWriteErr::kNonIsoTitle);
         else if (!override.isEmpty())
@@ -164,9 +163,9 @@ private slots:
     // A track typed as "+" is left out of the block but shown with its length.
     void plusTrackLeftOut()
     {
-        SwipeFixture f(SwipeFixture::Hkd382);
+        SwipeFixture f(DialectId::Hkd382);
         f.records.setInput("+", "12", "");
-        cfrmWriteCard w(&f.records, &f.records);
+        cfrmWriteCard w(f.connection, f.records.inputTracks(), &f.records, &f.records);
         f.swipeAt(1.5);
         f.clickAt(2.5, &w);
         f.run(w);
@@ -178,9 +177,9 @@ private slots:
     // VNT-290B: track data not acknowledged ends the run after the error window.
     void refusedTrackCloses()
     {
-        SwipeFixture f(SwipeFixture::Vnt290b);
+        SwipeFixture f(DialectId::Vnt290b);
         f.records.setInput("B123", "", "");
-        cfrmWriteCard w(&f.records, &f.records);
+        cfrmWriteCard w(f.connection, f.records.inputTracks(), &f.records, &f.records);
         f.at(0.35, [&] { f.sim.setNextReply("x"); });  // the answer to the track data
         f.run(w, 30.0);
         QVERIFY(!f.timedOut);
@@ -260,10 +259,10 @@ private slots:
         if (event == "collect" && form == "write")
             vp.at(3.5, [&] { token.CancelRequested = true; });
         vp.at(50.0, [&] { token.CancelRequested = true; });  // a wait that never ends fails the row, not the run
-        const WriteProfile &profile = form == "copy"          ? cfrmCopyCard::kWrite
-                                      : form == "incremental" ? Batch::kIncrementalWrite
-                                      : form == "file"        ? Batch::kEncodeFromFileWrite
-                                                              : cfrmWriteCard::kWrite;
+        const WriteProfile &profile = form == "copy"          ? CopyOperation::kWrite
+                                      : form == "incremental" ? IncrementalOperation::kWrite
+                                      : form == "file"        ? EncodeOperation::kWrite
+                                                              : WriteOperation::kWrite;
         const int got = int(activeDialect().writeIso(dev, {"1", "", ""}, profile, {}));
         Bytes writes;
         for (const auto &w : end->written)

@@ -23,7 +23,7 @@ namespace {
 template <typename Window, typename... Args>
 bool runWindow(frmMainMenu &main, Args &&...args)
 {
-    Window window(std::forward<Args>(args)..., &main);
+    Window window(main.connection(), std::forward<Args>(args)..., &main);
     main.execModal(window);
     return true;
 }
@@ -33,16 +33,20 @@ void installOperationWindows(frmMainMenu &main, FilePathAsker askPath)
 {
     frmMainMenu *m = &main;
     main.setWindowRunner(MainWindowStep::ReadCard, [m] { return runWindow<cfrmReadCard>(*m, m); });
-    main.setWindowRunner(MainWindowStep::WriteCard, [m] { return runWindow<cfrmWriteCard>(*m, m); });
+    main.setWindowRunner(MainWindowStep::WriteCard, [m] {
+        // What is written is the input record as it stands when the button is pressed.
+        const Iso::Tracks tracks{m->trackText(0), m->trackText(1), m->trackText(2)};
+        return runWindow<cfrmWriteCard>(*m, tracks, m);
+    });
     main.setWindowRunner(MainWindowStep::CopyCard, [m] { return runWindow<cfrmCopyCard>(*m, m); });
     main.setWindowRunner(MainWindowStep::NonIsoFormatSelect, [m] {
-        frmNonISOFmtSel select(activeDialect().hasCustomNonIsoFormat(), m);
-        select.setReadRunner([](const NonIso::Selection &selection, QWidget *over) {
-            nfrmReadCard read(selection, over);
+        frmNonISOFmtSel select(dialectFor(m->connection().dialect).hasCustomNonIsoFormat(), m);
+        select.setReadRunner([m](const NonIso::Selection &selection, QWidget *over) {
+            nfrmReadCard read(m->connection(), selection, over);
             read.exec();
         });
-        select.setSwipeWriteRunner([](const NonIso::WriteJob &job, QWidget *over) {
-            nfrmSwipeWrite write(job, over);
+        select.setSwipeWriteRunner([m](const NonIso::WriteJob &job, QWidget *over) {
+            nfrmSwipeWrite write(m->connection(), job, over);
             write.exec();
         });
         m->execModal(select);
@@ -59,12 +63,12 @@ void installOperationWindows(frmMainMenu &main, FilePathAsker askPath)
     FileButtonHooks files;
     files.askPath = std::move(askPath);
     files.saveWindow = [m] {
-        cfrmEncodeWF window(m, m);
+        cfrmEncodeWF window(m->connection(), m, m);
         m->execModal(window);
         return window.collection();
     };
     files.encodeWindow = [m](EncodeDataFile::RecordTaker &records) {
-        cfrmEncodeRF window(records, m, m);
+        cfrmEncodeRF window(m->connection(), records, m, m);
         m->execModal(window);
         return window.runEnd();
     };
@@ -98,7 +102,7 @@ void installIncrementalWindows(frmMainMenu &main)
         return true;
     });
     main.setWindowRunner(MainWindowStep::IncrementWrite, [m, chain] {
-        cfrmWriteIncr write(chain->series, m, m);
+        cfrmWriteIncr write(m->connection(), chain->series, m, m);
         m->execModal(write);
         chain->series = write.series();
         chain->completion = write.end() == cfrmWriteIncr::End::Completed || write.end() == cfrmWriteIncr::End::Cancelled;

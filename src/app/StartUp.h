@@ -1,10 +1,12 @@
 #pragma once
+#include "device/Connection.h"
+
 #include <QString>
 #include <QWidget>
 #include <functional>
 
 class frmCommSetup;
 
-// Sets the process-wide values to their defaults and shows the setup window modeless.
-// `openMain` creates and shows the main window after a good handshake.
-frmCommSetup *StartUp(std::function<QWidget *()> openMain);
+// Shows the setup window modeless, its choices at their defaults. `base` gives the links and the
+// clock; `openMain` creates the main window for the connection a good handshake made.
+frmCommSetup *StartUp(const Connection &base, std::function<QWidget *(const Connection &)> openMain);

@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/OperationWindows.h"
 #include "app/StartUp.h"
+#include "device/Pacer.h"
 #include "device/PortCatalog.h"
 #include "device/QtSerialLink.h"
 #include "device/TraceLink.h"
@@ -13,6 +14,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char **argv)
 {
@@ -37,14 +39,19 @@ int main(int argc, char **argv)
     for (auto it = line.ports.begin(); it != line.ports.end(); ++it)
         PortCatalog::setOverride(it.key(), it.value());
 
+    RealPacer pacer;
+    Connection base;
+    base.pacer = &pacer;
+    std::unique_ptr<Simulator> simulator;
     SimPanel *panel = nullptr;
     if (line.simulate) {
         PortCatalog::setSimulated(true);
-        installSimulatorLinkFactory();
-        panel = new SimPanel;
+        simulator = std::make_unique<Simulator>(pacer);
+        base.links = simulator->links();
+        panel = new SimPanel(*simulator);
         panel->show();
     } else {
-        installQtSerialLinkFactory();
+        base.links = qtSerialLinks();
     }
     if (!line.trace.isEmpty()) {
         auto trace = std::make_shared<TraceFile>();
@@ -53,11 +60,11 @@ int main(int argc, char **argv)
                          qPrintable(trace->errorText()));
             return 2;
         }
-        traceAllLinks(trace);
+        base.links = tracedLinks(base.links, trace);
     }
 
-    QWidget *setup = StartUp([panel] {
-        auto *main = new frmMainMenu;
+    QWidget *setup = StartUp(base, [panel](const Connection &connection) {
+        auto *main = new frmMainMenu(connection);
         main->setAttribute(Qt::WA_DeleteOnClose);
         installOperationWindows(*main);
         // Beside the main window once it is shown and has its frame, never under it.

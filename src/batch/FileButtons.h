@@ -2,7 +2,7 @@
 // The two file buttons of the main window, "Encode from File" and "Save to File": the file
 // dialogs, reading and checking the file to encode, and writing the collected records. The
 // swipe windows are reached through hooks, and so are the dialogs, so the flow runs anywhere.
-#include "batch/EncodeDataFile.h"
+#include "operation/EncodeDataFile.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,16 +1,9 @@
 #include "batch/cfrmEncodeRF.h"
 
-#include "batch/BatchProfiles.h"
-#include "ui/common/MessageWindow.h"
-#include "ui/common/RecordView.h"
 
 #include <QBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-
-using EncodeDataFile::Record;
-
-const QString cfrmEncodeRF::kWriteComplete = QStringLiteral("\r\nWrite complete.  Verify data accuracy before continue.");
 
 namespace {
 // The layout that holds `widget`, searched from `layout` down.
@@ -27,10 +20,10 @@ QBoxLayout *boxHolding(QLayout *layout, QWidget *widget)
 }
 } // namespace
 
-cfrmEncodeRF::cfrmEncodeRF(EncodeDataFile::RecordTaker &source, RecordView *records, QWidget *parent)
-    : CardPromptWindow(Batch::kEncodeFromFile, records, parent, QStringLiteral("File Encode Prompt - Write Record"),
-                       QStringLiteral("You are writing card #") + QString(17, QLatin1Char(' ')) + QStringLiteral(".")),
-      source_(source)
+cfrmEncodeRF::cfrmEncodeRF(const Connection &connection, EncodeDataFile::RecordTaker &source, RecordView *records,
+                           QWidget *parent)
+    : CardPromptWindow(records, parent, QStringLiteral("File Encode Prompt - Write Record"),
+                       QStringLiteral("You are writing card #") + QString(17, QLatin1Char(' ')) + QStringLiteral("."))
 {
     setObjectName("cfrmEncodeRF");
     Skip = new QPushButton(tr("Skip"), this);
@@ -41,15 +34,16 @@ cfrmEncodeRF::cfrmEncodeRF(EncodeDataFile::RecordTaker &source, RecordView *reco
     if (QBoxLayout *row = boxHolding(layout(), Command1))
         row->insertWidget(row->indexOf(Command1), Skip);
     connect(Skip, &QPushButton::clicked, this, [this] {
-        hidePrompt();
+        hideCard();
         Skip->setEnabled(false);
-        token().SkipRequested = true;
+        operation().skip();
     });
+    setOperation(std::make_unique<EncodeOperation>(connection, source, *this));
 }
 
 EncodeRunEnd cfrmEncodeRF::runEnd() const
 {
-    if (ranOut_)
+    if (end() == OperationEnd::Finished)
         return EncodeRunEnd::EndOfFile;
     return userClosed_ ? EncodeRunEnd::Cancelled : EncodeRunEnd::Stopped;
 }
@@ -57,96 +51,15 @@ EncodeRunEnd cfrmEncodeRF::runEnd() const
 void cfrmEncodeRF::done(int result)
 {
     // Closed by the operator (Cancel, Escape, close box) rather than by the run's own end.
-    if (!runOver_)
+    if (!started() || operationRunning())
         userClosed_ = true;
     CardPromptWindow::done(result);
 }
 
-void cfrmEncodeRF::hidePrompt()
-{
-    LC->hide();
-    Label1->hide();
-    Label2->hide();
-}
-
-void cfrmEncodeRF::showRecord(const Record &record)
-{
-    // The boxes only show the record; the write takes the record's own bytes.
-    for (int i = 0; i < 3; ++i)
-        records()->setTrackText(i, record.track[size_t(i)]);
-}
-
-void cfrmEncodeRF::runOperation()
-{
-    run();
-    runOver_ = true;
-}
-
-void cfrmEncodeRF::run()
+void cfrmEncodeRF::begin()
 {
     Skip->setEnabled(false);
     LC->show();
-    if (!openPort())
-        return;
-    if (!runStartSequence())
-        return;
-
-    bool nextRecordDue = true;
-    Record record;
-    while (!cancelled()) {
-        Label2->hide();
-        if (nextRecordDue) {
-            const std::optional<Record> next = source_.next();
-            if (!next) {
-                ranOut_ = true;
-                break;
-            }
-            record = *next;
-            showRecord(record);
-        }
-        showOutput({}, true);
-        token().SkipRequested = false;
-        Skip->setEnabled(true);
-        LC->show();
-        Label1->show();
-        const Iso::Tracks tracks{record.track[0], record.track[1], record.track[2]};
-        const Outcome outcome = dialect().writeIso(device(), tracks, Batch::kEncodeFromFileWrite, prompt());
-        Skip->setEnabled(false);
-
-        if (outcome == Outcome::Succeeded && !cancelled()) {
-            showOutput(tracks, true);
-            records()->setMessage(kWriteComplete);
-            hidePrompt();
-            nextCard();
-            nextRecordDue = true;
-        } else if (cancelled()) {
-            break;
-        } else if (outcome == Outcome::Skipped) {
-            // Skip moves on to the next record, also after a failed attempt: a record the
-            // encoder refuses on every card must not hold up the rest of the file.
-            nextRecordDue = true;
-            dialect().rearmWrite(device(), Rearm::AttentionAndPrepare, Exchange::Settling);
-        } else {
-            showFailedOutput();
-            records()->setMessage(QString());
-            Started = true;
-            hide();
-            dialect().indicatorOffBeforeError(device());
-            dialect().disarm(device(), Exchange::Settling);
-            if (cancelled())
-                break;
-            sfrmWriteErr error(this, writeErrorTitle());
-            showIndicatedError(error);
-            if (cancelled())
-                break;
-            show();
-            nextRecordDue = false; // the same record onto the next card
-            if (outcome == Outcome::Aborted)
-                break; // the encoder refused the write
-        }
-        dialect().rearmWrite(device(), Rearm::Disarm, Exchange::Settling);
-        device().pauseUnlessCancelled(1.5);
-        records()->setMessage(QString());
-    }
-    records()->setMessage(QString());
 }
+
+void cfrmEncodeRF::enableSkip(bool enabled) { Skip->setEnabled(enabled); }

@@ -1,7 +1,8 @@
 #pragma once
 // The encode-from-file window: writes the records of a checked file onto one card after
 // another, in file order; a failed card is written again, a record can be skipped.
-#include "batch/EncodeDataFile.h"
+#include "operation/BatchOperations.h"
+#include "operation/IsoOperations.h"
 #include "batch/FileButtons.h"
 #include "ui/common/CardPromptWindow.h"
 
@@ -10,7 +11,8 @@ class QPushButton;
 class cfrmEncodeRF : public CardPromptWindow {
     Q_OBJECT
 public:
-    cfrmEncodeRF(EncodeDataFile::RecordTaker &source, RecordView *records, QWidget *parent = nullptr);
+    cfrmEncodeRF(const Connection &connection, EncodeDataFile::RecordTaker &source, RecordView *records,
+                 QWidget *parent = nullptr);
 
     QPushButton *Skip = nullptr; // Command1 index 1
 
@@ -20,18 +22,12 @@ public:
 
     void done(int result) override;
 
-    static const QString kWriteComplete;
+    static inline const QString &kWriteComplete = OperationText::kWriteComplete;
 
-protected:
-    void runOperation() override;
+    // Operator: Skip, and the card line only while a card is awaited.
+    void begin() override;
+    void enableSkip(bool enabled) override;
 
 private:
-    void run();
-    void showRecord(const EncodeDataFile::Record &record);
-    void hidePrompt();
-
-    EncodeDataFile::RecordTaker &source_;
-    bool runOver_ = false;
-    bool ranOut_ = false;
     bool userClosed_ = false;
 };

@@ -1,21 +1,17 @@
 #pragma once
 // The save-to-file window: reads one card after another and collects every sound read as a
 // record, until Cancel; the file button writes the collection afterwards.
-#include "batch/EncodeDataFile.h"
+#include "operation/BatchOperations.h"
 #include "ui/common/CardPromptWindow.h"
-
 class cfrmEncodeWF : public CardPromptWindow {
     Q_OBJECT
 public:
-    explicit cfrmEncodeWF(RecordView *records, QWidget *parent = nullptr);
+    cfrmEncodeWF(const Connection &connection, RecordView *records, QWidget *parent = nullptr);
 
-    const EncodeDataFile::SaveCollection &collection() const { return collection_; }
+    SaveOperation &save() { return static_cast<SaveOperation &>(operation()); }
+    const EncodeDataFile::SaveCollection &collection() { return save().collection(); }
     // The card the run waits for: one more than the records collected.
-    int SaveCardNumber() const { return collection_.cardNumber(); }
+    int SaveCardNumber() { return collection().cardNumber(); }
 
-protected:
-    void runOperation() override;
-
-private:
-    EncodeDataFile::SaveCollection collection_;
+    void begin() override;
 };

@@ -3,7 +3,7 @@
 // and for the chosen track the prefix, starting number, increment, count and suffix. Keys are
 // filtered as typed, each field is checked when left, and OK checks every field again and
 // refuses a series whose chosen track would outgrow the card before it hands the series over.
-#include "batch/IncrementSeries.h"
+#include "operation/IncrementSeries.h"
 #include "ui/common/LeaveChecker.h"
 
 #include <QDialog>

@@ -1,12 +1,9 @@
 #include "device/Device.h"
 
 #include "device/Pacer.h"
-#include "device/Settings.h"
 
 #include <algorithm>
 #include <limits>
-
-using namespace MainModule;
 
 namespace {
 // No reply is longer than this: a line that keeps sending is noise, and reading on stops.
@@ -21,7 +18,13 @@ bool closedByFault(const std::unique_ptr<SerialLink> &link)
 }
 } // namespace
 
-Device::Device(CancelToken &token, std::unique_ptr<SerialLink> link) : token_(token), link_(std::move(link)) {}
+Device::Device(CancelToken &token, const Connection &connection) : Device(token, connection, connection.makeLink()) {}
+
+Device::Device(CancelToken &token, const Connection &connection, std::unique_ptr<SerialLink> link)
+    : token_(token), pacer_(connection.clock()), port_(connection.port), settings_(connection.settings()),
+      link_(std::move(link))
+{
+}
 
 Device::~Device()
 {
@@ -40,7 +43,7 @@ bool Device::open()
     }
     if (link_->isOpen())
         link_->close();
-    if (!link_->open(CommPortNumber.toInt(), CommSettings)) {
+    if (!link_->open(port_, settings_)) {
         failed_ = true;
         noteFailure();
         return false;
@@ -48,7 +51,7 @@ bool Device::open()
     failed_ = false;
     seen_ = 0;
     // A pause of some twenty characters at the line rate is no longer part of one reply.
-    const LineSettings line = parseLineSettings(CommSettings);
+    const LineSettings line = parseLineSettings(settings_);
     const int bitsPerChar = 1 + line.dataBits + (line.parity == 'n' ? 0 : 1) + line.stopBits;
     quietGap_ = std::max(0.03, 20.0 * bitsPerChar / std::max(line.baud, 1));
     return true;
@@ -105,7 +108,7 @@ QByteArray Device::takeAll()
     if (!link_->isOpen())
         noteFailure();
     if (data.size() > seen_)
-        lastArrival_ = pacer().now(); // arrived unseen: count it as just now
+        lastArrival_ = pacer_.now(); // arrived unseen: count it as just now
     seen_ = 0;
     return data;
 }
@@ -130,21 +133,21 @@ void Device::noteArrival(int pendingNow)
 {
     if (pendingNow > seen_) {
         seen_ = pendingNow;
-        lastArrival_ = pacer().now();
+        lastArrival_ = pacer_.now();
     }
 }
 
 int Device::inputDescriptor() const { return isOpen() ? link_->descriptor() : Pacer::kNoInput; }
 
-void Device::pause(double seconds, bool serveEvents) { pacer().pause(seconds, serveEvents); }
+void Device::pause(double seconds, bool serveEvents) { pacer_.pause(seconds, serveEvents); }
 
 bool Device::pauseUnlessCancelled(double seconds)
 {
-    const double end = pacer().now() + seconds;
-    for (double left = seconds; left > 0; left = end - pacer().now()) {
+    const double end = pacer_.now() + seconds;
+    for (double left = seconds; left > 0; left = end - pacer_.now()) {
         if (token_.CancelRequested || failed_)
             return false;
-        pacer().pausePass(end, inputDescriptor());
+        pacer_.pausePass(end, inputDescriptor());
         pending(); // notes arrivals, and a port that went away
     }
     return !token_.CancelRequested;
@@ -152,7 +155,7 @@ bool Device::pauseUnlessCancelled(double seconds)
 
 WaitEnd Device::waitForBytes(int count, double limit, bool serveEvents, StopOn stop, double since)
 {
-    Pacer &p = pacer();
+    Pacer &p = pacer_;
     const double start = since < 0 ? p.now() : since;
     const double deadline = limit < 0 ? std::numeric_limits<double>::infinity() : start + limit;
     for (;;) {
@@ -176,7 +179,7 @@ WaitEnd Device::waitForBytes(int count, double limit, bool serveEvents, StopOn s
 
 QByteArray Device::waitAndTake(double limit, double settle, StopOn stop)
 {
-    const double start = pacer().now();
+    const double start = pacer_.now();
     waitForBytes(1, limit, true, stop, start);
     if (settle > 0)
         pause(settle, true);
@@ -186,7 +189,7 @@ QByteArray Device::waitAndTake(double limit, double settle, StopOn stop)
 QByteArray Device::takeReply(const std::function<bool(const QByteArray &)> &complete, bool serveEvents, StopOn stop)
 {
     QByteArray reply = takeAll();
-    if (!complete && pacer().now() - lastArrival_ >= quietGap_)
+    if (!complete && pacer_.now() - lastArrival_ >= quietGap_)
         return reply;
     const double gap = complete ? std::max(quietGap_, kPieceGap) : quietGap_;
     while (!(complete && complete(reply)) && reply.size() < kLongestReply) {
@@ -202,10 +205,10 @@ QByteArray Device::takeReply(const std::function<bool(const QByteArray &)> &comp
 QByteArray Device::sendAndWait(const QByteArray &text, int n)
 {
     if (n == 2)
-        pacer().serveOnce();
+        pacer_.serveOnce();
     discard();
     write(text);
-    const double start = pacer().now();
+    const double start = pacer_.now();
     if (waitForBytes(n, 1.0, true, {}, start) == WaitEnd::Ready)
         return takeAll();
     return {};
@@ -221,7 +224,7 @@ Reply Device::sendAndWaitCancelable(const QByteArray &text, Exchange form)
     }
     discard();
     if (form != Exchange::Immediate)
-        pacer().serveOnce();
+        pacer_.serveOnce();
     if (!write(text))
         return {{}, WaitEnd::PortFailed};
     if (form == Exchange::Immediate)
@@ -244,12 +247,12 @@ QByteArray Device::sendAndCollect(const QByteArray &text, Collect form)
 {
     discard();
     if (form != Collect::Immediate)
-        pacer().serveOnce();
+        pacer_.serveOnce();
     write(text);
     QByteArray result;
     token_.StopCollecting = false;
     while (!token_.StopCollecting) {
-        const double start = pacer().now();
+        const double start = pacer_.now();
         const WaitEnd end = waitForBytes(1, 0.3, true, StopOn{form != Collect::UntilQuiet, false}, start);
         if (end != WaitEnd::Ready)
             token_.StopCollecting = true;
@@ -261,7 +264,7 @@ QByteArray Device::sendAndCollect(const QByteArray &text, Collect form)
 void Device::writeAndDrain(const QByteArray &text, double limit, double settle, bool serveEvents)
 {
     write(text);
-    const double start = pacer().now();
+    const double start = pacer_.now();
     waitForBytes(1, limit, serveEvents, {}, start);
     if (settle > 0)
         pause(settle, serveEvents);

@@ -3,6 +3,7 @@
 // time limits and cancellation. Each swipe window owns one Device and the CancelToken its waits
 // read; what the bytes mean belongs to the dialects.
 #include "device/CancelToken.h"
+#include "device/Connection.h"
 #include "device/SerialLink.h"
 
 #include <QByteArray>
@@ -39,16 +40,19 @@ enum class Collect {
 
 class Device {
 public:
-    explicit Device(CancelToken &token, std::unique_ptr<SerialLink> link = makeLink());
+    // The link comes from the connection, unless one is given.
+    Device(CancelToken &token, const Connection &connection);
+    Device(CancelToken &token, const Connection &connection, std::unique_ptr<SerialLink> link);
     ~Device();
     Device(const Device &) = delete;
     Device &operator=(const Device &) = delete;
 
     CancelToken &token() { return token_; }
+    Pacer &pacer() const { return pacer_; }
     bool cancelled() const { return token_.CancelRequested; }
 
     // ---- The port -------------------------------------------------------------------------
-    // Close if open, apply CommSettings and CommPortNumber, open. False: port failure.
+    // Close if open, open the connection's port with its line settings. False: port failure.
     bool open();
     bool openIfClosed();
     void close();
@@ -101,6 +105,9 @@ private:
     int inputDescriptor() const;
 
     CancelToken &token_;
+    Pacer &pacer_;
+    int port_;
+    QString settings_;
     std::unique_ptr<SerialLink> link_;
     bool failed_ = false;
     bool lostReported_ = false;

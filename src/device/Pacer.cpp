@@ -18,19 +18,6 @@
 #include <unistd.h>
 #endif
 
-namespace {
-Pacer *g_installed = nullptr;
-
-RealPacer &realPacer()
-{
-    static RealPacer p;
-    return p;
-}
-} // namespace
-
-Pacer &Pacer::instance() { return g_installed ? *g_installed : realPacer(); }
-void Pacer::install(Pacer *p) { g_installed = p; }
-
 // ---------------------------------------------------------------------------------------------
 void Pacer::waitPass(double, bool serveEvents, int)
 {
@@ -95,7 +82,7 @@ private:
 
 RealPacer::RealPacer() { clock_.start(); }
 
-double RealPacer::now() { return double(clock_.nsecsElapsed()) / 1e9; }
+double RealPacer::now() const { return double(clock_.nsecsElapsed()) / 1e9; }
 
 // Sleeps in the event loop until a window event, serial input (the port's own notifier) or the
 // deadline wakes it.

@@ -1,7 +1,7 @@
 #pragma once
-// Every wait of the program goes through the installed Pacer: it tells the time (monotonic
-// seconds) and serves window events between polls. Production sleeps in the event loop; tests
-// install a VirtualPacer whose clock moves only when the code waits.
+// Every wait of a connection goes through its Pacer: it tells the time (monotonic seconds) and
+// serves window events between polls. Production sleeps in the event loop; tests hand a
+// VirtualPacer to their connection, whose clock moves only when the code waits.
 #include <QElapsedTimer>
 #include <functional>
 #include <map>
@@ -11,7 +11,7 @@ public:
     virtual ~Pacer() = default;
 
     // Monotonic seconds: never the wall clock, so a wait across midnight ends on time.
-    virtual double now() = 0;
+    virtual double now() const = 0;
     // One pass of a polling loop that serves window events. May sleep until an event, new
     // serial input or `maxWait` seconds have passed, so a long wait costs next to no CPU.
     virtual void serve(double maxWait) = 0;
@@ -34,19 +34,13 @@ public:
     virtual void waitPass(double deadline, bool serveEvents, int descriptor);
     // One pass of a pause that serves events and watches the input; ends at `deadline` at the latest.
     virtual void pausePass(double deadline, int descriptor);
-
-    static Pacer &instance();
-    // Installs p (not owned); nullptr restores the real pacer.
-    static void install(Pacer *p);
 };
-
-inline Pacer &pacer() { return Pacer::instance(); }
 
 class RealPacer final : public Pacer {
 public:
     RealPacer();
     using Pacer::serve;
-    double now() override;
+    double now() const override;
     void serve(double maxWait) override;
     void idle() override;
     void pause(double seconds, bool serveEvents) override;
@@ -72,7 +66,7 @@ class VirtualPacer final : public Pacer {
 public:
     explicit VirtualPacer(double start = 0.0, double tick = 0.01);
     using Pacer::serve;
-    double now() override { return now_; }
+    double now() const override { return now_; }
     // Always one tick: virtual time moves the same whatever the caller's patience.
     void serve(double maxWait) override;
     void idle() override;

@@ -266,7 +266,7 @@ bool QtSerialLink::write(const QByteArray &bytes)
     return port_.isOpen();
 }
 
-void installQtSerialLinkFactory()
+LinkFactory qtSerialLinks()
 {
-    setLinkFactory([] { return std::make_unique<QtSerialLink>(); });
+    return [](DialectId) { return std::make_unique<QtSerialLink>(); };
 }

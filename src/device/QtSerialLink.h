@@ -44,5 +44,5 @@ private:
     qint64 dropped_ = 0;
 };
 
-// Makes makeLink() give a QtSerialLink.
-void installQtSerialLinkFactory();
+// Links to the system's serial ports.
+LinkFactory qtSerialLinks();

@@ -2,22 +2,6 @@
 
 #include <QStringList>
 
-namespace {
-LinkFactory &factory()
-{
-    static LinkFactory f;
-    return f;
-}
-} // namespace
-
-void setLinkFactory(LinkFactory f) { factory() = std::move(f); }
-LinkFactory linkFactory() { return factory(); }
-
-std::unique_ptr<SerialLink> makeLink()
-{
-    return factory() ? factory()() : nullptr;
-}
-
 LineSettings parseLineSettings(const QString &settings)
 {
     LineSettings s;

@@ -1,5 +1,7 @@
 #pragma once
 // The one path every byte to and from the encoder takes.
+#include "device/DialectId.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -32,12 +34,8 @@ public:
     virtual QString errorText() const = 0;
 };
 
-using LinkFactory = std::function<std::unique_ptr<SerialLink>()>;
-
-// The program installs one factory (the Qt port or the simulator); every window's link comes from it.
-void setLinkFactory(LinkFactory factory);
-LinkFactory linkFactory();
-std::unique_ptr<SerialLink> makeLink();
+// Makes a link for a program speaking `dialect` (the simulator answers in it; a real port ignores it).
+using LinkFactory = std::function<std::unique_ptr<SerialLink>(DialectId dialect)>;
 
 // A settings string split into its parts; ok is false for a malformed string.
 struct LineSettings {

@@ -75,13 +75,12 @@ void TraceLink::noteDropped()
     droppedTraced_ = dropped;
 }
 
-void traceAllLinks(std::shared_ptr<TraceFile> trace)
+LinkFactory tracedLinks(LinkFactory inner, std::shared_ptr<TraceFile> trace)
 {
-    LinkFactory inner = linkFactory();
-    setLinkFactory([inner, trace]() -> std::unique_ptr<SerialLink> {
-        std::unique_ptr<SerialLink> link = inner ? inner() : nullptr;
+    return [inner = std::move(inner), trace](DialectId dialect) -> std::unique_ptr<SerialLink> {
+        std::unique_ptr<SerialLink> link = inner ? inner(dialect) : nullptr;
         if (!link)
             return link;
         return std::make_unique<TraceLink>(std::move(link), trace);
-    });
+    };
 }

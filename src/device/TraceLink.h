@@ -43,5 +43,5 @@ private:
     std::shared_ptr<TraceFile> trace_;
 };
 
-// Wraps the installed link factory so that every link the program makes is traced.
-void traceAllLinks(std::shared_ptr<TraceFile> trace);
+// `inner`, with every link it makes traced.
+LinkFactory tracedLinks(LinkFactory inner, std::shared_ptr<TraceFile> trace);

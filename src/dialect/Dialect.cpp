@@ -1,6 +1,5 @@
 #include "dialect/Dialect.h"
 
-#include "device/Settings.h"
 
 StartResult Dialect::start(Device &dev, const StartProfile &profile) const
 {
@@ -31,7 +30,13 @@ void Dialect::close(Device &dev, Closing closing) const
     dev.close();
 }
 
-const Dialect &activeDialect()
+const Dialect &dialectFor(DialectId id)
 {
-    return MainModule::EmulationMode == QLatin1String("VNT-290B") ? Vnt290bDialect() : Hkd382Dialect();
+    switch (id) {
+    case DialectId::Vnt290b:
+        return Vnt290bDialect();
+    case DialectId::Hkd382:
+        break;
+    }
+    return Hkd382Dialect();
 }

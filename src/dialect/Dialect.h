@@ -70,5 +70,4 @@ protected:
 
 const Dialect &Hkd382Dialect();
 const Dialect &Vnt290bDialect();
-// The dialect the operator chose in setup.
-const Dialect &activeDialect();
+const Dialect &dialectFor(DialectId id);

@@ -36,7 +36,7 @@ private:
 inline void resetAndClose(Device &dev)
 {
     dev.openIfClosed();
-    pacer().serveOnce();
+    dev.pacer().serveOnce();
     dev.write(Cmd::Hkd::Reset);
     dev.close();
 }
@@ -47,7 +47,7 @@ inline bool readyForCommand(Device &dev, double pause)
 {
     if (pause > 0 && !dev.pauseUnlessCancelled(pause))
         return false;
-    pacer().serveOnce();
+    dev.pacer().serveOnce();
     return !dev.cancelled();
 }
 

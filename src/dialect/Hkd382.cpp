@@ -33,11 +33,11 @@ bool readReplyComplete(const QByteArray &reply)
 // not a single byte came within the limit.
 bool awaitDensityReply(Device &dev)
 {
-    const double start = pacer().now();
+    const double start = dev.pacer().now();
     dev.waitForBytes(2, kConfigReplyLimit, false, {}, start);
     const bool answered = dev.pending() > 0;
-    while (dev.isOpen() && pacer().now() - start <= 0.3)
-        pacer().idle();
+    while (dev.isOpen() && dev.pacer().now() - start <= 0.3)
+        dev.pacer().idle();
     dev.discard();
     return answered;
 }
@@ -53,7 +53,7 @@ public:
         bool ok = dev.sendAndWait(Hkd::CommTest, 2) == Hkd::CommTestReply;
         if (ok) {
             dev.write(Hkd::Reset);
-            pacer().pause(0.5, false);
+            dev.pacer().pause(0.5, false);
             ok = dev.sendAndWait(highCoercivity ? Hkd::SetHighCo : Hkd::SetLowCo, 2) == Hkd::Ok;
         }
         return ok && !dev.portFailed() ? Handshake::Connected : Handshake::Failed;

@@ -28,11 +28,11 @@ public:
         const QByteArray attention = dev.sendAndWait(Vnt::Attention, 1);
         if (dev.portFailed() || (ending && ending()))
             return Handshake::Failed;
-        pacer().pause(1.0, true);
+        dev.pacer().pause(1.0, true);
         if (!attention.isEmpty() && attention != Vnt::Idle && attention != Vnt::Ack)
             return Handshake::FailedQuietly;
         dev.write(highCoercivity ? Vnt::SetHighCo : Vnt::SetLowCo);
-        const double start = pacer().now();
+        const double start = dev.pacer().now();
         if (dev.waitForBytes(1, 1.0, true, {}, start) != WaitEnd::Ready)
             return dev.portFailed() ? Handshake::Failed : Handshake::FailedQuietly;
         const QByteArray reply = dev.takeAll();
@@ -44,18 +44,18 @@ public:
 
     void setErrorIndicator(Device &dev, bool on, const IndicatorOptions &options) const override
     {
-        pacer().serveOnce();
+        dev.pacer().serveOnce();
         dev.write(on ? Vnt::IndicatorError : Vnt::IndicatorOff);
         dev.waitAndTake(options.limit, 0.0, options.stop);
     }
 
     void signalReady(Device &dev, const ReadyOptions &options) const override
     {
-        pacer().serveOnce();
+        dev.pacer().serveOnce();
         if (options.discardBefore)
             dev.discard();
         dev.write(Vnt::PrepareRead);
-        const double start = pacer().now();
+        const double start = dev.pacer().now();
         dev.waitForBytes(1, 1.0, true, {}, start);
         if (!options.leaveReplyUnread)
             dev.discard();
@@ -187,7 +187,7 @@ public:
             if (!dev.sendAndWaitCancelable(tracks[size_t(t)] + Vnt::EndOfTrack, profile.exchange).startsWith(Vnt::Ack))
                 return Outcome::Aborted;
         }
-        pacer().serveOnce();
+        dev.pacer().serveOnce();
         if (!acknowledged(dev.sendAndWaitCancelable(Vnt::WriteGo, profile.exchange), profile.trackAck))
             return Outcome::Aborted;
         guard.show();
@@ -243,7 +243,7 @@ protected:
             return true;
         case StartStep::ArmRead:
         case StartStep::ArmWrite:
-            pacer().serveOnce();
+            dev.pacer().serveOnce();
             dev.write(step == StartStep::ArmRead ? Vnt::PrepareRead : Vnt::PrepareWrite);
             return dev.waitAndTake(1.0) == Vnt::Ack;
         case StartStep::Reset:
@@ -299,7 +299,7 @@ private:
     {
         dev.discard(); // what is left of an earlier reply or of line noise is no answer to this read
         dev.write(Vnt::ReadIso);
-        const double start = pacer().now();
+        const double start = dev.pacer().now();
         if (showWhileWaiting)
             showWhileWaiting->show();
         switch (dev.waitForBytes(1, 0.5, true, StopOn{true}, start)) {
@@ -327,7 +327,7 @@ private:
         ReadResult result{Outcome::Succeeded, {}};
         for (int t = 0; t < 3; ++t) {
             if (serveFirst)
-                pacer().serveOnce();
+                dev.pacer().serveOnce();
             dev.write(command(t + 1));
             if (!dev.pauseUnlessCancelled(kTrackWait[t]))
                 return {Outcome::Aborted, {}};

@@ -1,16 +1,12 @@
 #pragma once
-// The ISO write window: writes the main window's input record onto one card after another
-// until Cancel.
+// The ISO write window: a view of the write operation, writing the input record the main
+// window had when it opened onto one card after another.
 #include "ui/common/CardPromptWindow.h"
 
 class cfrmWriteCard : public CardPromptWindow {
     Q_OBJECT
 public:
-    explicit cfrmWriteCard(RecordView *records, QWidget *parent = nullptr);
-
-    static const WindowProfile kProfile;
-    static const WriteProfile kWrite;
-
-protected:
-    void runOperation() override;
+    // The tracks to write: the input record's.
+    cfrmWriteCard(const Connection &connection, const Iso::Tracks &tracks, RecordView *records,
+                  QWidget *parent = nullptr);
 };

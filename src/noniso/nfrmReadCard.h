@@ -1,21 +1,20 @@
 #pragma once
-// The non-ISO read: reads cards one after another in the chosen format until Cancel, showing
-// each card in the result window.
+// The non-ISO read window: a view of the non-ISO read operation, each card shown in the
+// result window.
 #include "card/NonIsoFormat.h"
+#include "operation/NonIsoOperations.h"
 #include "ui/common/CardPromptWindow.h"
 
 class nfrmReadCard : public CardPromptWindow {
     Q_OBJECT
 public:
-    explicit nfrmReadCard(const NonIso::Selection &selection, QWidget *parent = nullptr);
+    nfrmReadCard(const Connection &connection, const NonIso::Selection &selection, QWidget *parent = nullptr);
 
     // The last card read well (TrackData).
-    const Iso::Tracks &TrackData() const { return trackData_; }
+    const Iso::Tracks &TrackData() { return static_cast<NonIsoReadOperation &>(operation()).lastCard(); }
 
-protected:
-    void runOperation() override;
+    void showNonIsoCard(const Iso::Tracks &tracks) override;
 
 private:
     NonIso::Selection selection_;
-    Iso::Tracks trackData_;
 };

@@ -1,17 +1,13 @@
 #pragma once
-// The non-ISO write: writes the same entered data onto one card after another until Cancel,
-// setting the chosen densities before every card.
+// The non-ISO write window: a view of the non-ISO write operation, the same entered data onto
+// one card after another.
 #include "card/NonIsoFormat.h"
 #include "ui/common/CardPromptWindow.h"
 
 class nfrmSwipeWrite : public CardPromptWindow {
     Q_OBJECT
 public:
-    explicit nfrmSwipeWrite(const NonIso::WriteJob &job, QWidget *parent = nullptr);
+    nfrmSwipeWrite(const Connection &connection, const NonIso::WriteJob &job, QWidget *parent = nullptr);
 
-protected:
-    void runOperation() override;
-
-private:
-    NonIso::WriteJob job_;
+    void begin() override;
 };

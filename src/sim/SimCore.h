@@ -3,6 +3,7 @@
 // interface through which a parser acts on the encoder (replies, the armed operation, the
 // indicator, coercivity, densities, recording on a card). A parser owns only its own
 // partial input and dialect state, and is given the time; it never reads a clock.
+#include "device/DialectId.h"
 #include "sim/SimDeck.h"
 
 #include <QByteArray>
@@ -34,7 +35,7 @@ struct SimReadFormat {
 // An operation armed and waiting for a swipe.
 struct SimPending {
     SimOperation op = SimOperation::None;
-    bool vnt = false; // armed by the VNT-290B parser, which completes it
+    DialectId armedBy = DialectId::Hkd382; // the parser that armed it completes it
     SimTrackWrites writes;
     std::array<SimReadFormat, 3> formats;
     int eraseMask = 0;

@@ -13,7 +13,7 @@ constexpr qsizetype kMaxLog = 65536;
 
 class SimLink final : public SerialLink {
 public:
-    explicit SimLink(SimLine *line) : line_(line) { line_->links_.append(this); }
+    SimLink(SimLine *line, DialectId dialect) : line_(line), dialect_(dialect) { line_->links_.append(this); }
     ~SimLink() override
     {
         if (line_)
@@ -27,9 +27,10 @@ public:
             error_ = PortError::NoSuchDevice;
             return false;
         }
-        error_ = line_->open(this, settings, pacer().now());
+        error_ = line_->open(this, settings, line_->clock_.now());
         if (error_ != PortError::None)
             return false;
+        line_->program_ = dialect_;
         open_ = true;
         inbox_.clear();
         return true;
@@ -39,7 +40,7 @@ public:
         if (!open_)
             return;
         if (line_ && !dead_)
-            line_->close(this, pacer().now());
+            line_->close(this, line_->clock_.now());
         open_ = false;
         dead_ = false;
         inbox_.clear();
@@ -49,21 +50,21 @@ public:
     {
         if (!alive())
             return false;
-        line_->write(bytes, pacer().now());
+        line_->write(bytes, line_->clock_.now());
         return true;
     }
     QByteArray takeAll() override
     {
         if (!alive())
             return {};
-        line_->deliver(pacer().now());
+        line_->deliver(line_->clock_.now());
         return std::exchange(inbox_, QByteArray());
     }
     int pending() override
     {
         if (!alive())
             return 0;
-        line_->deliver(pacer().now());
+        line_->deliver(line_->clock_.now());
         return int(inbox_.size());
     }
     PortError error() const override { return error_; }
@@ -102,13 +103,14 @@ public:
     }
 
     SimLine *line_;
+    DialectId dialect_;
     bool open_ = false;
     bool dead_ = false;
     QByteArray inbox_;
     PortError error_ = PortError::None;
 };
 
-SimLine::SimLine(Receiver receiver) : receiver_(std::move(receiver)) {}
+SimLine::SimLine(Receiver receiver, Pacer &clock) : receiver_(std::move(receiver)), clock_(clock) {}
 
 SimLine::~SimLine()
 {
@@ -116,7 +118,7 @@ SimLine::~SimLine()
         link->line_ = nullptr;
 }
 
-std::unique_ptr<SerialLink> SimLine::makeLink() { return std::make_unique<SimLink>(this); }
+std::unique_ptr<SerialLink> SimLine::makeLink(DialectId dialect) { return std::make_unique<SimLink>(this, dialect); }
 
 void SimLine::reset()
 {

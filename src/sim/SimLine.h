@@ -3,8 +3,10 @@
 // open fails with Busy; bytes sent while nobody holds it are lost), every byte with its time,
 // replies delivered one byte after another at the open link's line rate, and the line faults:
 // reply delay, replies in pieces, a substitute reply, silence, a vanished port.
-// Time is passed in; the links read it from the pacer.
+// Time is passed in; the links read it from the line's clock.
 #include "device/SerialLink.h"
+
+class Pacer;
 
 #include <QByteArray>
 #include <QList>
@@ -17,10 +19,14 @@ class SimLink;
 class SimLine {
 public:
     using Receiver = std::function<void(const QByteArray &bytes, double now)>;
-    explicit SimLine(Receiver receiver);
+    SimLine(Receiver receiver, Pacer &clock);
     ~SimLine();
 
-    std::unique_ptr<SerialLink> makeLink();
+    // A link for a program that speaks `dialect`.
+    std::unique_ptr<SerialLink> makeLink(DialectId dialect);
+    // The dialect of the program whose link opened the line last.
+    DialectId programDialect() const { return program_; }
+    Pacer &clock() const { return clock_; }
     void reset(); // no faults, nothing queued, the log cleared; open links stay open
 
     // Queues a reply from the encoder, its first byte after the reply delay.
@@ -62,6 +68,8 @@ private:
     };
 
     Receiver receiver_;
+    Pacer &clock_;
+    DialectId program_ = DialectId::Hkd382;
     bool silent_ = false;
     double delay_ = 0.02;
     int pieces_ = 1;

@@ -1,18 +1,11 @@
 #include "sim/Simulator.h"
 
 #include "device/Pacer.h"
-#include "device/Settings.h"
 
 #include <QStringList>
 #include <utility>
 
 namespace {
-
-std::function<bool()> &programDialect()
-{
-    static std::function<bool()> speaksVnt = [] { return MainModule::EmulationMode == QLatin1String("VNT-290B"); };
-    return speaksVnt;
-}
 
 QString hexPairs(const QByteArray &codes)
 {
@@ -24,18 +17,10 @@ QString hexPairs(const QByteArray &codes)
 
 } // namespace
 
-void Simulator::setProgramDialect(std::function<bool()> speaksVnt)
+Simulator::Simulator(Pacer &clock) : line_([this](const QByteArray &bytes, double now) { receive(bytes, now); }, clock)
 {
-    programDialect() = speaksVnt ? std::move(speaksVnt) : [] { return MainModule::EmulationMode == QLatin1String("VNT-290B"); };
+    reset();
 }
-
-Simulator &Simulator::instance()
-{
-    static Simulator sim;
-    return sim;
-}
-
-Simulator::Simulator() : line_([this](const QByteArray &bytes, double now) { receive(bytes, now); }) { reset(); }
 
 Simulator::~Simulator() = default;
 
@@ -46,7 +31,7 @@ void Simulator::reset()
     hkd_.reset();
     vnt_.reset();
     lastParser_ = nullptr;
-    dialect_ = Dialect::FollowProgram;
+    dialect_.reset();
     status_ = '0';
     faultCommand_.clear();
     fault_ = Fault::None;
@@ -55,22 +40,6 @@ void Simulator::reset()
     indicator_ = QStringLiteral("off");
     pending_ = SimPending{};
     emit changed();
-}
-
-void Simulator::setDialect(Dialect d) { dialect_ = d; }
-
-bool Simulator::speaksVnt() const
-{
-    switch (dialect_) {
-    case Dialect::Hkd382:
-        return false;
-    case Dialect::Vnt290b:
-        return true;
-    case Dialect::FollowProgram:
-        break;
-    }
-    const auto &follow = programDialect();
-    return follow && follow();
 }
 
 // ---- Deck, slot and stack ----
@@ -148,7 +117,7 @@ void Simulator::swipe()
     const SimPending p = std::exchange(pending_, SimPending{});
     const bool bad = deck_.takeBadSwipe();
     SimCard *card = deck_.takeForSwipe();
-    (p.vnt ? static_cast<SimParser &>(vnt_) : hkd_).swiped(p, card, bad);
+    parserFor(p.armedBy).swiped(p, card, bad);
     emit changed();
 }
 
@@ -201,7 +170,7 @@ void Simulator::setSilent(bool silent)
     emit changed();
 }
 
-void Simulator::flood(double seconds, double perSecond) { line_.flood(pacer().now(), seconds, perSecond); }
+void Simulator::flood(double seconds, double perSecond) { line_.flood(line_.clock().now(), seconds, perSecond); }
 
 void Simulator::vanishPort()
 {
@@ -225,9 +194,20 @@ QByteArray Simulator::receivedBytes() const
 
 // ---- The encoder's side of the line ----
 
+SimParser &Simulator::parserFor(DialectId d)
+{
+    switch (d) {
+    case DialectId::Vnt290b:
+        return vnt_;
+    case DialectId::Hkd382:
+        break;
+    }
+    return hkd_;
+}
+
 SimParser &Simulator::parser()
 {
-    SimParser &now = speaksVnt() ? static_cast<SimParser &>(vnt_) : hkd_;
+    SimParser &now = parserFor(speaks());
     // A change of dialect drops what the other dialect had half received.
     if (lastParser_ && lastParser_ != &now)
         lastParser_->drop();
@@ -243,11 +223,11 @@ void Simulator::receive(const QByteArray &bytes, double now)
         emit changed();
 }
 
-void Simulator::reply(const QByteArray &bytes) { line_.send(bytes, pacer().now()); }
+void Simulator::reply(const QByteArray &bytes) { line_.send(bytes, line_.clock().now()); }
 
 void Simulator::arm(SimPending p)
 {
-    p.vnt = speaksVnt();
+    p.armedBy = speaks();
     pending_ = std::move(p);
 }
 
@@ -278,10 +258,4 @@ QString Simulator::describeTrack(const SimTrack &track, int trackNo)
 {
     const QString format = track.unreadable ? QString() : trackFormat(track, trackNo);
     return format.isEmpty() ? trackText(track) : trackText(track) + QStringLiteral("  [") + format + QLatin1Char(']');
-}
-
-void installSimulatorLinkFactory(std::function<bool()> programSpeaksVnt)
-{
-    Simulator::setProgramDialect(std::move(programSpeaksVnt));
-    setLinkFactory([] { return Simulator::instance().makeLink(); });
 }

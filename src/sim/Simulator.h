@@ -6,7 +6,7 @@
 //
 // Time is the pacer's: every reply byte is queued with a delivery time (one byte after another
 // at the open link's line rate, as on a real line), and a link sees a byte only once
-// pacer().now() has reached it. Nothing here sleeps or runs timers, so under a
+// clock has reached it. Nothing here sleeps or runs timers, so under a
 // VirtualPacer the encoder answers exactly when the program's waits let the clock get there.
 //
 // The encoder is one serial device: one link at a time may hold it open (a second open fails
@@ -40,24 +40,22 @@
 class Simulator : public QObject, private SimCore {
     Q_OBJECT
 public:
-    enum class Dialect { FollowProgram, Hkd382, Vnt290b }; // FollowProgram: programSpeaksVnt()
     using Operation = SimOperation;
     using Fault = CommandFault;
 
-    // What FollowProgram follows: whether the program speaks VNT-290B now. Set by whoever
-    // installs the simulator link factory; by default the program's emulation mode setting.
-    static void setProgramDialect(std::function<bool()> speaksVnt);
-
-    static Simulator &instance(); // the one simulated encoder of the process
+    // Its time is `clock`'s, the clock of the program's connection.
+    explicit Simulator(Pacer &clock);
     ~Simulator() override;
 
     // Power-on: no faults, the default deck, its first card in the slot, no stack, the log
-    // cleared, no operation pending, densities 210/75/210 BPI, dialect FollowProgram, no
+    // cleared, no operation pending, densities 210/75/210 BPI, following the program's dialect, no
     // command faults, "P" without "L" allowed. Open links stay open.
     void reset();
-    void setDialect(Dialect d);
-    Dialect dialect() const { return dialect_; }
-    bool speaksVnt() const; // the dialect in force now
+    // A fixed dialect, or none: the encoder answers in the dialect of the program whose link
+    // opened it last.
+    void setDialect(std::optional<DialectId> d) { dialect_ = d; }
+    std::optional<DialectId> dialect() const { return dialect_; }
+    DialectId speaks() const { return dialect_ ? *dialect_ : line_.programDialect(); } // in force now
 
     // ---- Deck and slot ----
     // The slot holds a deck card itself (by index), so what is written to it stays in the deck
@@ -132,7 +130,16 @@ public:
     QByteArray receivedBytes() const;
     void clearReceived() { line_.clearReceived(); }
 
-    std::unique_ptr<SerialLink> makeLink() { return line_.makeLink(); } // any port number opens it
+    // Any port number opens it.
+    std::unique_ptr<SerialLink> makeLink(DialectId programDialect = DialectId::Hkd382)
+    {
+        return line_.makeLink(programDialect);
+    }
+    // Links to this encoder, for a connection.
+    LinkFactory links()
+    {
+        return [this](DialectId d) { return makeLink(d); };
+    }
 
     // How a track reads in a format: its characters, "+" (blank) or "*" (unreadable).
     static QByteArray readTrack(const SimTrack &track, int trackNo, int bits, bool raw)
@@ -148,9 +155,9 @@ signals:
     void changed(); // card, slot, pending operation or fault switches changed (for the panel)
 
 private:
-    Simulator();
     void receive(const QByteArray &bytes, double now);
     SimParser &parser();
+    SimParser &parserFor(DialectId d);
 
     // SimCore: what the parsers may do to the encoder.
     void reply(const QByteArray &bytes) override;
@@ -170,7 +177,7 @@ private:
     HkdParser hkd_{*this};
     VntParser vnt_{*this};
     SimParser *lastParser_ = nullptr;
-    Dialect dialect_ = Dialect::FollowProgram;
+    std::optional<DialectId> dialect_;
     char status_ = '0';
     QByteArray faultCommand_;
     Fault fault_ = Fault::None;
@@ -180,7 +187,3 @@ private:
     QString indicator_ = QStringLiteral("off");
     SimPending pending_;
 };
-
-// Every link the program makes talks to Simulator::instance(). `programSpeaksVnt` is what
-// Dialect::FollowProgram follows (empty: the program's emulation mode setting).
-void installSimulatorLinkFactory(std::function<bool()> programSpeaksVnt = {});

@@ -2,7 +2,7 @@
 
 #include "device/Pacer.h"
 
-void ScriptedEnd::reply(const QByteArray &bytes, double delay) { deliverAt(pacer().now() + delay, bytes); }
+void ScriptedEnd::reply(const QByteArray &bytes, double delay) { deliverAt(clock->now() + delay, bytes); }
 
 QByteArray ScriptedEnd::writtenBytes() const
 {
@@ -39,7 +39,7 @@ bool ScriptedLink::write(const QByteArray &bytes)
 {
     if (!checkVanished())
         return false;
-    end_->written.append({pacer().now(), bytes});
+    end_->written.append({end_->clock->now(), bytes});
     if (end_->onWrite)
         end_->onWrite(bytes);
     return true;
@@ -50,7 +50,7 @@ QByteArray ScriptedLink::takeAll()
     if (!checkVanished())
         return {};
     QByteArray out;
-    const double now = pacer().now();
+    const double now = end_->clock->now();
     for (auto it = end_->queue.begin(); it != end_->queue.end();) {
         if (it->time <= now + 1e-9) {
             out += it->bytes;
@@ -67,7 +67,7 @@ int ScriptedLink::pending()
     if (!checkVanished())
         return 0;
     int n = 0;
-    const double now = pacer().now();
+    const double now = end_->clock->now();
     for (const auto &d : end_->queue)
         if (d.time <= now + 1e-9)
             n += int(d.bytes.size());

@@ -1,6 +1,7 @@
 #pragma once
 // A link whose far end is a script: bytes to deliver at given (virtual) times, and answers
 // to given writes. Records every write with its time. For tests of the exchange primitives.
+#include "device/Pacer.h"
 #include "device/SerialLink.h"
 
 #include <QList>
@@ -11,6 +12,7 @@ struct ScriptedEnd {
     struct Written { double time; QByteArray bytes; };
     struct Delivery { double time; QByteArray bytes; };
 
+    Pacer *clock = nullptr; // the times of writes and deliveries
     QList<Written> written;
     QList<Delivery> queue;
     // Called for each write; may queue replies with reply().

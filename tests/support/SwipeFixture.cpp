@@ -1,6 +1,5 @@
 #include "SwipeFixture.h"
 
-#include "device/Settings.h"
 #include "ui/common/SwipeWindow.h"
 
 #include <QApplication>
@@ -10,26 +9,24 @@
 #include <QPushButton>
 #include <QTest>
 
-using namespace MainModule;
-
 // ---- RecordStub -----------------------------------------------------------------------------
 
 void RecordStub::setTrackText(int box, const QByteArray &text)
 {
     texts[size_t(box)] = text;
-    changes.append({pacer().now(), box, QStringLiteral("text"), QString::fromLatin1(text)});
+    changes.append({clock ? clock->now() : 0.0, box, QStringLiteral("text"), QString::fromLatin1(text)});
 }
 
 void RecordStub::setCount(int box, const QString &count)
 {
     counts[size_t(box)] = count;
-    changes.append({pacer().now(), box, QStringLiteral("count"), count});
+    changes.append({clock ? clock->now() : 0.0, box, QStringLiteral("count"), count});
 }
 
 void RecordStub::setMessage(const QString &text)
 {
     msg = text;
-    changes.append({pacer().now(), -1, QStringLiteral("message"), text});
+    changes.append({clock ? clock->now() : 0.0, -1, QStringLiteral("message"), text});
 }
 
 void RecordStub::setInput(const QByteArray &t1, const QByteArray &t2, const QByteArray &t3)
@@ -52,15 +49,12 @@ QStringList RecordStub::messages() const
 
 // ---- SwipeFixture ---------------------------------------------------------------------------
 
-SwipeFixture::SwipeFixture(Dialect dialect, double start) : clock(start), sim(Simulator::instance())
+SwipeFixture::SwipeFixture(DialectId dialect, double start) : vp(start)
 {
-    installSimulatorLinkFactory();
-    sim.reset();
-    sim.clearReceived();
-
-    EmulationMode = dialect == Vnt290b ? QStringLiteral("VNT-290B") : QStringLiteral("HKD382");
-    CommPortNumber = QStringLiteral("1");
-    CommSettings = QStringLiteral("9600,n,8,1");
+    connection.dialect = dialect;
+    connection.links = sim.links();
+    connection.pacer = &vp;
+    records.clock = &vp;
 
     records.resize(640, 400);
     records.show();
@@ -81,12 +75,21 @@ SwipeFixture::~SwipeFixture()
 bool SwipeFixture::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Hide && qobject_cast<SwipeWindow *>(watched)) {
-        hiddenAt = pacer().now();
+        hiddenAt = vp.now();
         nextShownAt = -1.0;
     } else if (event->type() == QEvent::Show && hiddenAt >= 0 && nextShownAt < 0 && qobject_cast<QDialog *>(watched)) {
-        nextShownAt = pacer().now();
+        nextShownAt = vp.now();
     }
     return false;
+}
+
+void SwipeFixture::setLine(const QString &settings)
+{
+    const QStringList parts = settings.split(QLatin1Char(','));
+    connection.baud = parts.value(0);
+    const QString p = parts.value(1);
+    connection.parity = p == QLatin1String("e") ? QStringLiteral("Even") : p == QLatin1String("o") ? QStringLiteral("Odd") : QStringLiteral("None");
+    connection.dataBits = parts.value(2);
 }
 
 QByteArray SwipeFixture::hex(const char *text) { return QByteArray::fromHex(QByteArray(text).replace(' ', "")); }
@@ -147,7 +150,7 @@ void SwipeFixture::lookForDialogs()
     answered_.append(modal);
     connect(modal, &QObject::destroyed, this, [this, modal] { answered_.removeAll(modal); });
 
-    Shown s{pacer().now(), QString::fromLatin1(modal->metaObject()->className()), modal->windowTitle(), {},
+    Shown s{vp.now(), QString::fromLatin1(modal->metaObject()->className()), modal->windowTitle(), {},
             int(sim.received().size())};
     if (auto *box = qobject_cast<QMessageBox *>(modal)) {
         s.text = box->text();
@@ -203,7 +206,7 @@ void SwipeFixture::verifyPortFailureReport(const QWidget &window, int writesBefo
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown[0].title, QString("Communications Error"));
     QVERIFY(!window.isVisible());
-    QVERIFY2(pacer().now() < endsBefore, qPrintable(QString::number(pacer().now()) + "\n" + timeline()));
+    QVERIFY2(vp.now() < endsBefore, qPrintable(QString::number(vp.now()) + "\n" + timeline()));
 }
 
 QString SwipeFixture::timeline() const

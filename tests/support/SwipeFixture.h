@@ -3,13 +3,15 @@
 // encoder on the far end of every link, the shared settings, a stand-in for the main window's
 // records, and a scripted operator (swipes, button clicks, closing, answers to message windows).
 //
-//   SwipeFixture f(SwipeFixture::Vnt290b);
-//   cfrmReadCard w(&f.records, &f.records);
+//   SwipeFixture f(DialectId::Vnt290b);
+//   cfrmReadCard w(f.connection, &f.records, &f.records);
 //   f.swipeAt(1.2);
 //   f.clickAt(3.0, &w);            // Cancel
 //   f.run(w);
 //   QCOMPARE(f.writes(), (QList<QByteArray>{...}));
-#include "ScopedPacer.h"
+#include "card/TrackBlock.h"
+#include "device/Connection.h"
+#include "device/Pacer.h"
 #include "sim/Simulator.h"
 #include "ui/common/RecordView.h"
 
@@ -32,6 +34,7 @@ public:
         QString value;
     };
 
+    Pacer *clock = nullptr; // the times of the changes
     std::array<QByteArray, 6> texts;
     std::array<QString, 6> counts = {"0", "0", "0", "0", "0", "0"};
     QString msg;
@@ -45,6 +48,7 @@ public:
 
     // The input record, as if typed.
     void setInput(const QByteArray &t1, const QByteArray &t2, const QByteArray &t3);
+    Iso::Tracks inputTracks() const { return {texts[0], texts[1], texts[2]}; }
     // Output tracks 1..3 and their counts.
     QList<QByteArray> output() const { return {texts[3], texts[4], texts[5]}; }
     QStringList outputCounts() const { return {counts[3], counts[4], counts[5]}; }
@@ -55,7 +59,6 @@ public:
 class SwipeFixture : public QObject {
     Q_OBJECT
 public:
-    enum Dialect { Hkd382, Vnt290b };
 
     // A message window (or message box) the operator saw and answered.
     struct Shown {
@@ -66,13 +69,16 @@ public:
         int receivedBefore;  // how many writes the encoder had received when it appeared
     };
 
-    explicit SwipeFixture(Dialect dialect, double start = 0.0);
+    explicit SwipeFixture(DialectId dialect, double start = 0.0);
     ~SwipeFixture() override;
 
-    ScopedPacer clock;
-    VirtualPacer &vp = *clock;
-    Simulator &sim;
+    VirtualPacer vp;
+    Simulator sim{vp};
+    // Port 1 at 9600,n,8,1 in the fixture's dialect, linked to the simulator, on virtual time.
+    Connection connection;
     RecordStub records;
+    // The line, as a settings string ("2400,n,8,1").
+    void setLine(const QString &settings);
 
     static QByteArray hex(const char *text);
 

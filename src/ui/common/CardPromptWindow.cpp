@@ -1,9 +1,6 @@
 #include "ui/common/CardPromptWindow.h"
 
-#include "card/TrackBlock.h"
-#include "ui/common/MessageWindow.h"
 #include "ui/common/PictureDialog.h"
-#include "ui/common/RecordView.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -46,9 +43,9 @@ private:
 };
 } // namespace
 
-CardPromptWindow::CardPromptWindow(const WindowProfile &profile, RecordView *records, QWidget *parent,
-                                   const QString &title, const QString &numberLine, QStyle::StandardPixmap picture)
-    : SwipeWindow(profile, records, parent)
+CardPromptWindow::CardPromptWindow(RecordView *records, QWidget *parent, const QString &title,
+                                   const QString &numberLine, QStyle::StandardPixmap picture)
+    : SwipeWindow(records, parent)
 {
     setWindowTitle(title);
 
@@ -81,44 +78,18 @@ CardPromptWindow::CardPromptWindow(const WindowProfile &profile, RecordView *rec
     layoutPictureDialog(this, Picture1, text, {Command1});
 }
 
-Prompt CardPromptWindow::prompt()
+void CardPromptWindow::showPrompt(bool shown) { Label2->setVisible(shown); }
+
+void CardPromptWindow::showCard(qint64 number)
 {
-    return [this](bool show) { Label2->setVisible(show); };
+    LC->setText(QString::number(number));
+    Label1->show();
+    LC->show();
 }
 
-void CardPromptWindow::nextCard() { LC->setText(QString::number(LC->text().toInt() + 1)); }
-
-void CardPromptWindow::showOutput(const Iso::Tracks &tracks, bool lengths)
+void CardPromptWindow::hideCard()
 {
-    RecordView *view = records();
-    for (int i = 0; i < 3; ++i)
-        view->setTrackText(3 + i, tracks[size_t(i)]);
-    for (int i = 0; i < 3; ++i) {
-        const QByteArray &t = tracks[size_t(i)];
-        view->setCount(3 + i, lengths ? QString::number(t.size()) : Iso::CharCountText(t));
-    }
-}
-
-void CardPromptWindow::showFailedOutput()
-{
-    RecordView *view = records();
-    for (int i = 3; i < 6; ++i)
-        view->setTrackText(i, Iso::Unreadable);
-    for (int i = 3; i < 6; ++i)
-        view->setCount(i, QStringLiteral("0"));
-}
-
-bool CardPromptWindow::showWriteFailure()
-{
-    if (cancelled())
-        return false;
-    showFailedOutput();
-    records()->setMessage(QString());
-    Started = true;
-    dialect().disarm(device());
-    if (cancelled())
-        return false;
-    sfrmWriteErr err(this, writeErrorTitle());
-    showIndicatedError(err);
-    return true;
+    LC->hide();
+    Label1->hide();
+    Label2->hide();
 }

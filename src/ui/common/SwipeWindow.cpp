@@ -59,10 +59,8 @@ QPoint centreOn(const QSize &size, const QRect &over, const QRect &screen)
             clampTo(centred.y(), screen.top(), screen.bottom() + 1 - size.height())};
 }
 
-SwipeWindow::SwipeWindow(const WindowProfile &profile, RecordView *records, QWidget *parent)
-    : QDialog(parent), profile_(profile), records_(records), dialect_(activeDialect()),
-      device_(std::make_unique<Device>(token_)), readErrorTitle_(sfrmReadErr::kTitle),
-      writeErrorTitle_(sfrmWriteErr::kTitle)
+SwipeWindow::SwipeWindow(RecordView *records, QWidget *parent)
+    : QDialog(parent), records_(records), readErrorTitle_(sfrmReadErr::kTitle), writeErrorTitle_(sfrmWriteErr::kTitle)
 {
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setWindowModality(Qt::WindowModal);
@@ -70,15 +68,12 @@ SwipeWindow::SwipeWindow(const WindowProfile &profile, RecordView *records, QWid
     Command1->setObjectName("Command1");
     Command1->setAutoDefault(false);
     connect(Command1, &QPushButton::clicked, this, [this] {
-        token_.CancelRequested = true;
+        operation_->cancel();
         close();
     });
-    // A port that fails mid-exchange ends the operation; the operator is told once, after the loop.
-    device_->setPortLostHandler([this] {
-        portLost_ = true;
-        token_.CancelRequested = true;
-    });
 }
+
+void SwipeWindow::setOperation(std::unique_ptr<Operation> operation) { operation_ = std::move(operation); }
 
 SwipeWindow::~SwipeWindow() = default;
 
@@ -134,20 +129,10 @@ void SwipeWindow::startOnce()
     if (Started || closed_)
         return;
     Started = true;
-    running_ = true;
-    runOperation();
-    running_ = false;
-    if (portLost_)
+    end_ = operation_->run();
+    if (end_ == OperationEnd::PortLost)
         reportPortLost();
     close();
-}
-
-bool SwipeWindow::openPort()
-{
-    if (device_->open())
-        return true;
-    portLost_ = true;
-    return false;
 }
 
 void SwipeWindow::setErrorTitles(const QString &read, const QString &write)
@@ -156,48 +141,57 @@ void SwipeWindow::setErrorTitles(const QString &read, const QString &write)
     writeErrorTitle_ = write;
 }
 
-bool SwipeWindow::runStartSequence()
+void SwipeWindow::showRecord(int firstBox, const Iso::Tracks &tracks, Counts counts)
 {
-    const StartResult result = dialect_.start(*device_, profile_.start);
-    // Closed meanwhile: its closing sequence has run and nothing more goes to the encoder.
-    if (cancelled())
-        return false;
-    switch (result) {
-    case StartResult::Ok:
-        return true;
-    case StartResult::PortFailed:
-        return false;
-    case StartResult::AttentionRejected:
-        reportRejectedAttention();
-        return false;
-    case StartResult::PrepareRejected: {
-        if (profile_.start.disarmBeforeReport) {
-            dialect_.disarm(*device_, profile_.exchange);
-            if (cancelled())
-                return false;
-        }
-        sfrmReadErr error(this, readErrorTitle_);
-        showIndicatedError(error);
-        return false;
-    }
-    }
-    return false;
-}
-
-void SwipeWindow::reportRejectedAttention()
-{
-    sfrmReadErr error(this, readErrorTitle_);
-    showModal(error);
-}
-
-void SwipeWindow::showIndicatedError(QDialog &window, const IndicatorOptions &options)
-{
-    dialect_.setErrorIndicator(*device_, true, options);
-    // Closed while the indication waited for its answer (or before): no error window over a closed window.
-    if (cancelled())
+    if (!records_)
         return;
-    showModal(window);
-    dialect_.setErrorIndicator(*device_, false, options);
+    for (int i = 0; i < 3; ++i)
+        records_->setTrackText(firstBox + i, tracks[size_t(i)]);
+    if (counts == Counts::Kept)
+        return;
+    for (int i = 0; i < 3; ++i) {
+        const QByteArray &t = tracks[size_t(i)];
+        records_->setCount(firstBox + i, counts == Counts::AsRead    ? Iso::CharCountText(t)
+                                         : counts == Counts::Lengths ? QString::number(t.size())
+                                                                     : QStringLiteral("0"));
+    }
+}
+
+void SwipeWindow::showOutput(const Iso::Tracks &tracks, Counts counts) { showRecord(3, tracks, counts); }
+
+void SwipeWindow::showInput(const Iso::Tracks &tracks, Counts counts) { showRecord(0, tracks, counts); }
+
+void SwipeWindow::setMessage(const QString &text)
+{
+    if (records_)
+        records_->setMessage(text);
+}
+
+void SwipeWindow::reportError(OperationError error)
+{
+    switch (error) {
+    case OperationError::Read: {
+        sfrmReadErr window(this, readErrorTitle_);
+        showModal(window);
+        return;
+    }
+    case OperationError::Write: {
+        sfrmWriteErr window(this, writeErrorTitle_);
+        showModal(window);
+        return;
+    }
+    case OperationError::Erase: {
+        sfrmEraseErr window(this);
+        showModal(window);
+        return;
+    }
+    }
+}
+
+void SwipeWindow::stepAside(bool aside)
+{
+    Started = true;
+    setVisible(!aside);
 }
 
 void SwipeWindow::reportPortLost()
@@ -205,7 +199,7 @@ void SwipeWindow::reportPortLost()
     if (portLostShown_)
         return;
     portLostShown_ = true;
-    QString why = device_->portErrorText();
+    QString why = operation_->portErrorText();
     if (why.isEmpty())
         why = tr("The serial port failed.");
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Communications Error"),
@@ -238,9 +232,8 @@ void SwipeWindow::done(int result)
     if (!closed_) {
         closed_ = true;
         const FlagScope closing(closing_);
-        beforeClosing();
         const BusyScope busy(isVisible() ? statusLine() : nullptr, tr("Closing\u2026"));
-        dialect_.close(*device_, profile_.closing);
+        operation_->close();
     }
     QDialog::done(result);
 }

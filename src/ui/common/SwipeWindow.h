@@ -1,11 +1,10 @@
 #pragma once
-// Base of every window that talks to the encoder. It owns the window's wait flags and its
-// Device (its port), runs the operation once, queued after the window is first shown (Started
-// absorbs the activations that follow message windows), and runs the closing sequence of its
-// profile exactly once however the window is closed (Cancel, Escape, close box), even while the
-// operation is still waiting.
-#include "device/Device.h"
-#include "dialect/Dialect.h"
+// Base of every window that runs an operation: the operation's Operator (prompt, records,
+// error windows). It runs the operation once, queued after the window is first shown (Started
+// absorbs the activations that follow message windows), and runs its closing sequence exactly
+// once however the window is closed (Cancel, Escape, close box), even while the operation is
+// still waiting.
+#include "operation/Operation.h"
 
 #include <QDialog>
 #include <memory>
@@ -23,18 +22,18 @@ QPoint placePrompt(const QSize &prompt, const QRect &mainFrame, const QRect &inp
 // Outer top-left that centres a window of outer size `size` on `over`, kept on `screen`.
 QPoint centreOn(const QSize &size, const QRect &over, const QRect &screen);
 
-class SwipeWindow : public QDialog {
+class SwipeWindow : public QDialog, public Operator {
     Q_OBJECT
 public:
-    SwipeWindow(const WindowProfile &profile, RecordView *records, QWidget *parent = nullptr);
+    SwipeWindow(RecordView *records, QWidget *parent = nullptr);
     ~SwipeWindow() override;
 
-    Device &device() { return *device_; }
-    const Dialect &dialect() const { return dialect_; }
-    CancelToken &token() { return token_; }
-    bool cancelled() const { return token_.CancelRequested; }
+    Operation &operation() { return *operation_; }
+    bool cancelled() const { return operation_->cancelled(); }
     bool started() const { return Started; }
-    bool operationRunning() const { return running_; }
+    bool operationRunning() const { return operation_->running(); }
+    // How the operation ended (Cancelled until it has).
+    OperationEnd end() const { return end_; }
 
     // Shows a modal message window centred on this one and returns when the operator closed
     // it. Started is set first, so the re-activation after it does nothing.
@@ -47,28 +46,16 @@ public:
     QString readErrorTitle() const { return readErrorTitle_; }
     QString writeErrorTitle() const { return writeErrorTitle_; }
 
+    // Operator: the main window's records and the message windows.
+    void showOutput(const Iso::Tracks &tracks, Counts counts) override;
+    void showInput(const Iso::Tracks &tracks, Counts counts) override;
+    void setMessage(const QString &text) override;
+    void reportError(OperationError error) override;
+    void stepAside(bool aside) override;
+
 protected:
-    // The start sequence and the loop of the window; runs once.
-    virtual void runOperation() = 0;
-    // Hook for windows that must do more on unload before the closing sequence.
-    virtual void beforeClosing() {}
-    // Shown when the encoder answered Attention with something else at the start; the read
-    // error window unless the window reports it otherwise.
-    virtual void reportRejectedAttention();
-
-    // Opens the port; on failure the window reports a communication failure and closes.
-    bool openPort();
-
-    // Runs the start sequence of this window's profile. A refused start shows the read error
-    // window (framed by the error indication when the encoder would not arm, after disarming
-    // it first where the profile says so); false when the window must close, which it then does
-    // with nothing more sent but its closing sequence.
-    bool runStartSequence();
-
-    // Shows `window` framed by the encoder's error indication.
-    void showIndicatedError(QDialog &window, const IndicatorOptions &options = {});
-
-
+    // The operation this window shows; set once by the subclass's constructor.
+    void setOperation(std::unique_ptr<Operation> operation);
 
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -84,18 +71,15 @@ private:
     void startOnce();
     void placeBesideRecords();
     void reportPortLost();
+    void showRecord(int firstBox, const Iso::Tracks &tracks, Counts counts);
 
-    WindowProfile profile_;
     RecordView *records_;
-    const Dialect &dialect_;
-    CancelToken token_;
-    std::unique_ptr<Device> device_;
+    std::unique_ptr<Operation> operation_;
+    OperationEnd end_ = OperationEnd::Cancelled;
     QString readErrorTitle_;
     QString writeErrorTitle_;
-    bool running_ = false;
     bool closed_ = false;
     bool closing_ = false; // the closing sequence is running
-    bool portLost_ = false;
     bool portLostShown_ = false;
     bool placed_ = false;
 };

@@ -2,7 +2,6 @@
 
 #include "card/Validators.h"
 #include "device/PortCatalog.h"
-#include "device/Settings.h"
 #include "ui/common/PictureDialog.h"
 #include "ui/main/InputRecord.h"
 #include "ui/main/TrackTextEdit.h"
@@ -18,7 +17,7 @@
 using namespace MainModule;
 namespace ML = MainLayout;
 
-frmMainMenu::frmMainMenu(QWidget *parent) : QWidget(parent)
+frmMainMenu::frmMainMenu(const Connection &connection, QWidget *parent) : QWidget(parent), connection_(connection)
 {
     setObjectName("frmMainMenu");
     // The fixed layout was drawn for an 8-point font; larger ones would run captions together.
@@ -135,13 +134,13 @@ frmMainMenu::~frmMainMenu() = default;
 
 void frmMainMenu::Form_Load()
 {
-    Label2[0]->setText(QStringLiteral("COM ") + CommPortNumber);
+    Label2[0]->setText(QStringLiteral("COM ") + QString::number(connection_.port));
     // The caption stays as it always was; which device that is shows on hovering.
-    Label2[0]->setToolTip(PortCatalog::describe(CommPortNumber.toInt()));
-    Label2[1]->setText(BaudText);
-    Label2[2]->setText(ParityText);
-    Label2[3]->setText(DataBitsText);
-    Label2[4]->setText(HighCoercivity ? QStringLiteral("High") : QStringLiteral("Low"));
+    Label2[0]->setToolTip(PortCatalog::describe(connection_.port));
+    Label2[1]->setText(connection_.baud);
+    Label2[2]->setText(connection_.parity);
+    Label2[3]->setText(connection_.dataBits);
+    Label2[4]->setText(connection_.highCoercivity ? QStringLiteral("High") : QStringLiteral("Low"));
     setWindowTitle(QStringLiteral("KAVRO VNT-410 Series Utility: Main Menu"));
 }
 
@@ -149,7 +148,7 @@ void frmMainMenu::Form_Activate()
 {
     if (inputRecordEmpty())
         Command1[1]->setEnabled(false);
-    Label5->setText(EmulationMode);
+    Label5->setText(dialectName(connection_.dialect));
 }
 
 bool frmMainMenu::event(QEvent *event)

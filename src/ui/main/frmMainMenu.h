@@ -1,6 +1,7 @@
 #pragma once
 // The main window: device settings, the input and output records, the message box and the
 // eight operation buttons. The operation windows write into it through RecordView.
+#include "device/Connection.h"
 #include "ui/common/RecordView.h"
 #include "ui/common/LeaveChecker.h"
 #include "ui/main/MainLayout.h"
@@ -34,7 +35,9 @@ inline constexpr int MainWindowStepCount = int(MainWindowStep::EraseCard) + 1;
 class frmMainMenu : public QWidget, public RecordView {
     Q_OBJECT
 public:
-    explicit frmMainMenu(QWidget *parent = nullptr);
+    explicit frmMainMenu(const Connection &connection, QWidget *parent = nullptr);
+    // What setup chose; every operation window talks to the encoder through it.
+    const Connection &connection() const { return connection_; }
     ~frmMainMenu() override;
 
     // Opens the window of one step modal to this one and returns once it has closed; true when
@@ -114,6 +117,7 @@ private:
     void relayoutNow();
     QWidget *itemWidget(int item) const;
 
+    Connection connection_;
     std::array<WindowRunner, MainWindowStepCount> runners_;
     MainLayout::Geometry geometry_{};
     QSize reference_;

@@ -1,7 +1,9 @@
 #pragma once
 // Writes the setup choices to the per-user settings store. The program never reads them back.
+#include "device/Connection.h"
+
 #include <QSettings>
 #include <memory>
 
 std::unique_ptr<QSettings> openSettingsStore();
-void SaveSettings();
+void SaveSettings(const Connection &connection);

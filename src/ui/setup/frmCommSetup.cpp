@@ -1,7 +1,6 @@
 #include "ui/setup/frmCommSetup.h"
 
 #include "device/Device.h"
-#include "device/Settings.h"
 #include "dialect/Dialect.h"
 #include "ui/common/BusyScope.h"
 #include "ui/setup/sfrmErrComm1.h"
@@ -17,9 +16,9 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-using namespace MainModule;
-
-frmCommSetup::frmCommSetup(QWidget *parent) : QDialog(parent), token_(std::make_unique<CancelToken>()), MSComm1(std::make_unique<Device>(*token_))
+frmCommSetup::frmCommSetup(const Connection &base, QWidget *parent)
+    : QDialog(parent), connection_(base), token_(std::make_unique<CancelToken>()),
+      MSComm1(std::make_unique<Device>(*token_, connection_))
 {
     setObjectName("frmCommSetup");
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -109,25 +108,14 @@ void frmCommSetup::Form_Load()
     Combo2->setCurrentText("9600");
     Combo3->setCurrentText("None");
     Combo4->setCurrentText("8");
-    HighCoercivity = true;
-    setWindowTitle(ShowMakerInTitles ? QStringLiteral("KAVRO VNT-410 Series Utility: Initial Setup")
-                                     : QStringLiteral("VNT-410 Series Utility: Initial Setup"));
+    connection_.highCoercivity = true;
+    setWindowTitle(QStringLiteral("KAVRO VNT-410 Series Utility: Initial Setup"));
     updatePortDevice();
 }
 
 void frmCommSetup::updatePortDevice()
 {
     PortDevice->setText(describePort ? describePort(Combo1->currentText().toInt()) : QString());
-}
-
-QString frmCommSetup::buildCommSettings(const QString &baud, const QString &parity, const QString &dataBits)
-{
-    QString letter = QStringLiteral("n,");
-    if (parity == QLatin1String("Even"))
-        letter = QStringLiteral("e,");
-    else if (parity == QLatin1String("Odd"))
-        letter = QStringLiteral("o,");
-    return baud + QLatin1Char(',') + letter + dataBits + QStringLiteral(",1");
 }
 
 void frmCommSetup::endProgram()
@@ -163,7 +151,7 @@ void frmCommSetup::connected()
         return;
     finished_ = true;
     if (onConnected)
-        onConnected();
+        onConnected(connection_);
     close();
 }
 
@@ -171,27 +159,28 @@ void frmCommSetup::Command1_Click()
 {
     if (!Command1->isEnabled())
         return;
-    EmulationMode = Option2[1]->isChecked() ? QStringLiteral("HKD382") : QStringLiteral("VNT-290B");
+    connection_.dialect = Option2[1]->isChecked() ? DialectId::Hkd382 : DialectId::Vnt290b;
     Command1->setEnabled(false);
-    CommPortNumber = Combo1->currentText();
-    BaudText = Combo2->currentText();
-    ParityText = Combo3->currentText();
-    DataBitsText = Combo4->currentText();
-    CommSettings = buildCommSettings(BaudText, ParityText, DataBitsText);
+    connection_.port = Combo1->currentText().toInt();
+    connection_.baud = Combo2->currentText();
+    connection_.parity = Combo3->currentText();
+    connection_.dataBits = Combo4->currentText();
 
+    // A new link for the chosen line (and dialect, which the simulator answers in).
+    MSComm1.reset();
+    MSComm1 = std::make_unique<Device>(*token_, connection_);
     Device &port = *MSComm1;
-    port.close();
     if (!port.open()) {
         showCommError(true);
         return;
     }
-    HighCoercivity = Option1[0]->isChecked();
+    connection_.highCoercivity = Option1[0]->isChecked();
 
-    const Dialect &dialect = activeDialect();
+    const Dialect &dialect = dialectFor(connection_.dialect);
     Handshake outcome;
     {
         const BusyScope busy(Status, tr("Testing the encoder\u2026"));
-        outcome = dialect.handshake(port, HighCoercivity, [this] { return quitting_; });
+        outcome = dialect.handshake(port, connection_.highCoercivity, [this] { return quitting_; });
     }
     switch (outcome) {
     case Handshake::Connected:
@@ -207,7 +196,7 @@ void frmCommSetup::Command1_Click()
         return;
     }
     if (onSaveSettings)
-        onSaveSettings();
+        onSaveSettings(connection_);
     connected();
 }
 

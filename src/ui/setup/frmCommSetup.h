@@ -1,4 +1,6 @@
 #pragma once
+#include "device/Connection.h"
+
 #include <QDialog>
 #include <functional>
 #include <memory>
@@ -16,12 +18,15 @@ class QRadioButton;
 class frmCommSetup : public QDialog {
     Q_OBJECT
 public:
-    explicit frmCommSetup(QWidget *parent = nullptr);
+    // `base`: where links come from and the clock; setup adds the operator's choices.
+    explicit frmCommSetup(const Connection &base, QWidget *parent = nullptr);
     ~frmCommSetup() override;
 
     // Wired by StartUp: what a good handshake leads to, and the settings store writer.
-    std::function<void()> onConnected;
-    std::function<void()> onSaveSettings;
+    std::function<void(const Connection &)> onConnected;
+    std::function<void(const Connection &)> onSaveSettings;
+    // The choices of the last "OK".
+    const Connection &connection() const { return connection_; }
     // Describes the device a port number names (shown beside the port list).
     std::function<QString(int)> describePort;
     // "Cancel": ends the program (tests watch it instead).
@@ -46,8 +51,6 @@ public:
     // Shows which device the chosen port number names.
     void updatePortDevice();
 
-    static QString buildCommSettings(const QString &baud, const QString &parity, const QString &dataBits);
-
 protected:
     void closeEvent(QCloseEvent *event) override;
     void reject() override;
@@ -58,6 +61,7 @@ private:
     void connected();
     void endProgram();
 
+    Connection connection_;
     std::unique_ptr<CancelToken> token_;
     std::unique_ptr<Device> MSComm1;
     bool finished_ = false;

@@ -51,7 +51,6 @@ QPoint besidePosition(const QRect &anchor, const QSize &size, const QRect &scree
     return best;
 }
 
-SimPanel::SimPanel() : SimPanel(Simulator::instance()) {}
 
 SimPanel::SimPanel(Simulator &sim) : QWidget(nullptr, Qt::Tool), sim_(sim)
 {

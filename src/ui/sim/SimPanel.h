@@ -28,7 +28,6 @@ public:
     enum Cards { SlotCard, SampleStack, BlankStack }; // the rows of cardsBox()
 
     explicit SimPanel(Simulator &sim);
-    SimPanel();
 
     QPushButton *swipeButton() const { return swipe_; }
     QCheckBox *badSwipeBox() const { return badSwipe_; }

@@ -1,4 +1,4 @@
-#include "batch/IncrementSeries.h"
+#include "operation/IncrementSeries.h"
 
 #include <limits>
 

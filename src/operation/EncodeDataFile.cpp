@@ -1,4 +1,4 @@
-#include "batch/EncodeDataFile.h"
+#include "operation/EncodeDataFile.h"
 
 #include "card/Validators.h"
 

@@ -1,0 +1,48 @@
+#pragma once
+// What an operation needs of whoever runs it: the prompt, the records, the messages and the error
+// reports with the operator's answer. The windows implement it with their texts and message
+// windows, a test with a script, the command line with its streams. Cancel and Skip reach the
+// operation through Operation::cancel() and skip().
+#include "card/TrackBlock.h"
+
+#include <QString>
+
+// Which error the operator is told of (each front end has its own words and titles for it).
+enum class OperationError { Read, Write, Erase };
+
+// How a shown track is counted.
+enum class Counts {
+    AsRead,  // characters as read; 0 for "+" (no data) and "*"
+    Lengths, // the texts' lengths
+    Zero,    // 0 whatever the text
+    Kept,    // the record counts the text itself, as if typed
+};
+
+class Operator {
+public:
+    virtual ~Operator() = default;
+
+    // The port is open and the start sequence begins.
+    virtual void begin() {}
+    // The swipe prompt, shown while the encoder waits for a card.
+    virtual void showPrompt(bool shown) = 0;
+    // The card the operation waits for (1, 2, ...).
+    virtual void showCard(qint64 number) = 0;
+    // The card line and the prompt out of sight (between the cards of a file).
+    virtual void hideCard() {}
+    // The output record: what the card holds, or what was written.
+    virtual void showOutput(const Iso::Tracks &tracks, Counts counts) = 0;
+    // The input record: what is about to be written, or a source card read.
+    virtual void showInput(const Iso::Tracks &tracks, Counts counts) = 0;
+    virtual void setMessage(const QString &text) = 0;
+    // Tells of the error and returns once the operator has acknowledged it.
+    virtual void reportError(OperationError error) = 0;
+    // Out of the way of an error report (true), and back (false).
+    virtual void stepAside(bool aside) { (void)aside; }
+    // Whether Skip may be pressed now (encode from file).
+    virtual void enableSkip(bool enabled) { (void)enabled; }
+    // Copy: the source card is to be read (false) or the target written (true).
+    virtual void showWritePhase(bool writing) { (void)writing; }
+    // A non-ISO card read; returns once the operator has seen it.
+    virtual void showNonIsoCard(const Iso::Tracks &tracks) { (void)tracks; }
+};
