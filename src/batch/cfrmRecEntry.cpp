@@ -1,7 +1,7 @@
 #include "batch/cfrmRecEntry.h"
 
 #include "card/Validators.h"
-#include "ui/common/CharacterMessages.h"
+#include "card/CharacterMessages.h"
 #include "ui/common/PictureDialog.h"
 
 #include <QApplication>

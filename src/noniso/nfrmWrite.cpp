@@ -3,7 +3,7 @@
 #include "card/Validators.h"
 #include "noniso/EntryBox.h"
 #include "card/RawCodec.h"
-#include "ui/common/CharacterMessages.h"
+#include "card/CharacterMessages.h"
 
 #include <QFrame>
 #include <QGridLayout>

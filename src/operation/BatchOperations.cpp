@@ -42,13 +42,16 @@ OperationEnd SaveOperation::loop()
             // a "|", CR or LF would shift every record after it.
             const Record record{read.tracks};
             if (collection_.append(record)) {
+                op().cardEnded({collection_.count(), CardResult::Ok, read.tracks, collection_.count()});
                 if (onCollected)
                     onCollected(record);
                 op().setMessage(kReadSuccess);
                 continue;
             }
+            op().cardEnded({collection_.cardNumber(), CardResult::ReadError, read.tracks});
         } else {
             showFailedOutput();
+            op().cardEnded({collection_.cardNumber(), CardResult::ReadError, {}});
         }
         op().setMessage(QString());
         reportIndicated(OperationError::Read);
@@ -98,6 +101,7 @@ OperationEnd EncodeOperation::loop()
                 break;
             }
             record = *next;
+            ++record_;
             // The record only shows; the write takes the record's own bytes.
             op().showInput(record.track, Counts::Kept);
         }
@@ -110,6 +114,7 @@ OperationEnd EncodeOperation::loop()
         op().enableSkip(false);
 
         if (outcome == Outcome::Succeeded && !cancelled()) {
+            op().cardEnded({card_, CardResult::Ok, tracks, record_});
             op().showOutput(tracks, Counts::Lengths);
             op().setMessage(kWriteComplete);
             op().hideCard();
@@ -121,10 +126,12 @@ OperationEnd EncodeOperation::loop()
             // Skip moves on to the next record, also after a failed attempt: a record the
             // encoder refuses on every card must not hold up the rest of the file.
             ++skipped_;
+            op().cardEnded({card_, CardResult::Skipped, tracks, record_});
             nextRecordDue = true;
             dialect().rearmWrite(device(), Rearm::AttentionAndPrepare, Exchange::Settling);
         } else {
             ++failed_;
+            op().cardEnded({card_, CardResult::WriteError, tracks, record_});
             showFailedOutput();
             op().setMessage(QString());
             op().stepAside(true);
@@ -185,7 +192,9 @@ OperationEnd IncrementalOperation::loop()
         op().showInput(tracks, Counts::Kept);
         op().showOutput({}, Counts::Zero);
         const Outcome outcome = dialect().writeIso(device(), tracks, kWrite, prompt());
+        const qint64 card = total_ - series_.IncrementRemaining + 1;
         if (outcome == Outcome::Succeeded && !cancelled()) {
+            op().cardEnded({card, CardResult::Ok, tracks});
             op().showOutput(tracks, Counts::Lengths);
             op().setMessage(kWriteComplete);
             series_.CurrentNumber += series_.IncrementStep;
@@ -196,6 +205,8 @@ OperationEnd IncrementalOperation::loop()
                 break;
             }
         } else {
+            if (!cancelled())
+                op().cardEnded({card, CardResult::WriteError, tracks});
             if (!reportWriteFailure())
                 break;
             ++failed_;

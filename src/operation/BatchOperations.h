@@ -42,6 +42,7 @@ protected:
 
 private:
     EncodeDataFile::RecordTaker &source_;
+    qint64 record_ = 0; // the record being written, counted from 1
     qint64 card_ = 1;
     qint64 skipped_ = 0;
     qint64 failed_ = 0;

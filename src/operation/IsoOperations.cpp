@@ -24,13 +24,16 @@ OperationEnd ReadOperation::loop()
             continue;
         if (read.outcome == Outcome::Succeeded) {
             op().showOutput(read.tracks, Counts::AsRead);
-            if (!Iso::AnyUnreadable(read.tracks)) {
+            const bool good = !Iso::AnyUnreadable(read.tracks);
+            op().cardEnded({card_, good ? CardResult::Ok : CardResult::ReadError, read.tracks});
+            if (good) {
                 op().setMessage(kReadSuccess);
                 op().showCard(++card_);
                 continue;
             }
         } else {
             showFailedOutput();
+            op().cardEnded({card_, CardResult::ReadError, {}});
         }
         op().setMessage(QString());
         reportIndicated(OperationError::Read);
@@ -59,10 +62,13 @@ OperationEnd WriteOperation::loop()
         op().showPrompt(false);
         const Outcome outcome = dialect().writeIso(device(), tracks_, kWrite, prompt());
         if (outcome == Outcome::Succeeded && !cancelled()) {
+            op().cardEnded({card_, CardResult::Ok, tracks_});
             op().showOutput(tracks_, Counts::Lengths);
             op().setMessage(kWriteComplete);
             op().showCard(++card_);
         } else {
+            if (!cancelled())
+                op().cardEnded({card_, CardResult::WriteError, tracks_});
             if (!reportWriteFailure())
                 break;
             if (outcome == Outcome::Aborted) {
@@ -97,11 +103,13 @@ OperationEnd EraseOperation::loop()
 
         const Outcome outcome = dialect().erase(device(), mask_, prompt());
         if (outcome == Outcome::Succeeded && !cancelled()) {
+            op().cardEnded({card_, CardResult::Ok, {}});
             op().setMessage(kEraseComplete);
             ++card_;
         } else {
             if (cancelled())
                 break;
+            op().cardEnded({card_, CardResult::EraseError, {}});
             dialect().disarm(device());
             if (cancelled())
                 break;
@@ -219,9 +227,11 @@ CopyOperation::Next CopyOperation::readSource()
             op().showOutput({}, Counts::Zero);
             if (!Iso::AnyUnreadable(source_))
                 return Next::Write;
+            op().cardEnded({copied_ + 1, CardResult::ReadError, source_});
             op().setMessage(QString());
             reportAside(OperationError::Read, false);
         } else {
+            op().cardEnded({copied_ + 1, CardResult::ReadError, {}});
             op().showInput({}, Counts::Zero);
             op().setMessage(QString());
             reportAside(OperationError::Read, true);
@@ -237,12 +247,14 @@ bool CopyOperation::writeTarget()
     for (;;) {
         const Outcome outcome = dialect().writeIso(device(), source_, kWrite, prompt());
         if (outcome == Outcome::Succeeded && !cancelled()) {
+            op().cardEnded({copied_ + 1, CardResult::Ok, source_});
             op().showOutput(source_, Counts::Lengths);
             op().setMessage(kWriteComplete);
             return true;
         }
         if (cancelled())
             return false;
+        op().cardEnded({copied_ + 1, CardResult::WriteError, source_});
         showFailedOutput();
         op().setMessage(QString());
         reportAside(OperationError::Write, true);

@@ -27,9 +27,11 @@ OperationEnd NonIsoReadOperation::loop()
         if (read.outcome == Outcome::Succeeded) {
             dialect().signalReady(device(), ready);
             lastCard_ = read.tracks;
+            op().cardEnded({card_, CardResult::Ok, lastCard_});
             op().showNonIsoCard(lastCard_);
             op().showCard(++card_);
         } else if (read.outcome == Outcome::Failed) {
+            op().cardEnded({card_, CardResult::ReadError, {}});
             reportIndicated(OperationError::Read);
             if (!readable)
                 return cancelled() ? stopped() : OperationEnd::Finished;
@@ -68,10 +70,12 @@ OperationEnd NonIsoWriteOperation::loop()
         if (configured && writable)
             outcome = dialect().writeNonIso(device(), job_, prompt());
         if (outcome == Outcome::Succeeded && !cancelled()) {
+            op().cardEnded({card_, CardResult::Ok, {}});
             op().showCard(++card_);
         } else {
             if (flags.StopCollecting || cancelled())
                 break;
+            op().cardEnded({card_, CardResult::WriteError, {}});
             dialect().rearmWrite(device(), Rearm::ResetOrAbort, Exchange::LastCharacter);
             reportIndicated(OperationError::Write, indicator);
         }

@@ -18,6 +18,16 @@ enum class Counts {
     Kept,    // the record counts the text itself, as if typed
 };
 
+// How one card ended.
+enum class CardResult { Ok, ReadError, WriteError, EraseError, Skipped };
+
+struct CardReport {
+    qint64 card = 1;     // the card's number in the run
+    CardResult result = CardResult::Ok;
+    Iso::Tracks tracks;  // read (reads), written (writes)
+    qint64 record = 0;   // the file record it holds (save, encode from file); 0: none
+};
+
 class Operator {
 public:
     virtual ~Operator() = default;
@@ -35,6 +45,9 @@ public:
     // The input record: what is about to be written, or a source card read.
     virtual void showInput(const Iso::Tracks &tracks, Counts counts) = 0;
     virtual void setMessage(const QString &text) = 0;
+    // A card has ended, well or not (before its error is reported). Windows show it through the
+    // records; a script's front end reports it.
+    virtual void cardEnded(const CardReport &report) { (void)report; }
     // Tells of the error and returns once the operator has acknowledged it.
     virtual void reportError(OperationError error) = 0;
     // Out of the way of an error report (true), and back (false).

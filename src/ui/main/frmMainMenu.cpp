@@ -3,7 +3,7 @@
 #include "card/Validators.h"
 #include "device/PortCatalog.h"
 #include "ui/common/PictureDialog.h"
-#include "ui/main/InputRecord.h"
+#include "card/InputRecord.h"
 #include "ui/main/TrackTextEdit.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
-#include "ui/main/InputRecord.h"
+#include "card/InputRecord.h"
 
 #include "card/Validators.h"
-#include "ui/common/CharacterMessages.h"
+#include "card/CharacterMessages.h"
 
 namespace InputRecord {
 

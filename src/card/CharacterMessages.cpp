@@ -1,4 +1,4 @@
-#include "ui/common/CharacterMessages.h"
+#include "card/CharacterMessages.h"
 
 namespace CharacterMessages {
 

@@ -1,0 +1,218 @@
+// Whole operations with no widget at all: a QCoreApplication, the operation layer, the simulated
+// encoder and a scripted operator, in every dialect. This suite links no Gui or Widgets module.
+#include "Dialects.h"
+#include "ScriptedOperator.h"
+#include "device/Pacer.h"
+#include "dialect/Commands.h"
+#include "operation/BatchOperations.h"
+#include "operation/IsoOperations.h"
+#include "sim/Simulator.h"
+
+#include <QCoreApplication>
+#include <QtTest>
+
+using Bytes = QList<QByteArray>;
+
+namespace {
+QByteArray hex(const char *text) { return QByteArray::fromHex(QByteArray(text).replace(' ', "")); }
+
+const QByteArray kAtt = hex("7F"), kReset = hex("1B 61"), kSwipe = hex("1B 84"), kRead = hex("1B 72"),
+                 kOff = hex("1B 81"), kIdle = hex("1B 83"), kCodes = hex("1B 5A 3D 16 3D"),
+                 kBpi = hex("1B 6A D2 4B D2");
+const QByteArray kWriteB123 = hex("1B 77 1B 73 1B 01 42 31 32 33 1B 02 1B 03 3F 1C");
+const QByteArray kVntB123 = QByteArray("B123") + char(4);
+
+// The encoder, its clock and a connection to it.
+struct Bench {
+    explicit Bench(DialectId dialect)
+    {
+        connection.dialect = dialect;
+        connection.links = sim.links();
+        connection.pacer = &vp;
+    }
+    Bytes writes() const
+    {
+        Bytes out;
+        for (const auto &r : sim.received())
+            out << r.bytes;
+        return out;
+    }
+    // The operator's Cancel at t, as a window's Cancel button: the flag, then the closing.
+    void cancelAt(double t, Operation &op)
+    {
+        vp.atEvent(t, [&op] {
+            op.cancel();
+            op.close();
+        });
+    }
+    VirtualPacer vp;
+    Simulator sim{vp};
+    Connection connection;
+};
+
+Bytes eraseCommand(DialectId d, int mask)
+{
+    Bytes vnt;
+    for (int t = 1; t <= 3; ++t)
+        if (mask & (1 << (t - 1)))
+            vnt << Cmd::Vnt::EraseTrack[size_t(t)];
+    vnt << "]";
+    return perDialect(d, Bytes{Cmd::Hkd::eraseTracks(mask)}, vnt);
+}
+} // namespace
+
+class HeadlessTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void readThenCancel_data()
+    {
+        QTest::addColumn<DialectId>("dialect");
+        QTest::addColumn<Bytes>("expected");
+        for (const DialectEntry &d : kDialects)
+            QTest::newRow(d.name) << d.id
+                                  << perDialect(d.id, Bytes{kReset, kSwipe, kRead, kRead, kReset, kOff, kIdle},
+                                                Bytes{kAtt, "L", "L", "P", "Q", "R", "S", "L", "P", kAtt});
+    }
+    // One good read, the next attempt armed, then Cancel while it waits.
+    void readThenCancel()
+    {
+        QFETCH(DialectId, dialect);
+        QFETCH(Bytes, expected);
+        Bench b(dialect);
+        ScriptedOperator op;
+        ReadOperation read(b.connection, op);
+        b.vp.at(1.2, [&] { b.sim.swipe(); });
+        b.cancelAt(3.0, read);
+        QCOMPARE(read.run(), OperationEnd::Cancelled);
+
+        QCOMPARE(b.writes(), expected);
+        QVERIFY(op.began);
+        QCOMPARE(op.cards, (QList<qint64>{1, 2}));
+        QCOMPARE(read.cardsRead(), 1);
+        QVERIFY(op.output[0].startsWith("B4000123456789010^SAMPLE/CARD HOLDER^"));
+        QCOMPARE(op.messages, (QStringList{OperationText::kReadSuccess, QString()}));
+        QVERIFY(op.errors.isEmpty());
+        QCOMPARE(op.promptsShown, 2);
+    }
+
+    void writeThenCancel_data()
+    {
+        QTest::addColumn<DialectId>("dialect");
+        QTest::addColumn<Bytes>("expected");
+        for (const DialectEntry &d : kDialects)
+            QTest::newRow(d.name) << d.id
+                                  << perDialect(d.id, Bytes{kSwipe, kCodes, kBpi, kWriteB123, kWriteB123, kReset},
+                                                Bytes{kAtt, "(", "A", kVntB123, "@", "(", "A", kVntB123, "@", kAtt});
+    }
+    // A good write, the next attempt, then Cancel while it waits for the swipe; the card holds it.
+    void writeThenCancel()
+    {
+        QFETCH(DialectId, dialect);
+        QFETCH(Bytes, expected);
+        Bench b(dialect);
+        ScriptedOperator op;
+        WriteOperation write(b.connection, {"B123", "", ""}, op);
+        b.vp.at(1.5, [&] { b.sim.swipe(); });
+        b.cancelAt(3.0, write);
+        QCOMPARE(write.run(), OperationEnd::Cancelled);
+
+        QVERIFY2(b.writes() == expected, qPrintable(b.writes().join(' ').toHex(' ')));
+        QCOMPARE(b.sim.cardInSlot().tracks[0].chars, QByteArray("B123"));
+        QCOMPARE(op.output, (Iso::Tracks{"B123", "", ""}));
+        QCOMPARE(op.cards, (QList<qint64>{2}));
+        QCOMPARE(op.messages, (QStringList{OperationText::kWriteComplete, QString()}));
+    }
+
+    void eraseTwoThenCancel_data()
+    {
+        QTest::addColumn<DialectId>("dialect");
+        QTest::addColumn<int>("mask");
+        for (const DialectEntry &d : kDialects)
+            for (int mask : {5, 2, 7})
+                QTest::addRow("%s mask %d", d.name, mask) << d.id << mask;
+    }
+    // Two good erases, then Cancel in the third swipe wait: every byte, and the card erased.
+    void eraseTwoThenCancel()
+    {
+        QFETCH(DialectId, dialect);
+        QFETCH(int, mask);
+        Bench b(dialect);
+        ScriptedOperator op;
+        EraseOperation erase(b.connection, mask, op);
+        b.vp.at(1.5, [&] { b.sim.swipe(); });
+        b.vp.at(4.5, [&] { b.sim.swipe(); });
+        b.cancelAt(7.5, erase);
+        QCOMPARE(erase.run(), OperationEnd::Cancelled);
+
+        const Bytes command = eraseCommand(dialect, mask);
+        Bytes vnt{kAtt, "("};
+        for (int i = 0; i < 2; ++i)
+            vnt << command << "L" << "l" << "(";
+        vnt << command << kAtt;
+        const Bytes expected = perDialect(dialect, Bytes{kReset, kSwipe} + command + command + command + Bytes{kReset}, vnt);
+        QVERIFY2(b.writes() == expected, qPrintable(b.writes().join(' ').toHex(' ')));
+        QCOMPARE(erase.cardsErased(), 2);
+        QCOMPARE(op.cards, (QList<qint64>{1, 2, 3}));
+        const SimCard before = Simulator::defaultDeck().at(0);
+        for (int t = 0; t < 3; ++t) {
+            if (mask & (1 << t))
+                QVERIFY(b.sim.cardInSlot().tracks[size_t(t)].isBlank());
+            else
+                QCOMPARE(b.sim.cardInSlot().tracks[size_t(t)].chars, before.tracks[size_t(t)].chars);
+        }
+    }
+
+    void encodeFile_data()
+    {
+        QTest::addColumn<DialectId>("dialect");
+        QTest::addColumn<QStringList>("script"); // at 2 s, 5.5 s, ...: "swipe", "bad" or "skip"
+        QTest::addColumn<Bytes>("pile");
+        QTest::addColumn<QList<qint64>>("tally"); // written, skipped, failed
+        for (const DialectEntry &d : kDialects) {
+            QTest::addRow("%s three cards", d.name)
+                << d.id << QStringList{"swipe", "swipe", "swipe"} << Bytes{"B1", "2", "C3"} << QList<qint64>{3, 0, 0};
+            QTest::addRow("%s failed card retried, one skipped", d.name)
+                << d.id << QStringList{"bad", "swipe", "skip", "swipe"} << Bytes{"", "B1", "C3"}
+                << QList<qint64>{2, 1, 1};
+        }
+    }
+    // A file onto a stack of blank cards, to its end.
+    void encodeFile()
+    {
+        QFETCH(DialectId, dialect);
+        QFETCH(QStringList, script);
+        QFETCH(Bytes, pile);
+        QFETCH(QList<qint64>, tally);
+        Bench b(dialect);
+        b.sim.setStack(Simulator::blankStack(5));
+        EncodeDataFile::RecordTaker records("B1||\r\n|2|\r\nC3||\r\n");
+        ScriptedOperator op;
+        EncodeOperation encode(b.connection, records, op);
+        double t = 2.0;
+        for (const QString &act : script) {
+            b.vp.at(t, [&b, &encode, act] {
+                if (act == "skip") {
+                    encode.skip();
+                    return;
+                }
+                b.sim.setNextSwipeBad(act == "bad");
+                b.sim.swipe();
+            });
+            t += 3.5;
+        }
+        QCOMPARE(encode.run(), OperationEnd::Finished);
+        encode.close();
+
+        Bytes written;
+        for (const SimCard &card : b.sim.swipedCards())
+            written << card.tracks[0].chars + card.tracks[1].chars + card.tracks[2].chars;
+        QCOMPARE(written, pile);
+        QCOMPARE((QList<qint64>{encode.written(), encode.skipped(), encode.failed()}), tally);
+        QCOMPARE(op.errors.size(), int(tally[2]));
+        QCOMPARE(b.writes().last(), kAtt); // the closing: Attention in both dialects
+    }
+};
+
+QTEST_GUILESS_MAIN(HeadlessTest)
+#include "tst_headless.moc"
