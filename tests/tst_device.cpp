@@ -1,4 +1,5 @@
 // The exchange primitives and the shared device procedures, byte for byte and in virtual time.
+#include "Dialects.h"
 #include "ScriptedLink.h"
 #include "operation/BatchOperations.h"
 #include "device/Device.h"
@@ -12,8 +13,6 @@
 #include "operation/NonIsoOperations.h"
 
 #include <QtTest>
-
-using namespace MainModule;
 
 using Kind = const WindowProfile *;
 Q_DECLARE_METATYPE(Kind)
@@ -38,25 +37,35 @@ void answerLikeEncoder(ScriptedEnd &end)
 class DeviceTest : public QObject {
     Q_OBJECT
 
-    std::optional<ScopedPacer> clock;
+    std::optional<VirtualPacer> clock;
     VirtualPacer *vp = nullptr;
+    Connection connection;
     std::shared_ptr<ScriptedEnd> end;
     CancelToken token;
     std::unique_ptr<Device> dev;
 
-    void useDialect(bool vnt) { EmulationMode = vnt ? "VNT-290B" : "HKD382"; }
+    void useDialect(DialectId d) { connection.dialect = d; }
+    const Dialect &spoken() const { return dialectFor(connection.dialect); }
+    // An open device on the connection's port and line, on a fresh clock starting at `start`.
+    void openDevice(double start)
+    {
+        dev.reset();
+        vp = &clock.emplace(start);
+        connection.pacer = vp;
+        end->clock = vp;
+        dev = std::make_unique<Device>(token, connection, std::make_unique<ScriptedLink>(end));
+        QVERIFY(dev->open());
+    }
 
 private slots:
     void init()
     {
-        vp = &*clock.emplace(100.0);
         end = std::make_shared<ScriptedEnd>();
         token = {};
-        dev = std::make_unique<Device>(token, std::make_unique<ScriptedLink>(end));
-        CommPortNumber = "3";
-        CommSettings = "9600,n,8,1";
-        useDialect(false);
-        QVERIFY(dev->open());
+        connection = {};
+        connection.port = 3; // at 9600,n,8,1
+        useDialect(DialectId::Hkd382);
+        openDevice(100.0);
     }
     void cleanup()
     {
@@ -67,9 +76,11 @@ private slots:
     void openAppliesPortAndSettings()
     {
         auto *link = new ScriptedLink(end);
-        Device d{token, std::unique_ptr<SerialLink>(link)};
-        CommPortNumber = "7";
-        CommSettings = "2400,o,7,1";
+        connection.port = 7;
+        connection.baud = "2400";
+        connection.parity = "Odd";
+        connection.dataBits = "7";
+        Device d{token, connection, std::unique_ptr<SerialLink>(link)};
         QVERIFY(d.open());
         QCOMPARE(link->lastPort, 7);
         QCOMPARE(link->lastSettings, QString("2400,o,7,1"));
@@ -109,7 +120,7 @@ private slots:
 
     void waitAcrossMidnightEndsOnTime()
     {
-        vp = &*clock.emplace(86399.6);  // 0.4 s before midnight
+        openDevice(86399.6);  // 0.4 s before midnight
         QVERIFY(dev->sendAndWait(Cmd::Hkd::CommTest, 2).isEmpty());
         QVERIFY(vp->now() - 86399.6 > 1.0 && vp->now() - 86399.6 < 1.03);
     }
@@ -199,7 +210,7 @@ private slots:
         if (answers)
             answerLikeEncoder(*end);
         const double t0 = vp->now();
-        activeDialect().configureDensity(*dev);
+        spoken().configureDensity(*dev);
         QCOMPARE(end->written.size(), 2);
         QCOMPARE(end->written[0].bytes, hex("1B 5A 3D 16 3D"));
         QCOMPARE(end->written[1].bytes, hex("1B 6A D2 4B D2"));
@@ -213,24 +224,30 @@ private slots:
 
     void nonIsoDensity_data()
     {
-        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<QList<QByteArray>>("expected");
         QTest::addColumn<double>("took");
         // Replies come 0.05 s after each command. HKD382: 0.3 s after SetBpi, then the codes'
         // reply; VNT-290B: the last-character exchange waits 0.1 s more after each reply.
-        QTest::newRow("HKD382 210/75/75") << false << QList<QByteArray>{hex("1B 6A D2 4B 4B"), hex("1B 5A 3D 16 16")} << 0.35;
-        QTest::newRow("VNT-290B 210/75/75") << true << QList<QByteArray>{hex("3B 31 31"), hex("3B 32 30"), hex("3B 33 30")} << 0.45;
+        using B = QList<QByteArray>;
+        for (const DialectEntry &d : kDialects)
+            QTest::addRow("%s 210/75/75", d.name)
+                << d.id
+                << perDialect(d.id, B{hex("1B 6A D2 4B 4B"), hex("1B 5A 3D 16 16")},
+                              B{hex("3B 31 31"), hex("3B 32 30"), hex("3B 33 30")})
+                << perDialect(d.id, 0.35, 0.45);
     }
     void nonIsoDensity()
     {
-        QFETCH(bool, vnt);
+        QFETCH(DialectId, dialect);
         QFETCH(QList<QByteArray>, expected);
         QFETCH(double, took);
         const double t0 = vp->now();
-        useDialect(vnt);
+        useDialect(dialect);
         answerLikeEncoder(*end);
-        end->onWrite = [this, vnt](const QByteArray &) { end->reply(vnt ? QByteArray("^") : Cmd::Hkd::Ok, 0.05); };
-        activeDialect().configureNonIsoDensity(*dev, {true, false, false});
+        const QByteArray ack = perDialect(dialect, Cmd::Hkd::Ok, QByteArray("^"));
+        end->onWrite = [this, ack](const QByteArray &) { end->reply(ack, 0.05); };
+        spoken().configureNonIsoDensity(*dev, {true, false, false});
         QList<QByteArray> got;
         for (const auto &w : end->written)
             got << w.bytes;
@@ -240,29 +257,29 @@ private slots:
 
     void errorIndicatorAndReady_data()
     {
-        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("HKD382") << false << hex("1B 85 1B 81 1B 83");
-        QTest::newRow("VNT-290B") << true << QByteArray("MmL");
+        for (const DialectEntry &d : kDialects)
+            QTest::newRow(d.name) << d.id << perDialect(d.id, hex("1B 85 1B 81 1B 83"), QByteArray("MmL"));
     }
     void errorIndicatorAndReady()
     {
-        QFETCH(bool, vnt);
+        QFETCH(DialectId, dialect);
         QFETCH(QByteArray, expected);
-        useDialect(vnt);
+        useDialect(dialect);
         answerLikeEncoder(*end);
-        activeDialect().setErrorIndicator(*dev, true);
-        activeDialect().setErrorIndicator(*dev, false);
-        activeDialect().signalReady(*dev);
+        spoken().setErrorIndicator(*dev, true);
+        spoken().setErrorIndicator(*dev, false);
+        spoken().signalReady(*dev);
         QCOMPARE(end->writtenBytes(), expected);
         QCOMPARE(dev->pending(), 0);  // acknowledgements read and discarded
     }
 
     void silentIndicatorWaitsOneSecond()
     {
-        useDialect(true);
+        useDialect(DialectId::Vnt290b);
         const double t0 = vp->now();
-        activeDialect().setErrorIndicator(*dev, true);
+        spoken().setErrorIndicator(*dev, true);
         QVERIFY(vp->now() - t0 > 1.0 && vp->now() - t0 < 1.03);
     }
 
@@ -271,7 +288,7 @@ private slots:
     void startAndClosing_data()
     {
         QTest::addColumn<Kind>("kind");
-        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<QList<QByteArray>>("start");
         QTest::addColumn<QList<QByteArray>>("closing");
         const QByteArray codes = hex("1B 5A 3D 16 3D"), bpi = hex("1B 6A D2 4B D2"), reset = hex("1B 61"),
@@ -293,22 +310,22 @@ private slots:
             {"non-ISO read", &NonIsoReadOperation::kProfile.window, {reset}, hkdReadClose, {att}},
             {"non-ISO write", &NonIsoWriteOperation::kProfile.window, {swipe}, {}, {att}},
         };
-        for (const auto &r : rows) {
-            QTest::addRow("%s HKD382", r.name) << r.kind << false << r.hkdStart << r.hkdClose;
-            QTest::addRow("%s VNT-290B", r.name) << r.kind << true << r.vntStart << B{att};
-        }
+        for (const auto &r : rows)
+            for (const DialectEntry &d : kDialects)
+                QTest::addRow("%s %s", r.name, d.name)
+                    << r.kind << d.id << perDialect(d.id, r.hkdStart, r.vntStart) << perDialect(d.id, r.hkdClose, B{att});
     }
     void startAndClosing()
     {
         QFETCH(Kind, kind);
-        QFETCH(bool, vnt);
+        QFETCH(DialectId, dialect);
         QFETCH(QList<QByteArray>, start);
         QFETCH(QList<QByteArray>, closing);
-        useDialect(vnt);
+        useDialect(dialect);
         answerLikeEncoder(*end);
-        QCOMPARE(activeDialect().start(*dev, kind->start), StartResult::Ok);
+        QCOMPARE(spoken().start(*dev, kind->start), StartResult::Ok);
         QVERIFY(dev->openIfClosed());  // the closing's bytes from an open port
-        activeDialect().close(*dev, kind->closing);
+        spoken().close(*dev, kind->closing);
         QList<QByteArray> got;
         for (const auto &w : end->written)
             got << w.bytes;
@@ -323,21 +340,21 @@ private slots:
     void startSequenceWaits_data()
     {
         QTest::addColumn<Kind>("kind");
-        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<double>("lastAt");
-        QTest::newRow("read HKD382: 1B 61, 0.3 s, 1B 84") << Kind(&ReadOperation::kProfile.window) << false << 0.3;
-        QTest::newRow("read VNT-290B") << Kind(&ReadOperation::kProfile.window) << true << 2.3;
-        QTest::newRow("erase VNT-290B") << Kind(&EraseOperation::kProfile.window) << true << 2.3;
-        QTest::newRow("incremental VNT-290B") << Kind(&IncrementalOperation::kProfile.window) << true << 0.9;
+        QTest::newRow("read HKD382: 1B 61, 0.3 s, 1B 84") << Kind(&ReadOperation::kProfile.window) << DialectId::Hkd382 << 0.3;
+        QTest::newRow("read VNT-290B") << Kind(&ReadOperation::kProfile.window) << DialectId::Vnt290b << 2.3;
+        QTest::newRow("erase VNT-290B") << Kind(&EraseOperation::kProfile.window) << DialectId::Vnt290b << 2.3;
+        QTest::newRow("incremental VNT-290B") << Kind(&IncrementalOperation::kProfile.window) << DialectId::Vnt290b << 0.9;
     }
     void startSequenceWaits()
     {
         QFETCH(Kind, kind);
-        QFETCH(bool, vnt);
+        QFETCH(DialectId, dialect);
         QFETCH(double, lastAt);
-        useDialect(vnt);
+        useDialect(dialect);
         const double t0 = vp->now();
-        activeDialect().start(*dev, kind->start);
+        spoken().start(*dev, kind->start);
         QCOMPARE(end->written.size(), 2);
         const double at = end->written[1].time - t0;
         QVERIFY2(at > lastAt - 1e-9 && at < lastAt + 0.03, qPrintable(QString::number(at)));
@@ -359,9 +376,9 @@ private slots:
         QFETCH(Kind, kind);
         QFETCH(double, closeAt);
         QFETCH(QList<QByteArray>, expected);
-        useDialect(true);
-        vp->after(closeAt, [&] { activeDialect().close(*dev, kind->closing); });
-        QCOMPARE(activeDialect().start(*dev, kind->start), StartResult::PortFailed);
+        useDialect(DialectId::Vnt290b);
+        vp->after(closeAt, [&] { spoken().close(*dev, kind->closing); });
+        QCOMPARE(spoken().start(*dev, kind->start), StartResult::PortFailed);
         QList<QByteArray> got;
         for (const auto &w : end->written)
             got << w.bytes;
@@ -382,7 +399,7 @@ private slots:
         const double t1 = vp->now();
         QVERIFY(!dev->sendAndWaitCancelable("@").ok());
         QVERIFY(dev->sendAndCollect("Q").isEmpty());
-        activeDialect().close(*dev, Closing::IdleAndDrain);
+        spoken().close(*dev, Closing::IdleAndDrain);
         QVERIFY(vp->now() - t1 < 0.05);
         QCOMPARE(reports, 1);
     }

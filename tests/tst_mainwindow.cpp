@@ -20,8 +20,6 @@
 #include <QtTest>
 #include <memory>
 
-using namespace MainModule;
-
 namespace {
 
 const QString SevenBitTitle = QStringLiteral(" 7-Bit Character (Std T1) Format Error");
@@ -54,8 +52,7 @@ struct StepRecord {
     QString message;
     bool cancelRequested;
     bool nonIsoActive;
-    int eraseMask;
-    bool incrementCancelled;
+    int eraseMask; // the mask handed to the step
 };
 
 } // namespace
@@ -97,33 +94,42 @@ private slots:
     void saveToFile();
 
 private:
+    // Opens the main window on `connection`, active, the focus in track 1.
+    void open(const Connection &connection);
     void fill();
     void paste(int box, const QString &text);
     void recordAll();
 
+    Connection connection; // what setup chose
     std::unique_ptr<frmMainMenu> w;
     std::unique_ptr<ModalAnswerer> answerer;
     QList<StepRecord> steps;
-    std::function<void(MainWindowStep)> behaviour;
+    // What a step does while it runs and what it answers (by default: shown, not confirmed).
+    std::function<StepAnswer(MainWindowStep)> behaviour;
 };
 
 void TestMainWindow::initTestCase()
 {
-    ResetSettings();
-    CommPortNumber = QStringLiteral("3");
-    BaudText = QStringLiteral("9600");
-    ParityText = QStringLiteral("None");
-    DataBitsText = QStringLiteral("8");
+    connection.port = 3;
+    connection.baud = QStringLiteral("9600");
+    connection.parity = QStringLiteral("None");
+    connection.dataBits = QStringLiteral("8");
+    connection.highCoercivity = true;
+    connection.dialect = DialectId::Hkd382;
 }
 
-void TestMainWindow::init()
+void TestMainWindow::open(const Connection &c)
 {
-    EmulationMode = QStringLiteral("HKD382");
-    w = std::make_unique<frmMainMenu>();
+    w = std::make_unique<frmMainMenu>(c);
     w->show();
     w->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
     w->TIT[0]->setFocus();
+}
+
+void TestMainWindow::init()
+{
+    open(connection);
     answerer = std::make_unique<ModalAnswerer>();
     steps.clear();
     behaviour = nullptr;
@@ -157,16 +163,14 @@ void TestMainWindow::recordAll()
 {
     for (int s = 0; s < MainWindowStepCount; ++s) {
         const auto step = MainWindowStep(s);
-        w->setWindowRunner(step, [this, step] {
-            StepRecord r{step, {}, {}, w->message(), false, w->NonIsoActive, w->EraseTrackMask, w->IncrementCancelled};
+        w->setWindowRunner(step, [this, step](const StepAnswer &previous) {
+            StepRecord r{step, {}, {}, w->message(), false, w->NonIsoActive, previous.eraseMask};
             for (int i = 0; i < 3; ++i) {
                 r.input << w->trackString(i);
                 r.output << w->trackString(i + 3);
             }
             steps.append(r);
-            if (behaviour)
-                behaviour(step);
-            return true;
+            return behaviour ? behaviour(step) : StepAnswer(true);
         });
     }
 }
@@ -457,17 +461,23 @@ void TestMainWindow::writeWithEmptyRecord()
 
 void TestMainWindow::activationDisablesWriteAndShowsMode()
 {
+    Connection vnt = connection;
+    vnt.dialect = DialectId::Vnt290b;
+    open(vnt);
     w->Command1[1]->setEnabled(true);
-    EmulationMode = QStringLiteral("VNT-290B");
+    w->Label5->clear();
     w->Form_Activate();
     QVERIFY(!w->Command1[1]->isEnabled());
     QCOMPARE(w->Label5->text(), QStringLiteral("VNT-290B"));
 
     // Also after an operation window has closed.
     recordAll();
-    behaviour = [](MainWindowStep) { EmulationMode = QStringLiteral("HKD382"); };
+    behaviour = [this](MainWindowStep) {
+        w->Label5->clear();
+        return StepAnswer(true);
+    };
     w->Command1_Click(0);
-    QCOMPARE(w->Label5->text(), QStringLiteral("HKD382"));
+    QCOMPARE(w->Label5->text(), QStringLiteral("VNT-290B"));
 }
 
 void TestMainWindow::dispatch_data()
@@ -515,17 +525,17 @@ void TestMainWindow::dispatch()
 
     recordAll();
     behaviour = [&](MainWindowStep step) {
-        if (answers == "confirm" || (answers == "confirm-first" && step == MainWindowStep::IncrementTrackSelect))
-            w->IncrementCancelled = false;
-        if (answers == "mask" && step == MainWindowStep::EraseTrackSelect)
-            w->EraseTrackMask = 3;
         // An operation writes into the records while it runs; the main window clears them after.
         if (step == MainWindowStep::ReadCard || step == MainWindowStep::EraseCard)
             w->setTrackText(3, "READ");
+        if (answers == "confirm" || (answers == "confirm-first" && step == MainWindowStep::IncrementTrackSelect))
+            return StepAnswer::confirmedWith();
+        if (answers == "mask" && step == MainWindowStep::EraseTrackSelect)
+            return StepAnswer::confirmedWith(3);
+        return StepAnswer(true);
     };
     fill();
     w->setMessage(QStringLiteral("\nold message"));
-    w->EraseTrackMask = 5;
     w->NonIsoActive = false;
 
     w->Command1_Click(index);
@@ -544,8 +554,8 @@ void TestMainWindow::dispatch()
         QCOMPARE(r.nonIsoActive, r.step == MainWindowStep::NonIsoFormatSelect);
         if (r.step == MainWindowStep::EraseTrackSelect)
             QCOMPARE(r.eraseMask, 0);
-        if (r.step == MainWindowStep::IncrementTrackSelect || r.step == MainWindowStep::IncrementRecordEntry)
-            QVERIFY(r.incrementCancelled);
+        if (r.step == MainWindowStep::EraseCard)
+            QCOMPARE(r.eraseMask, 3); // the tracks chosen, handed on
     }
     for (int i = 0; i < 3; ++i) {
         QVERIFY(w->trackString(i).isEmpty());
@@ -564,9 +574,6 @@ void TestMainWindow::nothingOpensWithoutRunners()
         w->setTrackText(0, "A");
         w->Command1_Click(index);
     }
-    // The incremental chain stops at its first step: nothing confirmed it.
-    QVERIFY(w->IncrementCancelled);
-    QCOMPARE(w->EraseTrackMask, 0);
     QVERIFY(!w->NonIsoActive);
     QCOMPARE(answerer->count(), 0);
 }
@@ -704,6 +711,8 @@ void TestMainWindow::encodeFromFile()
     QCOMPARE(requests[0].save, false);
     QCOMPARE(requests[0].title, QStringLiteral("Open - Look in:"));
     QCOMPARE(requests[0].filter, QStringLiteral("Encode Data Files (*.txt)"));
+    // The file just saved has no extension: the dialog also lists all files.
+    QCOMPARE(dialogFilters(requests[0]), (QStringList{"Encode Data Files (*.txt)", "All Files (*)"}));
     QCOMPARE(requests[0].proposedName, QString());
     QCOMPARE(got, taken);
     QStringList shown;

@@ -1,5 +1,6 @@
 // The operations as the operator runs them: the real main window, its buttons, the operation
 // windows over it and the simulated encoder, in virtual time.
+#include "Dialects.h"
 #include "SwipeFixture.h"
 #include "app/OperationWindows.h"
 #include "ui/common/SwipeWindow.h"
@@ -16,8 +17,6 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
-
-using namespace MainModule;
 
 namespace {
 struct Snapshot {
@@ -61,11 +60,8 @@ class OperationsTest : public QObject {
     }
     void start(DialectId d, FilePathAsker askPath = {})
     {
-        ResetSettings();
-        f = std::make_unique<SwipeFixture>(d, 0.0);
-        CommPortNumber = "1";
-        CommSettings = "9600,n,8,1";
-        main = std::make_unique<frmMainMenu>();
+        f = std::make_unique<SwipeFixture>(d, 0.0); // port 1 at 9600,n,8,1
+        main = std::make_unique<frmMainMenu>(f->connection);
         installOperationWindows(*main, std::move(askPath));
         main->show();
     }
@@ -80,14 +76,14 @@ private slots:
 
     void readShowsCardThenClearsRecords_data()
     {
-        QTest::addColumn<int>("dialect");
-        QTest::newRow("HKD382") << int(DialectId::Hkd382);
-        QTest::newRow("VNT-290B") << int(DialectId::Vnt290b);
+        QTest::addColumn<DialectId>("dialect");
+        for (const DialectEntry &d : kDialects)
+            QTest::newRow(d.name) << d.id;
     }
     void readShowsCardThenClearsRecords()
     {
-        QFETCH(int, dialect);
-        start(DialectId(dialect));
+        QFETCH(DialectId, dialect);
+        start(dialect);
         SimCard card;
         card.name = "test";
         card.tracks[0].chars = "B123";
@@ -110,14 +106,14 @@ private slots:
 
     void writeEncodesTypedRecord_data()
     {
-        QTest::addColumn<int>("dialect");
-        QTest::newRow("HKD382") << int(DialectId::Hkd382);
-        QTest::newRow("VNT-290B") << int(DialectId::Vnt290b);
+        QTest::addColumn<DialectId>("dialect");
+        for (const DialectEntry &d : kDialects)
+            QTest::newRow(d.name) << d.id;
     }
     void writeEncodesTypedRecord()
     {
-        QFETCH(int, dialect);
-        start(DialectId(dialect));
+        QFETCH(DialectId, dialect);
+        start(dialect);
         f->sim.insertCard(SimCard{});
         QTest::keyClicks(main->TIT[0], "b123");
         QTest::keyClicks(main->TIT[1], "4567");
@@ -157,14 +153,14 @@ private slots:
 
     void copyDuplicatesSourceOntoTarget_data()
     {
-        QTest::addColumn<int>("dialect");
-        QTest::newRow("HKD382") << int(DialectId::Hkd382);
-        QTest::newRow("VNT-290B") << int(DialectId::Vnt290b);
+        QTest::addColumn<DialectId>("dialect");
+        for (const DialectEntry &d : kDialects)
+            QTest::newRow(d.name) << d.id;
     }
     void copyDuplicatesSourceOntoTarget()
     {
-        QFETCH(int, dialect);
-        start(DialectId(dialect));
+        QFETCH(DialectId, dialect);
+        start(dialect);
         const SimCard source = f->sim.cardInSlot();
         f->swipeAt(2.0);
         f->at(4.0, [this] { f->sim.insertCard(SimCard{}); });
@@ -208,7 +204,6 @@ private slots:
         f->swipeAt(1.5);
         cancelAt(4.0);
         press(7);
-        QCOMPARE(main->EraseTrackMask, ticked.isEmpty() ? 0 : 5);
         QCOMPARE(f->writes().contains(eraseCommand), !eraseCommand.isEmpty());
         if (!ticked.isEmpty()) {
             QVERIFY(f->sim.cardInSlot().tracks[0].chars.isEmpty());
@@ -221,7 +216,7 @@ private slots:
 
     void mainWindowFreeAfterClose_data()
     {
-        QTest::addColumn<int>("dialect");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<int>("button");
         QTest::addColumn<QList<double>>("swipes");
         QTest::addColumn<double>("cancelTime");
@@ -237,17 +232,16 @@ private slots:
             {"save, next swipe wait", 4, {2.0}, 4.0},   {"incremental, pause", 5, {2.0}, 2.3},
             {"erase, pause", 7, {1.0}, 2.5},
         };
-        for (auto d : {DialectId::Hkd382, DialectId::Vnt290b})
+        for (const DialectEntry &d : kDialects)
             for (const auto &row : rows)
-                QTest::addRow("%s %s", d == DialectId::Hkd382 ? "HKD382" : "VNT-290B", row.name)
-                    << int(d) << row.button << row.swipes << row.cancelAt;
+                QTest::addRow("%s %s", d.name, row.name) << d.id << row.button << row.swipes << row.cancelAt;
     }
     // Whichever wait or pause a swipe window is closed in, once it is out of sight the main
     // window is free again, or shows the next window, within 0.1 s (its closing sequence runs
     // while it is still shown).
     void mainWindowFreeAfterClose()
     {
-        QFETCH(int, dialect);
+        QFETCH(DialectId, dialect);
         QFETCH(int, button);
         QFETCH(QList<double>, swipes);
         QFETCH(double, cancelTime);
@@ -256,7 +250,7 @@ private slots:
         QFile file(records);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("ABC|123|\r\nDEF|456|\r\n") > 0);
         file.close();
-        start(DialectId(dialect),
+        start(dialect,
               [&](QWidget *, const FileDialogRequest &request) { return request.save ? saved : records; });
         f->setAnswer([](QDialog *d) {
             if (auto *select = qobject_cast<frmTrackSelect *>(d)) {

@@ -1,5 +1,6 @@
 // The setup window: settings string, handshake of both dialects byte for byte with its waits,
 // the communication error window and the settings store.
+#include "Dialects.h"
 #include "ScriptedLink.h"
 #include "ui/setup/SettingsStore.h"
 #include "dialect/Commands.h"
@@ -14,8 +15,6 @@
 #include <QStandardPaths>
 #include <QtTest>
 
-using namespace MainModule;
-
 namespace {
 QByteArray hex(const char *text) { return QByteArray::fromHex(QByteArray(text).replace(' ', "")); }
 
@@ -28,11 +27,13 @@ struct Reply {
 class SetupTest : public QObject {
     Q_OBJECT
 
-    std::optional<ScopedPacer> clock;
+    std::optional<VirtualPacer> clock;
     VirtualPacer *vp = nullptr;
     std::shared_ptr<ScriptedEnd> end;
+    Connection base; // links to the scripted encoder, on virtual time
     std::unique_ptr<frmCommSetup> setup;
     int connectedCount = 0;
+    Connection connectedWith; // what the main window was handed
     int saves = 0;
     // The error windows seen: time and reason.
     QList<QPair<double, QString>> errors;
@@ -60,6 +61,8 @@ class SetupTest : public QObject {
         };
     }
 
+    QRadioButton *modeButton(DialectId d) const { return setup->Option2[perDialect(d, 1, 0)]; }
+
     double clickOk()
     {
         const double t0 = vp->now();
@@ -77,13 +80,21 @@ private slots:
 
     void init()
     {
-        vp = &*clock.emplace(10.0);
+        vp = &clock.emplace(10.0);
         end = std::make_shared<ScriptedEnd>();
-        setLinkFactory([this] { return std::make_unique<ScriptedLink>(end); });
-        EmulationMode = "HKD382";
-        setup = std::make_unique<frmCommSetup>();
-        setup->onConnected = [this] { ++connectedCount; };
-        setup->onSaveSettings = [this] { ++saves; SaveSettings(); };
+        end->clock = vp;
+        base = {};
+        base.links = [this](DialectId) { return std::make_unique<ScriptedLink>(end); };
+        base.pacer = vp;
+        setup = std::make_unique<frmCommSetup>(base);
+        setup->onConnected = [this](const Connection &c) {
+            ++connectedCount;
+            connectedWith = c;
+        };
+        setup->onSaveSettings = [this](const Connection &c) {
+            ++saves;
+            SaveSettings(c);
+        };
         connectedCount = 0;
         saves = 0;
         errors.clear();
@@ -99,6 +110,9 @@ private slots:
     void defaultsAndCaptions()
     {
         QCOMPARE(setup->windowTitle(), QString("KAVRO VNT-410 Series Utility: Initial Setup"));
+        frmCommSetup plain(base);
+        plain.setShowMakerInTitles(false);
+        QCOMPARE(plain.windowTitle(), QString("VNT-410 Series Utility: Initial Setup"));
         QVERIFY(setup->Option2[1]->isChecked());
         QCOMPARE(setup->Option2[1]->text(), QString("HKD382"));
         QCOMPARE(setup->Option2[0]->text(), QString("VNT-290B"));
@@ -118,9 +132,6 @@ private slots:
         QCOMPARE(items(setup->Combo3), QStringList({"None", "Even", "Odd"}));
         QCOMPARE(items(setup->Combo4), QStringList({"8", "7"}));
         QVERIFY(setup->Command1->isDefault());
-        ShowMakerInTitles = false;
-        QCOMPARE(frmCommSetup().windowTitle(), QString("VNT-410 Series Utility: Initial Setup"));
-        ShowMakerInTitles = true;
     }
 
     void settingsString_data()
@@ -144,8 +155,8 @@ private slots:
         setup->Combo4->setCurrentText(bits);
         setup->Combo1->setCurrentText("4");
         clickOk();
-        QCOMPARE(CommSettings, expected);
-        QCOMPARE(CommPortNumber, QString("4"));
+        QCOMPARE(setup->connection().settings(), expected);
+        QCOMPARE(setup->connection().port, 4);
     }
 
     void hkdHandshake_data()
@@ -174,7 +185,7 @@ private slots:
         QCOMPARE(connectedCount, 1);
         QCOMPARE(saves, 1);
         QVERIFY(errors.isEmpty());
-        QCOMPARE(HighCoercivity, !lowCo);
+        QCOMPARE(connectedWith.highCoercivity, !lowCo);
     }
 
     void hkdSilentFailsAfterTwoSeconds()
@@ -240,7 +251,7 @@ private slots:
             replies.append({"{", coReply});
         encoderAnswers(replies);
         clickOk();
-        QCOMPARE(EmulationMode, QString("VNT-290B"));
+        QCOMPARE(setup->connection().dialect, DialectId::Vnt290b);
         QCOMPARE(errors.size(), errorWindows);
         QCOMPARE(connectedCount, reachesMain ? 1 : 0);
         QCOMPARE(saves, reachesMain ? 1 : 0);
@@ -264,14 +275,14 @@ private slots:
 
     void settingsStore_data()
     {
-        QTest::addColumn<bool>("vnt");
-        QTest::newRow("HKD382") << false;
-        QTest::newRow("VNT-290B") << true;
+        QTest::addColumn<DialectId>("dialect");
+        for (const DialectEntry &d : kDialects)
+            QTest::newRow(d.name) << d.id;
     }
     void settingsStore()
     {
-        QFETCH(bool, vnt);
-        setup->Option2[vnt ? 0 : 1]->setChecked(true);
+        QFETCH(DialectId, dialect);
+        modeButton(dialect)->setChecked(true);
         setup->Option1[1]->setChecked(true);
         setup->Combo1->setCurrentText("3");
         setup->Combo2->setCurrentText("2400");
@@ -281,7 +292,7 @@ private slots:
         clickOk();
         QCOMPARE(connectedCount, 1);
         auto store = openSettingsStore();
-        QCOMPARE(store->value("Globe/Mode").toString(), QString(vnt ? "VNT-290B" : "HKD382"));
+        QCOMPARE(store->value("Globe/Mode").toString(), perDialect(dialect, QString("HKD382"), QString("VNT-290B")));
         QCOMPARE(store->value("Globe/Coercivity").toString(), QString("Low"));
         QCOMPARE(store->value("Comm/Port").toString(), QString("3"));
         QCOMPARE(store->value("Comm/Baud").toString(), QString("2400"));
@@ -294,20 +305,20 @@ private slots:
     // is a port failure, reported with its reason.
     void handshakeCutShort_data()
     {
-        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<bool>("cancel");
         QTest::addColumn<QByteArray>("sent");
-        QTest::newRow("HKD382 Cancel") << false << true << hex("1B 61");
-        QTest::newRow("VNT-290B Cancel") << true << true << hex("7F");
-        QTest::newRow("HKD382 port lost") << false << false << hex("1B 61");
-        QTest::newRow("VNT-290B port lost") << true << false << hex("7F");
+        for (const bool cancel : {true, false})
+            for (const DialectEntry &d : kDialects)
+                QTest::addRow("%s %s", d.name, cancel ? "Cancel" : "port lost")
+                    << d.id << cancel << perDialect(d.id, hex("1B 61"), hex("7F"));
     }
     void handshakeCutShort()
     {
-        QFETCH(bool, vnt);
+        QFETCH(DialectId, dialect);
         QFETCH(bool, cancel);
         QFETCH(QByteArray, sent);
-        setup->Option2[vnt ? 0 : 1]->setChecked(true);
+        modeButton(dialect)->setChecked(true);
         int ended = 0;
         setup->onEndProgram = [&ended] { ++ended; };
         vp->after(0.5, [this, cancel] {

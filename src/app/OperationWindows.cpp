@@ -21,7 +21,7 @@
 namespace {
 // Shows an operation window modal to the main window; it lives until its loop has returned.
 template <typename Window, typename... Args>
-bool runWindow(frmMainMenu &main, Args &&...args)
+StepAnswer runWindow(frmMainMenu &main, Args &&...args)
 {
     Window window(main.connection(), std::forward<Args>(args)..., &main);
     main.execModal(window);
@@ -32,14 +32,14 @@ bool runWindow(frmMainMenu &main, Args &&...args)
 void installOperationWindows(frmMainMenu &main, FilePathAsker askPath)
 {
     frmMainMenu *m = &main;
-    main.setWindowRunner(MainWindowStep::ReadCard, [m] { return runWindow<cfrmReadCard>(*m, m); });
-    main.setWindowRunner(MainWindowStep::WriteCard, [m] {
+    main.setWindowRunner(MainWindowStep::ReadCard, [m](const StepAnswer &) { return runWindow<cfrmReadCard>(*m, m); });
+    main.setWindowRunner(MainWindowStep::WriteCard, [m](const StepAnswer &) {
         // What is written is the input record as it stands when the button is pressed.
         const Iso::Tracks tracks{m->trackText(0), m->trackText(1), m->trackText(2)};
         return runWindow<cfrmWriteCard>(*m, tracks, m);
     });
-    main.setWindowRunner(MainWindowStep::CopyCard, [m] { return runWindow<cfrmCopyCard>(*m, m); });
-    main.setWindowRunner(MainWindowStep::NonIsoFormatSelect, [m] {
+    main.setWindowRunner(MainWindowStep::CopyCard, [m](const StepAnswer &) { return runWindow<cfrmCopyCard>(*m, m); });
+    main.setWindowRunner(MainWindowStep::NonIsoFormatSelect, [m](const StepAnswer &) {
         frmNonISOFmtSel select(dialectFor(m->connection().dialect).hasCustomNonIsoFormat(), m);
         select.setReadRunner([m](const NonIso::Selection &selection, QWidget *over) {
             nfrmReadCard read(m->connection(), selection, over);
@@ -52,14 +52,15 @@ void installOperationWindows(frmMainMenu &main, FilePathAsker askPath)
         m->execModal(select);
         return true;
     });
-    main.setWindowRunner(MainWindowStep::EraseTrackSelect, [m] {
+    main.setWindowRunner(MainWindowStep::EraseTrackSelect, [m](const StepAnswer &) {
         frmTrackSelect select(m);
         m->execModal(select);
-        m->EraseTrackMask = select.EraseTrackMask();
-        return true;
+        return StepAnswer::confirmedWith(select.EraseTrackMask());
     });
     installIncrementalWindows(main);
-    main.setWindowRunner(MainWindowStep::EraseCard, [m] { return runWindow<frmEraseCard>(*m, m->EraseTrackMask, m); });
+    main.setWindowRunner(MainWindowStep::EraseCard, [m](const StepAnswer &tracks) {
+        return runWindow<frmEraseCard>(*m, tracks.eraseMask, m);
+    });
     FileButtonHooks files;
     files.askPath = std::move(askPath);
     files.saveWindow = [m] {
@@ -85,48 +86,46 @@ void installIncrementalWindows(frmMainMenu &main)
         bool completion = false; // the series completed or was cancelled
     };
     auto chain = std::make_shared<Chain>();
-    main.setWindowRunner(MainWindowStep::IncrementTrackSelect, [m, chain] {
+    main.setWindowRunner(MainWindowStep::IncrementTrackSelect, [m, chain](const StepAnswer &) {
         cfrmTrackSelect select(m);
-        if (m->execModal(select) == QDialog::Accepted) {
-            chain->track = select.IncrementTrack();
-            m->IncrementCancelled = false;
-        }
-        return true;
+        if (m->execModal(select) != QDialog::Accepted)
+            return StepAnswer(true);
+        chain->track = select.IncrementTrack();
+        return StepAnswer::confirmedWith();
     });
-    main.setWindowRunner(MainWindowStep::IncrementRecordEntry, [m, chain] {
+    main.setWindowRunner(MainWindowStep::IncrementRecordEntry, [m, chain](const StepAnswer &) {
         cfrmRecEntry entry(chain->track, m);
-        if (m->execModal(entry) == QDialog::Accepted) {
-            chain->series = entry.series();
-            m->IncrementCancelled = false;
-        }
-        return true;
+        if (m->execModal(entry) != QDialog::Accepted)
+            return StepAnswer(true);
+        chain->series = entry.series();
+        return StepAnswer::confirmedWith();
     });
-    main.setWindowRunner(MainWindowStep::IncrementWrite, [m, chain] {
+    main.setWindowRunner(MainWindowStep::IncrementWrite, [m, chain](const StepAnswer &) {
         cfrmWriteIncr write(m->connection(), chain->series, m, m);
         m->execModal(write);
         chain->series = write.series();
         chain->completion = write.end() == cfrmWriteIncr::End::Completed || write.end() == cfrmWriteIncr::End::Cancelled;
         return true;
     });
-    main.setWindowRunner(MainWindowStep::IncrementComplete, [m, chain] {
+    main.setWindowRunner(MainWindowStep::IncrementComplete, [m, chain](const StepAnswer &) {
         if (!chain->completion)
-            return false;
+            return StepAnswer(false);
         chain->completion = false;
         sfrmIncEOK done(m);
         m->execModal(done);
-        return true;
+        return StepAnswer(true);
     });
 }
 
 void installFileButtons(frmMainMenu &main, FileButtonHooks hooks)
 {
     auto buttons = std::make_shared<FileButtons>(&main, main, std::move(hooks));
-    main.setWindowRunner(MainWindowStep::EncodeFromFile, [buttons] {
+    main.setWindowRunner(MainWindowStep::EncodeFromFile, [buttons](const StepAnswer &) {
         buttons->EncodeFromFile();
-        return true;
+        return StepAnswer(true);
     });
-    main.setWindowRunner(MainWindowStep::SaveToFile, [buttons] {
+    main.setWindowRunner(MainWindowStep::SaveToFile, [buttons](const StepAnswer &) {
         buttons->SaveToFile();
-        return true;
+        return StepAnswer(true);
     });
 }

@@ -12,13 +12,19 @@ using namespace EncodeDataFile;
 
 const QString FileButtons::Filter = QStringLiteral("Encode Data Files (*.txt)");
 
+QStringList dialogFilters(const FileDialogRequest &request)
+{
+    // A saved file has no extension of its own: it must still be found when encoding.
+    return {request.filter, QStringLiteral("All Files (*)")};
+}
+
 QString askPathWithFileDialog(QWidget *parent, const FileDialogRequest &request)
 {
     QFileDialog dialog(parent, request.title);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     // A name that does not exist is the program's to report ("File not exists. ").
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(request.filter);
+    dialog.setNameFilters(dialogFilters(request));
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (!request.proposedName.isEmpty())
         dialog.selectFile(request.proposedName);

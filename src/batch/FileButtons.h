@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QDialog;
@@ -20,7 +21,9 @@ struct FileDialogRequest {
 };
 // The chosen path; empty when the operator cancelled.
 using FilePathAsker = std::function<QString(QWidget *parent, const FileDialogRequest &request)>;
-// The platform's file dialog: the one filter, no default extension, no overwrite question of
+// The filters the dialog offers: the request's first, then all files.
+QStringList dialogFilters(const FileDialogRequest &request);
+// The platform's file dialog: those filters, no default extension, no overwrite question of
 // its own (the program asks itself).
 QString askPathWithFileDialog(QWidget *parent, const FileDialogRequest &request);
 

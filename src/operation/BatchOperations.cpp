@@ -37,7 +37,7 @@ OperationEnd SaveOperation::loop()
         if (read.outcome == Outcome::Aborted)
             continue; // not armed: try again at once
         if (read.outcome == Outcome::Succeeded) {
-            op().showOutput(read.tracks, Counts::Lengths);
+            op().showOutput(read.tracks, Counts::AsRead);
             // A "*" track, or a byte its track cannot hold (line noise), is no card to save:
             // a "|", CR or LF would shift every record after it.
             const Record record{read.tracks};
@@ -105,7 +105,7 @@ OperationEnd EncodeOperation::loop()
             // The record only shows; the write takes the record's own bytes.
             op().showInput(record.track, Counts::Kept);
         }
-        op().showOutput({}, Counts::Lengths);
+        op().showOutput({}, Counts::AsRead);
         token().SkipRequested = false;
         op().enableSkip(true);
         op().showCard(card_);
@@ -115,7 +115,7 @@ OperationEnd EncodeOperation::loop()
 
         if (outcome == Outcome::Succeeded && !cancelled()) {
             op().cardEnded({card_, CardResult::Ok, tracks, record_});
-            op().showOutput(tracks, Counts::Lengths);
+            op().showOutput(tracks, Counts::AsRead);
             op().setMessage(kWriteComplete);
             op().hideCard();
             ++card_;
@@ -195,7 +195,7 @@ OperationEnd IncrementalOperation::loop()
         const qint64 card = total_ - series_.IncrementRemaining + 1;
         if (outcome == Outcome::Succeeded && !cancelled()) {
             op().cardEnded({card, CardResult::Ok, tracks});
-            op().showOutput(tracks, Counts::Lengths);
+            op().showOutput(tracks, Counts::AsRead);
             op().setMessage(kWriteComplete);
             series_.CurrentNumber += series_.IncrementStep;
             const qint64 before = series_.IncrementRemaining--;

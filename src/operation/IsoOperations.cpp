@@ -63,7 +63,7 @@ OperationEnd WriteOperation::loop()
         const Outcome outcome = dialect().writeIso(device(), tracks_, kWrite, prompt());
         if (outcome == Outcome::Succeeded && !cancelled()) {
             op().cardEnded({card_, CardResult::Ok, tracks_});
-            op().showOutput(tracks_, Counts::Lengths);
+            op().showOutput(tracks_, Counts::AsRead);
             op().setMessage(kWriteComplete);
             op().showCard(++card_);
         } else {
@@ -248,7 +248,7 @@ bool CopyOperation::writeTarget()
         const Outcome outcome = dialect().writeIso(device(), source_, kWrite, prompt());
         if (outcome == Outcome::Succeeded && !cancelled()) {
             op().cardEnded({copied_ + 1, CardResult::Ok, source_});
-            op().showOutput(source_, Counts::Lengths);
+            op().showOutput(source_, Counts::AsRead);
             op().setMessage(kWriteComplete);
             return true;
         }

@@ -361,12 +361,12 @@ int frmMainMenu::execModal(QDialog &dialog)
     return dialog.exec();
 }
 
-bool frmMainMenu::runWindow(MainWindowStep step)
+StepAnswer frmMainMenu::runWindow(MainWindowStep step, const StepAnswer &previous)
 {
     const WindowRunner &runner = runners_[size_t(step)];
-    const bool shown = runner ? runner() : false;
+    const StepAnswer answer = runner ? runner(previous) : StepAnswer{};
     Form_Activate();
-    return shown;
+    return answer;
 }
 
 void frmMainMenu::Command1_Click(int index)
@@ -424,27 +424,25 @@ void frmMainMenu::Command1_Click(int index)
         clearRecords();
         break;
     }
-    case 7: // Erase
+    case 7: { // Erase
         clearRecords();
-        EraseTrackMask = 0;
-        runWindow(MainWindowStep::EraseTrackSelect);
-        if (EraseTrackMask == 0)
+        const StepAnswer tracks = runWindow(MainWindowStep::EraseTrackSelect);
+        if (tracks.eraseMask == 0)
             return;
-        runWindow(MainWindowStep::EraseCard);
+        runWindow(MainWindowStep::EraseCard, tracks);
         clearRecords();
         break;
     }
+    }
 }
 
-// Each step goes on only when the one before cleared IncrementCancelled; a cancelled step
-// leaves the records as they are.
+// Each step goes on only when the one before was confirmed; a cancelled step leaves the
+// records as they are.
 void frmMainMenu::runIncrementalChain()
 {
-    IncrementCancelled = true;
-    if (!runWindow(MainWindowStep::IncrementTrackSelect) || IncrementCancelled)
+    if (!runWindow(MainWindowStep::IncrementTrackSelect).confirmed)
         return;
-    IncrementCancelled = true;
-    if (!runWindow(MainWindowStep::IncrementRecordEntry) || IncrementCancelled)
+    if (!runWindow(MainWindowStep::IncrementRecordEntry).confirmed)
         return;
     runWindow(MainWindowStep::IncrementWrite);
     runWindow(MainWindowStep::IncrementComplete);

@@ -22,15 +22,30 @@ enum class MainWindowStep {
     CopyCard,             // cfrmCopyCard
     EncodeFromFile,       // open dialog, file check, cfrmEncodeRF and what follows it
     SaveToFile,           // save dialog, cfrmEncodeWF, writing the file and what follows it
-    IncrementTrackSelect, // cfrmTrackSelect (clears IncrementCancelled when confirmed)
-    IncrementRecordEntry, // cfrmRecEntry (clears IncrementCancelled when confirmed)
+    IncrementTrackSelect, // cfrmTrackSelect (confirmed: the chain goes on)
+    IncrementRecordEntry, // cfrmRecEntry (confirmed: the chain goes on)
     IncrementWrite,       // cfrmWriteIncr
     IncrementComplete,    // sfrmIncEOK
     NonIsoFormatSelect,   // frmNonISOFmtSel
-    EraseTrackSelect,     // frmTrackSelect (sets EraseTrackMask)
+    EraseTrackSelect,     // frmTrackSelect (answers the tracks chosen)
     EraseCard,            // frmEraseCard
 };
 inline constexpr int MainWindowStepCount = int(MainWindowStep::EraseCard) + 1;
+
+// What a step's window answered, handed to the next step of its chain.
+struct StepAnswer {
+    StepAnswer(bool shown = false) : shown(shown) {}
+    static StepAnswer confirmedWith(int eraseMask = 0)
+    {
+        StepAnswer a(true);
+        a.confirmed = true;
+        a.eraseMask = eraseMask;
+        return a;
+    }
+    bool shown = false;     // a window was shown
+    bool confirmed = false; // the operator confirmed it (OK)
+    int eraseMask = 0;      // the tracks to erase: bit 0 track 1 .. bit 2 track 3; 0 none
+};
 
 class frmMainMenu : public QWidget, public RecordView {
     Q_OBJECT
@@ -40,10 +55,10 @@ public:
     const Connection &connection() const { return connection_; }
     ~frmMainMenu() override;
 
-    // Opens the window of one step modal to this one and returns once it has closed; true when
-    // a window was shown. The operator's choices in a chain come back through this window's
-    // chain state below (IncrementCancelled, EraseTrackMask). A step without a runner opens nothing.
-    using WindowRunner = std::function<bool()>;
+    // Opens the window of one step modal to this one and returns once it has closed, with what
+    // it answered; `previous` is the answer of the chain's step before (the tracks to erase).
+    // A step without a runner opens nothing.
+    using WindowRunner = std::function<StepAnswer(const StepAnswer &previous)>;
     void setWindowRunner(MainWindowStep step, WindowRunner runner);
     // Shows `dialog` modal to this window and waits for it to close.
     int execModal(QDialog &dialog);
@@ -63,10 +78,7 @@ public:
     void ClearInputRecord();
     void ClearOutputRecord();
 
-    // The chains' state: set before a chain, answered by its steps.
-    int EraseTrackMask = 0;          // the tracks frmTrackSelect chose; 0: none
-    bool IncrementCancelled = false; // the last incremental step was not confirmed
-    bool NonIsoActive = false;       // a non-ISO operation runs
+    bool NonIsoActive = false; // a non-ISO operation runs
 
     // A button press: the dispatch of every operation.
     void Command1_Click(int index);
@@ -107,7 +119,7 @@ private:
     QRect recordArea(int heading, int firstBox) const;
     void showInformation(const QString &title, const QString &text);
 
-    bool runWindow(MainWindowStep step);
+    StepAnswer runWindow(MainWindowStep step, const StepAnswer &previous = {});
     void runIncrementalChain();
     bool inputRecordEmpty() const;
     void clearRecords();

@@ -109,8 +109,14 @@ void frmCommSetup::Form_Load()
     Combo3->setCurrentText("None");
     Combo4->setCurrentText("8");
     connection_.highCoercivity = true;
-    setWindowTitle(QStringLiteral("KAVRO VNT-410 Series Utility: Initial Setup"));
+    setShowMakerInTitles(true);
     updatePortDevice();
+}
+
+void frmCommSetup::setShowMakerInTitles(bool show)
+{
+    setWindowTitle(show ? QStringLiteral("KAVRO VNT-410 Series Utility: Initial Setup")
+                        : QStringLiteral("VNT-410 Series Utility: Initial Setup"));
 }
 
 void frmCommSetup::updatePortDevice()

@@ -48,6 +48,9 @@ public:
     QPushButton *Command1 = nullptr;  // "OK"
     QPushButton *Command2 = nullptr;  // "Cancel"
 
+    // The title with the maker's name (the default) or without it.
+    void setShowMakerInTitles(bool show);
+
     // Shows which device the chosen port number names.
     void updatePortDevice();
 
