@@ -55,8 +55,8 @@ private slots:
         auto trace = std::make_shared<TraceFile>();
         QVERIFY(trace->open(dir.filePath("trace.txt")));
         VirtualPacer vp;
-        Pacer::install(&vp);
         auto end = std::make_shared<ScriptedEnd>();
+        end->clock = &vp;
         end->onWrite = [&](const QByteArray &) { end->reply("\x1b" "0", 0.0); };
         TraceLink link(std::make_unique<ScriptedLink>(end), trace);
         QVERIFY(link.open(1, "9600,n,8,1"));
@@ -64,7 +64,6 @@ private slots:
         QCOMPARE(link.takeAll(), QByteArray("\x1b" "0"));
         QCOMPARE(link.takeAll(), QByteArray());
         link.close();
-        Pacer::install(nullptr);
         QFile f(dir.filePath("trace.txt"));
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = f.readAll().trimmed().split('\n');

@@ -4,6 +4,10 @@
 #include "ModalAnswerer.h"
 #include "card/Validators.h"
 #include "app/OperationWindows.h"
+#include "device/Connection.h"
+#include "device/Pacer.h"
+#include "dialect/Dialect.h"
+#include "support/Dialects.h"
 #include "noniso/EntryBox.h"
 #include "card/RawCodec.h"
 #include "noniso/frmNonISOFmtSel.h"
@@ -80,7 +84,6 @@ class TestNonIsoEntry : public QObject {
     }
 
 private slots:
-    void initTestCase() { MainModule::ResetSettings(); }
     void init() { answerer = std::make_unique<ModalAnswerer>(); }
     void cleanup()
     {
@@ -108,15 +111,17 @@ private slots:
 
 void TestNonIsoEntry::selectionDefaultsAndCustomAvailability_data()
 {
+    QTest::addColumn<DialectId>("dialect");
     QTest::addColumn<bool>("customAvailable");
-    QTest::newRow("HKD382") << false;
-    QTest::newRow("VNT-290B") << true;
+    for (const DialectEntry &d : kDialects)
+        QTest::newRow(d.name) << d.id << perDialect(d.id, false, true);
 }
 
 void TestNonIsoEntry::selectionDefaultsAndCustomAvailability()
 {
+    QFETCH(DialectId, dialect);
     QFETCH(bool, customAvailable);
-    frmNonISOFmtSel s(customAvailable);
+    frmNonISOFmtSel s(dialectFor(dialect).hasCustomNonIsoFormat());
     QCOMPARE(s.windowTitle(), QStringLiteral("Non-ISO Read/Write - Data Format Selection"));
     QVERIFY(s.Option1[0]->isChecked());
     QCOMPARE(s.Option1[1]->isEnabled(), customAvailable);
@@ -168,18 +173,21 @@ void TestNonIsoEntry::selectionPublishesOnReadAndWrite()
 
 void TestNonIsoEntry::mainWindowOpensSelection_data()
 {
-    QTest::addColumn<QString>("mode");
+    QTest::addColumn<DialectId>("dialect");
     QTest::addColumn<bool>("customAvailable");
-    QTest::newRow("HKD382") << "HKD382" << false;
-    QTest::newRow("VNT-290B") << "VNT-290B" << true;
+    for (const DialectEntry &d : kDialects)
+        QTest::newRow(d.name) << d.id << perDialect(d.id, false, true);
 }
 
 void TestNonIsoEntry::mainWindowOpensSelection()
 {
-    QFETCH(QString, mode);
+    QFETCH(DialectId, dialect);
     QFETCH(bool, customAvailable);
-    MainModule::EmulationMode = mode;
-    frmMainMenu main;
+    VirtualPacer vp;
+    Connection connection;
+    connection.dialect = dialect;
+    connection.pacer = &vp;
+    frmMainMenu main(connection);
     installOperationWindows(main);
     main.show();
     bool opened = false, custom = !customAvailable;
@@ -190,7 +198,6 @@ void TestNonIsoEntry::mainWindowOpensSelection()
         clickLater(dialog, "Command3");
     });
     main.Command1[6]->click();
-    MainModule::EmulationMode = QStringLiteral("HKD382");
     QVERIFY(opened);
     QCOMPARE(custom, customAvailable);
     QVERIFY(!main.NonIsoActive);

@@ -69,7 +69,7 @@ private slots:
         QFETCH(QPoint, mainAt);
         SwipeFixture f(DialectId::Hkd382);
         f.records.hide();
-        frmMainMenu main;
+        frmMainMenu main(f.connection);
         const QRect screen = main.screen()->availableGeometry();
         main.show();
         main.move(mainAt.x() < 0 ? screen.right() + 1 - main.frameGeometry().width() : mainAt.x(), mainAt.y());

@@ -1,6 +1,7 @@
 // The real serial port path over a pseudo-terminal: settings, bytes both ways without the event
 // loop, open failures, and a device that goes away in the middle of a wait.
 #include "Pty.h"
+#include "device/Connection.h"
 #include "device/Device.h"
 #include "device/Pacer.h"
 #include "device/PortCatalog.h"
@@ -15,8 +16,6 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
-
-using namespace MainModule;
 
 Q_DECLARE_METATYPE(PortError)
 
@@ -35,6 +34,18 @@ int waitPending(QtSerialLink &link, Pty &pty, int n)
         have = link.pending();
     }
     return have;
+}
+
+// Port 1 at 9600,n,8,1 on the real clock: the pseudo-terminal's end is real time.
+Connection portOne(Pacer &clock)
+{
+    Connection c;
+    c.port = 1;
+    c.baud = QStringLiteral("9600");
+    c.parity = QStringLiteral("None");
+    c.dataBits = QStringLiteral("8");
+    c.pacer = &clock;
+    return c;
 }
 
 QByteArray allBytes()
@@ -253,11 +264,11 @@ private slots:
     {
         QFETCH(bool, midWait);
         PortCatalog::setOverride(1, pty->slavePath());
-        CommPortNumber = "1";
-        CommSettings = "9600,n,8,1";
+        RealPacer pacer;
+        const Connection connection = portOne(pacer);
         auto *link = new QtSerialLink;
         CancelToken token;
-        Device dev{token, std::unique_ptr<SerialLink>(link)};
+        Device dev{token, connection, std::unique_ptr<SerialLink>(link)};
         int lost = 0;
         dev.setPortLostHandler([&] { ++lost; });
         QVERIFY(dev.open());
@@ -278,7 +289,7 @@ private slots:
             QElapsedTimer clock;
             clock.start();
             while (link->isOpen() && clock.elapsed() < kBoundMs)
-                pacer().serve();
+                connection.clock().serve();
             QVERIFY(!link->isOpen());
         }
 
@@ -321,10 +332,10 @@ private slots:
     {
         QFETCH(bool, pulled);
         PortCatalog::setOverride(1, pty->slavePath());
-        CommPortNumber = "1";
-        CommSettings = "9600,n,8,1";
+        RealPacer pacer;
+        const Connection connection = portOne(pacer);
         CancelToken token;
-        Device dev{token, std::make_unique<QtSerialLink>()};
+        Device dev{token, connection, std::make_unique<QtSerialLink>()};
         int lost = 0;
         dev.setPortLostHandler([&] { ++lost; });
         QVERIFY(dev.open());

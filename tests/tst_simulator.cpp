@@ -1,10 +1,12 @@
 // The simulated encoder, byte for byte, on a virtual clock.
 #include "dialect/Commands.h"
 #include "device/Device.h"
+#include "device/Connection.h"
 #include "device/Pacer.h"
 #include "ui/sim/SimPanel.h"
 #include "sim/Simulator.h"
 #include "sim/StripeCodec.h"
+#include "support/Dialects.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,7 +27,7 @@ QByteArray nuls(int n) { return QByteArray(n, '\0'); }
 const QByteArray kEot(1, '\x04');
 const char *kSettings = "9600,n,8,1";
 
-using D = Simulator::Dialect;
+using D = DialectId;
 
 SimCard card(const QByteArray &t1, const QByteArray &t2, const QByteArray &t3)
 {
@@ -42,9 +44,14 @@ SimCard card(const QByteArray &t1, const QByteArray &t2, const QByteArray &t3)
 class TestSimulator : public QObject {
     Q_OBJECT
 
-    Simulator &sim = Simulator::instance();
-    std::optional<ScopedPacer> clock;
+    // A fresh clock from 0 and an encoder at power-on for every test.
+    struct Bench {
+        VirtualPacer vp;
+        Simulator sim{vp};
+    };
+    std::optional<Bench> bench;
     VirtualPacer *vp = nullptr;
+    Simulator *sim = nullptr;
     std::unique_ptr<SerialLink> link;
 
     void send(const QByteArray &bytes) { QVERIFY(link->write(bytes)); }
@@ -58,7 +65,7 @@ class TestSimulator : public QObject {
     {
         send(command);
         const QByteArray before = after(0.1);
-        sim.swipe();
+        sim->swipe();
         return before + after(0.5);
     }
     // Long enough for a 107-character track at 9600 baud.
@@ -85,35 +92,32 @@ class TestSimulator : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        installSimulatorLinkFactory();
-        MainModule::CommPortNumber = QStringLiteral("1");
-        MainModule::CommSettings = QString::fromLatin1(kSettings);
-    }
     void init()
     {
-        vp = &*clock.emplace();
-        sim.reset();
-        link = sim.makeLink();
+        bench.emplace();
+        vp = &bench->vp;
+        sim = &bench->sim;
+        link = sim->makeLink();
         QVERIFY(link->open(1, QString::fromLatin1(kSettings)));
     }
     void cleanup()
     {
         link.reset();
-        clock.reset();
+        sim = nullptr;
+        vp = nullptr;
+        bench.reset();
     }
 
     void commandReplies_data()
     {
-        QTest::addColumn<int>("dialect");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<QByteArray>("command");
         QTest::addColumn<QByteArray>("reply");
         auto hkd = [](const char *name, QByteArray cmd, QByteArray reply) {
-            QTest::newRow(name) << int(D::Hkd382) << cmd << reply;
+            QTest::newRow(name) << D::Hkd382 << cmd << reply;
         };
         auto vnt = [](const char *name, QByteArray cmd, QByteArray reply) {
-            QTest::newRow(name) << int(D::Vnt290b) << cmd << reply;
+            QTest::newRow(name) << D::Vnt290b << cmd << reply;
         };
         hkd("hkd reset", hx("1B61"), {});
         hkd("hkd comm test", hx("1B65"), hx("1B79"));
@@ -152,13 +156,13 @@ private slots:
     }
     void commandReplies()
     {
-        QFETCH(int, dialect);
+        QFETCH(DialectId, dialect);
         QFETCH(QByteArray, command);
         QFETCH(QByteArray, reply);
-        sim.setDialect(D(dialect));
+        sim->setDialect(dialect);
         vp->advance(1.0);
         send(command);
-        QCOMPARE(sim.received().last().time, 1.0);
+        QCOMPARE(sim->received().last().time, 1.0);
         vp->advance(0.019);
         QCOMPARE(link->pending(), 0);
         QCOMPARE(after(0.003), reply);
@@ -167,10 +171,12 @@ private slots:
 
     void followsProgramDialect()
     {
-        MainModule::EmulationMode = QStringLiteral("VNT-290B");
+        link = sim->makeLink(D::Vnt290b);
+        QVERIFY(link->open(1, QString::fromLatin1(kSettings)));
         send(hx("7F"));
         QCOMPARE(after(0.1), QByteArray(":"));
-        MainModule::EmulationMode = QStringLiteral("HKD382");
+        link = sim->makeLink(D::Hkd382);
+        QVERIFY(link->open(1, QString::fromLatin1(kSettings)));
         send(hx("7F 1B65"));
         QCOMPARE(after(0.1), hx("1B79"));
     }
@@ -200,21 +206,21 @@ private slots:
         QFETCH(bool, bad);
         QFETCH(char, status);
         QFETCH(QByteArray, reply);
-        sim.setDialect(D::Hkd382);
-        sim.insertCard(card);
-        sim.setBadSwipe(bad);
-        sim.setStatusByte(status);
+        sim->setDialect(D::Hkd382);
+        sim->insertCard(card);
+        sim->setBadSwipe(bad);
+        sim->setStatusByte(status);
         send(hx("1B72"));
-        QVERIFY(sim.awaitingSwipe());
-        QCOMPARE(sim.statusText(), QStringLiteral("Waiting for a swipe: read"));
+        QVERIFY(sim->awaitingSwipe());
+        QCOMPARE(sim->statusText(), QStringLiteral("Waiting for a swipe: read"));
         QCOMPARE(after(3.0), QByteArray());
-        sim.swipe();
-        QVERIFY(!sim.awaitingSwipe());
-        QCOMPARE(sim.statusText(), QStringLiteral("Idle"));
+        sim->swipe();
+        QVERIFY(!sim->awaitingSwipe());
+        QCOMPARE(sim->statusText(), QStringLiteral("Idle"));
         vp->advance(0.015);
         QCOMPARE(link->pending(), 0);
         QCOMPARE(after(0.1), reply);
-        sim.swipe(); // nothing pending: ignored
+        sim->swipe(); // nothing pending: ignored
         QCOMPARE(after(1.0), QByteArray());
     }
 
@@ -236,9 +242,9 @@ private slots:
         QFETCH(int, deckIndex);
         QFETCH(bool, bad);
         QFETCH(QList<QByteArray>, tracks);
-        sim.setDialect(D::Vnt290b);
-        sim.selectCard(deckIndex);
-        sim.setBadSwipe(bad);
+        sim->setDialect(D::Vnt290b);
+        sim->selectCard(deckIndex);
+        sim->setBadSwipe(bad);
         QCOMPARE(swiped("P"), QByteArray("^^"));
         QCOMPARE(vntExchange("Q"), tracks[0]);
         QCOMPARE(vntExchange("R"), tracks[1]);
@@ -247,13 +253,14 @@ private slots:
 
     void writeThenRead_data()
     {
-        QTest::addColumn<int>("dialect");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<QList<QByteArray>>("write");
         QTest::addColumn<bool>("ok");
         QTest::addColumn<QList<QByteArray>>("after");
         const QList<QByteArray> bank = {"B1^X^", "4000=30", "0140"};
-        for (int d : {int(D::Hkd382), int(D::Vnt290b)}) {
-            const QByteArray tag = d == int(D::Hkd382) ? "hkd " : "vnt ";
+        for (const DialectEntry &e : kDialects) {
+            const D d = e.id;
+            const QByteArray tag = dialectRowName(d) + ' ';
             QTest::newRow(tag + "all tracks") << d << QList<QByteArray>{"ABC 123", "1234=56", "789"} << true
                                               << QList<QByteArray>{"ABC 123", "1234=56", "789"};
             QTest::newRow(tag + "track 1 only, others kept") << d << QList<QByteArray>{"NEW", "", ""} << true
@@ -267,13 +274,13 @@ private slots:
     }
     void writeThenRead()
     {
-        QFETCH(int, dialect);
+        QFETCH(DialectId, dialect);
         QFETCH(QList<QByteArray>, write);
         QFETCH(bool, ok);
         QFETCH(QList<QByteArray>, after);
-        sim.setDialect(D(dialect));
-        sim.deck()[0] = card("B1^X^", "4000=30", "0140");
-        if (D(dialect) == D::Hkd382) {
+        sim->setDialect(dialect);
+        sim->deck()[0] = card("B1^X^", "4000=30", "0140");
+        if (dialect == D::Hkd382) {
             QByteArray block = hx("1B77 1B73");
             for (int i = 0; i < 3; ++i)
                 block += QByteArray(1, '\x1B') + char(i + 1) + write[i];
@@ -294,90 +301,90 @@ private slots:
                 QCOMPARE(vntExchange(QByteArray(1, char('Q' + i))), after[i]);
         }
         for (int i = 0; i < 3; ++i)
-            QCOMPARE(sim.deck()[0].tracks[size_t(i)].chars, after[i]);
+            QCOMPARE(sim->deck()[0].tracks[size_t(i)].chars, after[i]);
     }
 
     void erase_data()
     {
-        QTest::addColumn<int>("dialect");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<QByteArray>("command");
         QTest::addColumn<QByteArray>("replies");
         QTest::addColumn<bool>("bad");
         QTest::addColumn<QList<bool>>("blank");
-        QTest::newRow("hkd 1 and 3") << int(D::Hkd382) << hx("1B63 05") << hx("1B30") << false << QList<bool>{true, false, true};
-        QTest::newRow("hkd bad swipe") << int(D::Hkd382) << hx("1B63 07") << hx("1B31") << true << QList<bool>{false, false, false};
-        QTest::newRow("vnt 1 and 3") << int(D::Vnt290b) << QByteArray("Z\\]") << QByteArray("^^^^") << false
+        QTest::newRow("hkd 1 and 3") << D::Hkd382 << hx("1B63 05") << hx("1B30") << false << QList<bool>{true, false, true};
+        QTest::newRow("hkd bad swipe") << D::Hkd382 << hx("1B63 07") << hx("1B31") << true << QList<bool>{false, false, false};
+        QTest::newRow("vnt 1 and 3") << D::Vnt290b << QByteArray("Z\\]") << QByteArray("^^^^") << false
                                      << QList<bool>{true, false, true};
-        QTest::newRow("vnt 2") << int(D::Vnt290b) << QByteArray("[]") << QByteArray("^^^") << false << QList<bool>{false, true, false};
-        QTest::newRow("vnt bad swipe") << int(D::Vnt290b) << QByteArray("Z[\\]") << QByteArray("^^^^!") << true
+        QTest::newRow("vnt 2") << D::Vnt290b << QByteArray("[]") << QByteArray("^^^") << false << QList<bool>{false, true, false};
+        QTest::newRow("vnt bad swipe") << D::Vnt290b << QByteArray("Z[\\]") << QByteArray("^^^^!") << true
                                        << QList<bool>{false, false, false};
     }
     void erase()
     {
-        QFETCH(int, dialect);
+        QFETCH(DialectId, dialect);
         QFETCH(QByteArray, command);
         QFETCH(QByteArray, replies);
         QFETCH(bool, bad);
         QFETCH(QList<bool>, blank);
-        sim.setDialect(D(dialect));
-        sim.setBadSwipe(bad);
+        sim->setDialect(dialect);
+        sim->setBadSwipe(bad);
         QCOMPARE(swiped(command), replies);
         for (int i = 0; i < 3; ++i)
-            QCOMPARE(sim.cardInSlot().tracks[size_t(i)].isBlank(), blank[i]);
+            QCOMPARE(sim->cardInSlot().tracks[size_t(i)].isBlank(), blank[i]);
     }
 
     void abortsEndTheWaitForASwipe_data()
     {
-        QTest::addColumn<int>("dialect");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<QByteArray>("command");
         QTest::addColumn<QByteArray>("abort");
         QTest::addColumn<QByteArray>("replies");
-        QTest::newRow("hkd reset ends read") << int(D::Hkd382) << hx("1B72") << hx("1B61") << QByteArray();
-        QTest::newRow("hkd l ends erase") << int(D::Hkd382) << hx("1B63 01") << QByteArray("l") << QByteArray();
-        QTest::newRow("hkd l leaves read") << int(D::Hkd382) << hx("1B72") << QByteArray("l") << QByteArray("pending");
-        QTest::newRow("vnt attention ends read") << int(D::Vnt290b) << QByteArray("P") << hx("7F") << QByteArray("^:");
-        QTest::newRow("vnt l ends erase") << int(D::Vnt290b) << QByteArray("Z]") << QByteArray("l") << QByteArray("^^^");
-        QTest::newRow("vnt attention ends write data") << int(D::Vnt290b) << QByteArray("A12") << hx("7F") << QByteArray("^:");
+        QTest::newRow("hkd reset ends read") << D::Hkd382 << hx("1B72") << hx("1B61") << QByteArray();
+        QTest::newRow("hkd l ends erase") << D::Hkd382 << hx("1B63 01") << QByteArray("l") << QByteArray();
+        QTest::newRow("hkd l leaves read") << D::Hkd382 << hx("1B72") << QByteArray("l") << QByteArray("pending");
+        QTest::newRow("vnt attention ends read") << D::Vnt290b << QByteArray("P") << hx("7F") << QByteArray("^:");
+        QTest::newRow("vnt l ends erase") << D::Vnt290b << QByteArray("Z]") << QByteArray("l") << QByteArray("^^^");
+        QTest::newRow("vnt attention ends write data") << D::Vnt290b << QByteArray("A12") << hx("7F") << QByteArray("^:");
     }
     void abortsEndTheWaitForASwipe()
     {
-        QFETCH(int, dialect);
+        QFETCH(DialectId, dialect);
         QFETCH(QByteArray, command);
         QFETCH(QByteArray, abort);
         QFETCH(QByteArray, replies);
-        sim.setDialect(D(dialect));
+        sim->setDialect(dialect);
         send(command);
         send(abort);
         if (replies == "pending") {
-            QVERIFY(sim.awaitingSwipe());
+            QVERIFY(sim->awaitingSwipe());
             return;
         }
-        QVERIFY(!sim.awaitingSwipe());
-        sim.swipe();
+        QVERIFY(!sim->awaitingSwipe());
+        sim->swipe();
         QCOMPARE(after(1.0), replies);
-        QVERIFY(sim.deck() == Simulator::defaultDeck());
+        QVERIFY(sim->deck() == Simulator::defaultDeck());
     }
 
     void hkdNonIso()
     {
-        sim.setDialect(D::Hkd382);
-        sim.selectCard(2);
+        sim->setDialect(D::Hkd382);
+        sim->selectCard(2);
         QCOMPARE(swiped(hx("1B57 1B73 1B11 4142 1B12 1B13 3F1C")), hx("1B30"));
         QCOMPARE(swiped(hx("1B52 110203")), hx("1B73 1B01 25 4142 3F 1B02 3B 2B 1B03 3B 2B 3F1C 1B30"));
         // Track 1 in the 5-bit format at 75 BPI: an ISO read cannot decode it.
         send(hx("1B6A 4B4BD2"));
         QCOMPARE(after(0.1), hx("1B30"));
         QCOMPARE(swiped(hx("1B57 1B73 1B01 3132 1B02 1B03 3F1C")), hx("1B30"));
-        QCOMPARE(sim.cardInSlot().tracks[0].bitsPerChar, 5);
-        QVERIFY(!sim.cardInSlot().tracks[0].high210);
+        QCOMPARE(sim->cardInSlot().tracks[0].bitsPerChar, 5);
+        QVERIFY(!sim->cardInSlot().tracks[0].high210);
         QVERIFY(swiped(hx("1B72")).startsWith(hx("1B73 1B01 25 2A 3F")));
         QVERIFY(swiped(hx("1B52 010203")).startsWith(hx("1B73 1B01 3B 3132 3F")));
     }
 
     void vntNonIso()
     {
-        sim.setDialect(D::Vnt290b);
-        sim.selectCard(2);
+        sim->setDialect(D::Vnt290b);
+        sim->selectCard(2);
         // Custom 5-bit track 1 at 75 BPI, with its lead-in of single NUL writes.
         QCOMPARE(vntExchange(";10"), QByteArray("^"));
         QCOMPARE(vntExchange("E5"), QByteArray("^"));
@@ -388,7 +395,7 @@ private slots:
         QCOMPARE(vntExchange("c2"), QByteArray("^"));
         QCOMPARE(vntExchange("12" + kEot), QByteArray("^"));
         QCOMPARE(swiped("@"), QByteArray("^^"));
-        const SimTrack t1 = sim.cardInSlot().tracks[0];
+        const SimTrack t1 = sim->cardInSlot().tracks[0];
         QVERIFY(t1.raw);
         QCOMPARE(t1.bitsPerChar, 5);
         QCOMPARE(t1.chars, hx("011F"));
@@ -407,22 +414,22 @@ private slots:
 
     void stackRoundTrip_data()
     {
-        QTest::addColumn<int>("dialect");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<QByteArray>("written");
-        QTest::newRow("hkd") << int(D::Hkd382) << hx("1B30");
-        QTest::newRow("vnt") << int(D::Vnt290b) << QByteArray("^^^^");
+        QTest::newRow("hkd") << D::Hkd382 << hx("1B30");
+        QTest::newRow("vnt") << D::Vnt290b << QByteArray("^^^^");
     }
     // Five different cards read in turn, then written back onto five blank cards in turn.
     void stackRoundTrip()
     {
-        QFETCH(int, dialect);
+        QFETCH(DialectId, dialect);
         QFETCH(QByteArray, written);
-        const D d = D(dialect);
-        sim.setDialect(d);
+        const D d = dialect;
+        sim->setDialect(d);
         const QList<SimCard> samples = Simulator::sampleStack();
         QCOMPARE(samples.size(), 5);
-        sim.setStack(samples);
-        QVERIFY(sim.stackMode());
+        sim->setStack(samples);
+        QVERIFY(sim->stackMode());
         QStringList reads;
         for (int i = 0; i < 5; ++i) {
             const QByteArray reply = readOnce(d);
@@ -432,63 +439,63 @@ private slots:
         }
         reads.removeDuplicates();
         QCOMPARE(reads.size(), 5);
-        QVERIFY(sim.stack().isEmpty());
-        QCOMPARE(sim.swipedCards(), samples); // reading changed none of them
-        QCOMPARE(sim.deck(), Simulator::defaultDeck()); // nor the deck
+        QVERIFY(sim->stack().isEmpty());
+        QCOMPARE(sim->swipedCards(), samples); // reading changed none of them
+        QCOMPARE(sim->deck(), Simulator::defaultDeck()); // nor the deck
 
-        sim.setStack(Simulator::blankStack());
+        sim->setStack(Simulator::blankStack());
         for (int i = 0; i < 5; ++i)
             QCOMPARE(writeOnce(d, "CARD " + QByteArray::number(i + 1)), written);
-        QCOMPARE(sim.swipedCards().size(), 5);
+        QCOMPARE(sim->swipedCards().size(), 5);
         for (int i = 0; i < 5; ++i) {
-            const SimCard &c = sim.swipedCards()[i];
+            const SimCard &c = sim->swipedCards()[i];
             QCOMPARE(c.tracks[0].chars, "CARD " + QByteArray::number(i + 1));
             QVERIFY(c.tracks[1].isBlank() && c.tracks[2].isBlank());
             QVERIFY2(c.name.startsWith(QStringLiteral("Written: 1: CARD ")), qPrintable(c.name));
         }
         // No card left: the write keeps waiting.
         send(d == D::Hkd382 ? hx("1B72") : QByteArray("P"));
-        QVERIFY(!sim.hasCardToSwipe());
-        sim.swipe();
-        QVERIFY(sim.awaitingSwipe());
-        sim.useSlot();
-        QVERIFY(!sim.stackMode());
-        QCOMPARE(sim.cardInSlot(), Simulator::defaultDeck()[0]);
+        QVERIFY(!sim->hasCardToSwipe());
+        sim->swipe();
+        QVERIFY(sim->awaitingSwipe());
+        sim->useSlot();
+        QVERIFY(!sim->stackMode());
+        QCOMPARE(sim->cardInSlot(), Simulator::defaultDeck()[0]);
     }
 
     void nextSwipeBadOnce_data()
     {
-        QTest::addColumn<int>("dialect");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<QByteArray>("bad");
         QTest::addColumn<QByteArray>("good");
-        QTest::newRow("hkd") << int(D::Hkd382) << hx("1B31") << hx("1B30");
-        QTest::newRow("vnt") << int(D::Vnt290b) << QByteArray("|*|*|*") << QByteArray("|+|+|+");
+        QTest::newRow("hkd") << D::Hkd382 << hx("1B31") << hx("1B30");
+        QTest::newRow("vnt") << D::Vnt290b << QByteArray("|*|*|*") << QByteArray("|+|+|+");
     }
     void nextSwipeBadOnce()
     {
-        QFETCH(int, dialect);
+        QFETCH(DialectId, dialect);
         QFETCH(QByteArray, bad);
         QFETCH(QByteArray, good);
-        sim.setDialect(D(dialect));
-        sim.selectCard(2);
-        sim.setNextSwipeBad();
-        QVERIFY(sim.nextSwipeBad());
-        QVERIFY(readOnce(D(dialect)).endsWith(bad));
-        QVERIFY(!sim.nextSwipeBad());
-        QVERIFY(!sim.badSwipe());
-        QVERIFY(readOnce(D(dialect)).endsWith(good));
+        sim->setDialect(dialect);
+        sim->selectCard(2);
+        sim->setNextSwipeBad();
+        QVERIFY(sim->nextSwipeBad());
+        QVERIFY(readOnce(dialect).endsWith(bad));
+        QVERIFY(!sim->nextSwipeBad());
+        QVERIFY(!sim->badSwipe());
+        QVERIFY(readOnce(dialect).endsWith(good));
     }
 
     void commandFaults_data()
     {
-        QTest::addColumn<int>("dialect");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<QByteArray>("chosen");
         QTest::addColumn<int>("fault");
         QTest::addColumn<QByteArray>("command");
         QTest::addColumn<QByteArray>("reply");
         using F = Simulator::Fault;
         auto row = [](const char *name, D d, QByteArray chosen, F f, QByteArray cmd, QByteArray reply) {
-            QTest::newRow(name) << int(d) << chosen << int(f) << cmd << reply;
+            QTest::newRow(name) << d << chosen << int(f) << cmd << reply;
         };
         row("hkd refuse comm test", D::Hkd382, hx("1B65"), F::Refuse, hx("1B65"), hx("1B31"));
         row("hkd ignore comm test", D::Hkd382, hx("1B65"), F::Ignore, hx("1B65"), {});
@@ -504,21 +511,21 @@ private slots:
     }
     void commandFaults()
     {
-        QFETCH(int, dialect);
+        QFETCH(DialectId, dialect);
         QFETCH(QByteArray, chosen);
         QFETCH(int, fault);
         QFETCH(QByteArray, command);
         QFETCH(QByteArray, reply);
-        sim.setDialect(D(dialect));
-        sim.setCommandFault(chosen, Simulator::Fault(fault));
+        sim->setDialect(dialect);
+        sim->setCommandFault(chosen, Simulator::Fault(fault));
         send(command);
         QCOMPARE(after(0.1), reply);
         if (Simulator::Fault(fault) != Simulator::Fault::None)
-            QVERIFY(!sim.awaitingSwipe());
-        QCOMPARE(sim.densities(), (std::array<bool, 3>{true, false, true}));
+            QVERIFY(!sim->awaitingSwipe());
+        QCOMPARE(sim->densities(), (std::array<bool, 3>{true, false, true}));
         // Every time, and the bytes that follow are commands again.
-        send(command + (D(dialect) == D::Hkd382 ? hx("1B61 1B79") : QByteArray("l")));
-        QCOMPARE(after(0.1), reply + (D(dialect) == D::Hkd382 ? hx("1B30") : QByteArray("^")));
+        send(command + (dialect == D::Hkd382 ? hx("1B61 1B79") : QByteArray("l")));
+        QCOMPARE(after(0.1), reply + (dialect == D::Hkd382 ? hx("1B30") : QByteArray("^")));
     }
 
     void prepareReadRequired_data()
@@ -538,12 +545,12 @@ private slots:
         QFETCH(bool, required);
         QFETCH(QByteArray, commands);
         QFETCH(QByteArray, replies);
-        sim.setDialect(D::Vnt290b);
+        sim->setDialect(D::Vnt290b);
         if (required)
-            sim.setPrepareReadRequired(true);
+            sim->setPrepareReadRequired(true);
         send(commands);
         QCOMPARE(after(0.1), replies);
-        QCOMPARE(sim.awaitingSwipe(), replies.endsWith('^'));
+        QCOMPARE(sim->awaitingSwipe(), replies.endsWith('^'));
     }
 
     void codecCapacity_data()
@@ -628,39 +635,39 @@ private slots:
 
     void faults()
     {
-        sim.setDialect(D::Hkd382);
-        sim.setSilent(true);
+        sim->setDialect(D::Hkd382);
+        sim->setSilent(true);
         send(hx("1B65"));
         QCOMPARE(after(2.0), QByteArray());
-        QCOMPARE(sim.receivedBytes(), hx("1B65"));
-        sim.setSilent(false);
+        QCOMPARE(sim->receivedBytes(), hx("1B65"));
+        sim->setSilent(false);
 
-        sim.setReplyDelay(0.5);
+        sim->setReplyDelay(0.5);
         send(hx("1B65"));
         QCOMPARE(after(0.49), QByteArray());
         QCOMPARE(after(0.02), hx("1B79"));
-        sim.setReplyDelay(0.0);
+        sim->setReplyDelay(0.0);
 
-        sim.setNextReply("xy");
+        sim->setNextReply("xy");
         send(hx("1B61 1B65"));
         QCOMPARE(after(0.1), QByteArray("xy"));
-        sim.setNextReply({});
+        sim->setNextReply({});
         send(hx("1B65"));
         QCOMPARE(after(0.1), QByteArray());
         send(hx("1B65"));
         QCOMPARE(after(0.1), hx("1B79"));
 
-        sim.setReplyPieces(3, 0.2);
-        sim.insertCard(card("A", "", ""));
+        sim->setReplyPieces(3, 0.2);
+        sim->insertCard(card("A", "", ""));
         send(hx("1B72"));
-        sim.swipe();
+        sim->swipe();
         QCOMPARE(after(0.1), hx("1B73 1B01 25 41 3F"));
         QCOMPARE(after(0.1), QByteArray());
         QCOMPARE(after(0.02), hx("1B02 3B 2B 1B03"));
         QCOMPARE(after(0.2), hx("3B 2B 3F1C 1B30"));
 
         // Each byte takes its time on the line: 10 bits at 1200 baud with 7 bits and parity.
-        sim.setReplyPieces(1, 0);
+        sim->setReplyPieces(1, 0);
         QVERIFY(link->open(1, QStringLiteral("1200,e,7,1")));
         send(hx("1B65"));
         QCOMPARE(after(0.008), hx("1B"));
@@ -668,14 +675,14 @@ private slots:
         QVERIFY(link->open(1, QString::fromLatin1(kSettings)));
 
         // A write reported with a bad status records nothing.
-        sim.setStatusByte('4');
+        sim->setStatusByte('4');
         QCOMPARE(swiped(hx("1B77 1B73 1B01 42 1B02 1B03 3F1C")), hx("1B34"));
-        QCOMPARE(sim.cardInSlot().tracks[0].chars, QByteArray("A"));
+        QCOMPARE(sim->cardInSlot().tracks[0].chars, QByteArray("A"));
     }
 
     void partialCommandGoesStale()
     {
-        sim.setDialect(D::Hkd382);
+        sim->setDialect(D::Hkd382);
         send(hx("1B77 1B73 1B01 41"));
         QCOMPARE(after(3.0), QByteArray());
         send(hx("1B65"));
@@ -684,11 +691,11 @@ private slots:
 
     void oneHolderAndLostBytes()
     {
-        sim.setDialect(D::Hkd382);
-        auto other = sim.makeLink();
+        sim->setDialect(D::Hkd382);
+        auto other = sim->makeLink();
         QVERIFY(!other->open(3, QString::fromLatin1(kSettings)));
         QCOMPARE(other->error(), PortError::Busy);
-        QVERIFY(!sim.makeLink()->open(1, QStringLiteral("9600,x,8,1")));
+        QVERIFY(!sim->makeLink()->open(1, QStringLiteral("9600,x,8,1")));
         send(hx("1B65"));
         link->close();
         vp->advance(0.1);
@@ -698,9 +705,9 @@ private slots:
 
     void vanish()
     {
-        sim.setDialect(D::Hkd382);
+        sim->setDialect(D::Hkd382);
         send(hx("1B65"));
-        sim.vanishPort();
+        sim->vanishPort();
         QVERIFY(link->isOpen()); // noticed at the next use, as a real port
         QCOMPARE(link->pending(), 0);
         QVERIFY(!link->isOpen());
@@ -708,20 +715,24 @@ private slots:
         QVERIFY(!link->write(hx("1B65")));
         QVERIFY(!link->open(1, QString::fromLatin1(kSettings)));
         QCOMPARE(link->error(), PortError::NoSuchDevice);
-        sim.restorePort();
+        sim->restorePort();
         QVERIFY(link->open(1, QString::fromLatin1(kSettings)));
     }
 
     void throughDevice()
     {
         link.reset();
-        MainModule::EmulationMode = QStringLiteral("HKD382");
+        Connection connection;
+        connection.port = 1;
+        connection.dialect = D::Hkd382;
+        connection.links = sim->links();
+        connection.pacer = vp;
         CancelToken token;
-        Device dev{token};
+        Device dev{token, connection};
         QVERIFY(dev.open());
         QCOMPARE(dev.sendAndWait(Cmd::Hkd::CommTest, 2), Cmd::Hkd::CommTestReply);
         const double t0 = vp->now();
-        vp->after(1.0, [this] { sim.swipe(); });
+        vp->after(1.0, [this] { sim->swipe(); });
         dev.write(Cmd::Hkd::ReadIso);
         QCOMPARE(dev.waitForBytes(1, -1, true), WaitEnd::Ready);
         QVERIFY(qAbs(vp->now() - t0 - 1.02) < 0.011);
@@ -729,7 +740,7 @@ private slots:
 
         int lost = 0;
         dev.setPortLostHandler([&] { ++lost; });
-        vp->after(0.5, [this] { sim.vanishPort(); });
+        vp->after(0.5, [this] { sim->vanishPort(); });
         QCOMPARE(dev.sendAndWaitCancelable(Cmd::Hkd::ReadIso).end, WaitEnd::PortFailed);
         QVERIFY(dev.portFailed());
         QVERIFY(!dev.open());
@@ -738,18 +749,18 @@ private slots:
 
     void panel()
     {
-        sim.setDialect(D::Hkd382);
-        SimPanel panel;
+        sim->setDialect(D::Hkd382);
+        SimPanel panel(*sim);
         QCOMPARE(panel.windowTitle(), QStringLiteral("Encoder Simulator"));
         QVERIFY(panel.isWindow());
         QVERIFY(!panel.parentWidget());
-        QCOMPARE(panel.deckList()->count(), sim.deck().size());
+        QCOMPARE(panel.deckList()->count(), sim->deck().size());
         QCOMPARE(panel.statusLabel()->text(), QStringLiteral("Idle"));
 
         panel.deckList()->setCurrentRow(3);
-        QCOMPARE(sim.slotIndex(), 3);
+        QCOMPARE(sim->slotIndex(), 3);
         QCOMPARE(panel.trackField(1)->text(), QStringLiteral("(unreadable)"));
-        QVERIFY(panel.trackField(0)->text().startsWith(QString::fromLatin1(sim.deck()[3].tracks[0].chars)));
+        QVERIFY(panel.trackField(0)->text().startsWith(QString::fromLatin1(sim->deck()[3].tracks[0].chars)));
 
         panel.swipeButton()->click();
         QCOMPARE(panel.noteLabel()->text(), QStringLiteral("Nothing is waiting for a swipe."));
@@ -757,7 +768,7 @@ private slots:
         send(hx("1B72"));
         QCOMPARE(panel.statusLabel()->text(), QStringLiteral("Waiting for a swipe: read"));
         panel.badSwipeBox()->click();
-        QVERIFY(sim.badSwipe());
+        QVERIFY(sim->badSwipe());
         panel.swipeButton()->click();
         QCOMPARE(panel.statusLabel()->text(), QStringLiteral("Idle"));
         QVERIFY(after(0.1).endsWith(hx("1B31")));
@@ -765,14 +776,14 @@ private slots:
 
     void panelStacks()
     {
-        sim.setDialect(D::Hkd382);
-        SimPanel panel;
+        sim->setDialect(D::Hkd382);
+        SimPanel panel(*sim);
         panel.show();
         QVERIFY(QTest::qWaitForWindowExposed(&panel));
         const QRect swipeAt = panel.swipeButton()->geometry();
         const QSize sizeAt = panel.size();
         emit panel.cardsBox()->activated(SimPanel::BlankStack);
-        QVERIFY(sim.stackMode());
+        QVERIFY(sim->stackMode());
         QCOMPARE(panel.deckList()->count(), 5);
         QCOMPARE(panel.deckList()->item(0)->text(), QStringLiteral("Card 1: Blank card  (next)"));
 
@@ -792,10 +803,10 @@ private slots:
         QCOMPARE(panel.size(), sizeAt);
 
         panel.restackButton()->click();
-        QCOMPARE(sim.stack(), Simulator::blankStack());
+        QCOMPARE(sim->stack(), Simulator::blankStack());
         emit panel.cardsBox()->activated(SimPanel::SlotCard);
-        QVERIFY(!sim.stackMode());
-        QCOMPARE(panel.deckList()->count(), sim.deck().size());
+        QVERIFY(!sim->stackMode());
+        QCOMPARE(panel.deckList()->count(), sim->deck().size());
     }
 
     // Clicks go through the window system, where modality blocks them.
@@ -807,7 +818,7 @@ private slots:
         QDialog dialog(&mainWindow);
         dialog.setWindowModality(Qt::WindowModal);
         dialog.show();
-        SimPanel panel;
+        SimPanel panel(*sim);
         panel.show();
         QVERIFY(QTest::qWaitForWindowExposed(&panel));
 
@@ -815,11 +826,11 @@ private slots:
         QTest::mouseClick(mainWindow.windowHandle(), Qt::LeftButton, {}, mainButton->geometry().center());
         QCOMPARE(mainClicks.count(), 0);
 
-        sim.setDialect(D::Hkd382);
+        sim->setDialect(D::Hkd382);
         send(hx("1B72"));
         QPushButton *swipe = panel.swipeButton();
         QTest::mouseClick(panel.windowHandle(), Qt::LeftButton, {}, swipe->mapTo(&panel, swipe->rect().center()));
-        QVERIFY(!sim.awaitingSwipe());
+        QVERIFY(!sim->awaitingSwipe());
         QVERIFY(after(0.1).startsWith(hx("1B73")));
     }
 };

@@ -1,5 +1,6 @@
-// The shared text validators, NumericValue and the start values of the globals.
+// The shared text validators, NumericValue, the character sets and what every start begins with.
 #include "card/Validators.h"
+#include "device/Connection.h"
 
 #include <QtTest>
 
@@ -139,15 +140,9 @@ void TestValidators::numericValueOfString()
 
 void TestValidators::startUpDefaults()
 {
-    ShowMakerInTitles = false;
-    EmulationMode = QStringLiteral("VNT-290B");
-    HighCoercivity = false;
-
-    ResetSettings();
-
-    QVERIFY(ShowMakerInTitles);
-    QCOMPARE(EmulationMode, QStringLiteral("HKD382"));
-    QVERIFY(HighCoercivity);
+    const Connection start;
+    QCOMPARE(start.dialect, DialectId::Hkd382);
+    QVERIFY(start.highCoercivity);
     QCOMPARE(Track7BitChars.size(), 62);
     QCOMPARE(Track7BitChars.at(0), '"');
     for (int c = 0x20; c <= 0x5F; ++c)
