@@ -1,6 +1,7 @@
 // Where the swipe windows and their error windows open: never over the main window's output
 // record, error windows centred on their prompt; and what a window shows while it closes.
 #include "SwipeFixture.h"
+#include "batch/cfrmWriteIncr.h"
 #include "iso/cfrmReadCard.h"
 #include "ui/common/SwipeWindow.h"
 #include "ui/main/frmMainMenu.h"
@@ -60,13 +61,16 @@ private slots:
     void readWindowOverMainWindow_data()
     {
         QTest::addColumn<QPoint>("mainAt");
-        QTest::newRow("top left") << QPoint(0, 0);
-        QTest::newRow("right edge") << QPoint(-1, 40); // -1: against the screen's right edge
+        QTest::addColumn<bool>("series"); // the incremental write window: wider than its error window
+        QTest::newRow("top left") << QPoint(0, 0) << false;
+        QTest::newRow("right edge") << QPoint(-1, 40) << false; // -1: against the screen's right edge
+        QTest::newRow("series, top left") << QPoint(0, 0) << true;
     }
 
     void readWindowOverMainWindow()
     {
         QFETCH(QPoint, mainAt);
+        QFETCH(bool, series);
         SwipeFixture f(DialectId::Hkd382);
         f.records.hide();
         frmMainMenu main(f.connection);
@@ -75,7 +79,12 @@ private slots:
         main.move(mainAt.x() < 0 ? screen.right() + 1 - main.frameGeometry().width() : mainAt.x(), mainAt.y());
         QVERIFY(QTest::qWaitForWindowExposed(&main));
 
-        cfrmReadCard w(f.connection, &main, &main);
+        std::unique_ptr<CardPromptWindow> window;
+        if (series)
+            window = std::make_unique<cfrmWriteIncr>(f.connection, Batch::IncrementSeries{}, &main, &main);
+        else
+            window = std::make_unique<cfrmReadCard>(f.connection, &main, &main);
+        CardPromptWindow &w = *window;
         QRect prompt, error;
         QString closing;
         bool busy = false;
@@ -103,9 +112,15 @@ private slots:
                  qPrintable(QStringLiteral("error centre %1,%2, prompt centre %3,%4")
                                 .arg(error.center().x()).arg(error.center().y())
                                 .arg(prompt.center().x()).arg(prompt.center().y())));
+        // Nothing of the prompt shows round its error window.
+        QVERIFY2(error.contains(prompt), qPrintable(QStringLiteral("error %1x%2, prompt %3x%4")
+                                                        .arg(error.width()).arg(error.height())
+                                                        .arg(prompt.width()).arg(prompt.height())));
+        QVERIFY(!QApplication::overrideCursor());
+        if (series)
+            return; // its closing (HKD382) waits for nothing
         QCOMPARE(closing, QStringLiteral("Closing\u2026"));
         QVERIFY(busy);
-        QVERIFY(!QApplication::overrideCursor());
     }
 };
 

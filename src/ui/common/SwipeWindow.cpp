@@ -52,7 +52,8 @@ QPoint placePrompt(const QSize &prompt, const QRect &mainFrame, const QRect &inp
 
 QPoint centreOn(const QSize &size, const QRect &over, const QRect &screen)
 {
-    const QPoint centred = over.center() - QPoint(size.width() / 2, size.height() / 2) + QPoint(1, 1);
+    // Exact for equal sizes: a window as large as `over` lies right on it.
+    const QPoint centred = over.topLeft() + QPoint((over.width() - size.width()) / 2, (over.height() - size.height()) / 2);
     if (screen.isEmpty())
         return centred;
     return {clampTo(centred.x(), screen.left(), screen.right() + 1 - size.width()),
@@ -214,6 +215,8 @@ int SwipeWindow::showModal(QDialog &window)
     // Also while this window has stepped aside for it: where it was is where it comes back.
     if (placed_) {
         window.adjustSize();
+        // At least this window's size, so that nothing of it shows round the message.
+        window.resize(window.size().expandedTo(size()));
         window.move(centreOn(outerSize(window, *this), frameGeometry(), screenOf(*this)));
     }
     window.setWindowModality(Qt::WindowModal);
