@@ -1,5 +1,6 @@
 # Validates the desktop entry and installs the build into a fresh staging prefix, checking that
-# the program, the desktop entry and the icon land where the desktop looks for them.
+# the program, the desktop entry, the icon and the metainfo land where the desktop looks for them,
+# and the man page, copyright and changelog where man and Debian look.
 find_program(VALIDATE desktop-file-validate)
 if(NOT VALIDATE)
   message(FATAL_ERROR "desktop-file-validate not found (package desktop-file-utils)")
@@ -19,7 +20,11 @@ if(NOT rc EQUAL 0)
 endif()
 foreach(f bin/vnt410-utility
           share/applications/vnt410-utility.desktop
-          share/icons/hicolor/scalable/apps/vnt410-utility.svg)
+          share/icons/hicolor/scalable/apps/vnt410-utility.svg
+          share/metainfo/io.github.vnt410.utility.metainfo.xml
+          share/man/man1/vnt410-utility.1.gz
+          share/doc/vnt410-utility/copyright
+          share/doc/vnt410-utility/changelog.gz)
   if(NOT EXISTS ${STAGE}/${f})
     message(FATAL_ERROR "not installed: ${f}")
   endif()
