@@ -1,5 +1,6 @@
 // The copy window end to end against the simulated encoder, in both dialects, with a scripted
 // operator in virtual time: source read, target write, their failures, closing and start.
+#include "Dialects.h"
 #include "SwipeFixture.h"
 #include "card/TrackBlock.h"
 #include "dialect/Commands.h"
@@ -8,7 +9,6 @@
 #include <QLabel>
 #include <QtTest>
 
-using namespace MainModule;
 using Bytes = QList<QByteArray>;
 
 namespace {
@@ -24,25 +24,22 @@ const Bytes kBank{kBankT1, kBankT2, kBankT3};
 constexpr int kBlankCard = 2;
 constexpr int kDamagedCard = 3;
 
-DialectId dialect(bool vnt) { return vnt ? DialectId::Vnt290b : DialectId::Hkd382; }
-
-Bytes start(bool vnt) { return vnt ? Bytes{kAtt} : kHkdStart; }
-Bytes closing(bool vnt) { return vnt ? Bytes{kAtt} : Bytes{}; }
+Bytes start(DialectId d) { return perDialect(d, kHkdStart, Bytes{kAtt}); }
+Bytes closing(DialectId d) { return perDialect(d, Bytes{}, Bytes{kAtt}); }
 // A source read that gets its swipe; one that is cancelled in its swipe wait.
-Bytes read(bool vnt) { return vnt ? Bytes{"L", "P", "Q", "R", "S"} : Bytes{kRead, kReset}; }
-Bytes cancelledRead(bool vnt) { return vnt ? Bytes{"L", "P"} : Bytes{kRead, kReset}; }
+Bytes read(DialectId d) { return perDialect(d, Bytes{kRead, kReset}, Bytes{"L", "P", "Q", "R", "S"}); }
+Bytes cancelledRead(DialectId d) { return perDialect(d, Bytes{kRead, kReset}, Bytes{"L", "P"}); }
 // The target write of three tracks, up to the swipe.
-Bytes write(bool vnt, const Bytes &t)
+Bytes write(DialectId d, const Bytes &t)
 {
-    if (!vnt)
-        return {hex("1B 77") + Iso::BuildWriteBlock(t[0], t[1], t[2])};
-    Bytes out;
+    Bytes vnt;
     for (int i = 0; i < 3; ++i)
         if (Iso::HasData(t[i]))
-            out << Cmd::Vnt::WriteTrack[size_t(i + 1)] << t[i] + Cmd::Vnt::EndOfTrack;
-    return out << "@";
+            vnt << Cmd::Vnt::WriteTrack[size_t(i + 1)] << t[i] + Cmd::Vnt::EndOfTrack;
+    vnt << "@";
+    return perDialect(d, Bytes{hex("1B 77") + Iso::BuildWriteBlock(t[0], t[1], t[2])}, vnt);
 }
-Bytes indication(bool vnt) { return vnt ? Bytes{"M", "m"} : Bytes{kErrOn, kOff}; }
+Bytes indication(DialectId d) { return perDialect(d, Bytes{kErrOn, kOff}, Bytes{"M", "m"}); }
 
 double timeOfWrite(const SwipeFixture &f, const QByteArray &bytes, int occurrence = 0)
 {
@@ -81,9 +78,9 @@ class CopyWindowTest : public QObject {
 
     static void dialects()
     {
-        QTest::addColumn<bool>("vnt");
-        QTest::newRow("HKD382") << false;
-        QTest::newRow("VNT-290B") << true;
+        QTest::addColumn<DialectId>("dialect");
+        for (const DialectEntry &d : kDialects)
+            QTest::newRow(d.name) << d.id;
     }
 
 private slots:
@@ -92,8 +89,8 @@ private slots:
     // order, the target really carries the source's data, the records, titles and prompts.
     void cycle()
     {
-        QFETCH(bool, vnt);
-        SwipeFixture f(dialect(vnt));
+        QFETCH(DialectId, dialect);
+        SwipeFixture f(dialect);
         cfrmCopyCard w(f.connection, &f.records, &f.records);
         QCOMPARE(w.Picture1->pixmap().deviceIndependentSize().toSize(), QSize(48, 48));
         Look reading, writing, readingAgain;
@@ -103,7 +100,7 @@ private slots:
         bool closedBetween = false;
         f.at(1.5, [&] { reading = lookAt(w); });
         f.swipeAt(2.0);
-        f.at(2.8, [&] { closedBetween = !w.device().isOpen(); });
+        f.at(2.8, [&] { closedBetween = !w.operation().device().isOpen(); });
         f.at(3.5, [&] {
             writing = lookAt(w);
             f.sim.selectCard(kBlankCard);
@@ -121,7 +118,8 @@ private slots:
         f.run(w);
 
         QVERIFY(!f.timedOut);
-        const Bytes expected = start(vnt) + read(vnt) + write(vnt, kBank) + cancelledRead(vnt) + closing(vnt);
+        const Bytes expected =
+            start(dialect) + read(dialect) + write(dialect, kBank) + cancelledRead(dialect) + closing(dialect);
         QVERIFY2(f.writes() == expected, qPrintable(f.timeline()));
         QVERIFY(f.shown.isEmpty());
         const SimCard &target = f.sim.deck()[kBlankCard];
@@ -136,7 +134,7 @@ private slots:
         QCOMPARE(inputCounts, (QStringList{"57", "34", "94"}));
         QCOMPARE(output, kBank);
         QCOMPARE(outputCounts, (QStringList{"57", "34", "94"}));
-        QCOMPARE(message, CopyOperation::kWriteComplete);
+        QCOMPARE(message, cfrmCopyCard::kWriteComplete);
         QCOMPARE(message, QString("\r\nWrite complete.  Verify data accuracy before continue."));
         // Finished: output record and message box empty; the input record is the main window's to clear.
         QCOMPARE(f.records.output(), (Bytes{"", "", ""}));
@@ -144,7 +142,7 @@ private slots:
         QCOMPARE(f.records.message(), QString());
         QCOMPARE(f.records.texts[0], kBankT1);
 
-        if (!vnt) {
+        if (dialect == DialectId::Hkd382) {
             // Every read ends with a reset on a port closed behind it; the write opens it again.
             QVERIFY(closedBetween);
             const double reset = timeOfWrite(f, kReset, 1);
@@ -161,8 +159,8 @@ private slots:
     // A source whose track 2 reads "+": shown with count 0, left out of the target write.
     void blankSourceTrack()
     {
-        QFETCH(bool, vnt);
-        SwipeFixture f(dialect(vnt));
+        QFETCH(DialectId, dialect);
+        SwipeFixture f(dialect);
         f.sim.deck()[0].tracks[1] = SimTrack{};
         cfrmCopyCard w(f.connection, &f.records, &f.records);
         QStringList inputCounts, outputCounts;
@@ -177,14 +175,16 @@ private slots:
         f.run(w);
 
         const Bytes source{kBankT1, "+", kBankT3};
-        QVERIFY2(f.writes() == start(vnt) + read(vnt) + write(vnt, source) + cancelledRead(vnt) + closing(vnt),
+        QVERIFY2(f.writes() == start(dialect) + read(dialect) + write(dialect, source) + cancelledRead(dialect) +
+                                   closing(dialect),
                  qPrintable(f.timeline()));
-        if (!vnt)
+        if (dialect == DialectId::Hkd382)
             QVERIFY(f.receivedBytes().contains(hex("1B 02 1B 03")));
         else
             QVERIFY(!f.writes().contains("B"));
         QCOMPARE(inputCounts, (QStringList{"57", "0", "94"}));
-        QCOMPARE(outputCounts, (QStringList{"57", "1", "94"}));
+        // "+" is the no-data mark: it counts 0 in the output record too, as in the input record.
+        QCOMPARE(outputCounts, (QStringList{"57", "0", "94"}));
         QVERIFY(f.sim.deck()[kBlankCard].tracks[1].isBlank());
         QCOMPARE(f.sim.deck()[kBlankCard].tracks[2].chars, kBankT3);
     }
@@ -194,8 +194,8 @@ private slots:
     // same record written again without a new source read.
     void failedWrite()
     {
-        QFETCH(bool, vnt);
-        SwipeFixture f(dialect(vnt));
+        QFETCH(DialectId, dialect);
+        SwipeFixture f(dialect);
         cfrmCopyCard w(f.connection, &f.records, &f.records);
         QList<bool> copyVisible;
         answerNoting(f, copyVisible, w);
@@ -216,17 +216,17 @@ private slots:
         f.clickAt(7.0, &w);
         f.run(w);
 
-        const Bytes expected = start(vnt) + read(vnt) + write(vnt, kBank) + indication(vnt) + write(vnt, kBank) +
-                               cancelledRead(vnt) + closing(vnt);
+        const Bytes expected = start(dialect) + read(dialect) + write(dialect, kBank) + indication(dialect) +
+                               write(dialect, kBank) + cancelledRead(dialect) + closing(dialect);
         QVERIFY2(f.writes() == expected, qPrintable(f.timeline()));
         QCOMPARE(f.shown.size(), 1);
         QCOMPARE(f.shown[0].title, QString("Write Swipe Error"));
-        QVERIFY(f.writes().mid(0, f.shown[0].receivedBefore).last() == indication(vnt).first());
+        QVERIFY(f.writes().mid(0, f.shown[0].receivedBefore).last() == indication(dialect).first());
         QCOMPARE(copyVisible, QList<bool>{false});
         QCOMPARE(outputAfterError, (Bytes{"*", "*", "*"}));
         QCOMPARE(countsAfterError, (QStringList{"0", "0", "0"}));
         QCOMPARE(f.sim.deck()[kBlankCard].tracks[0].chars, kBankT1);
-        QVERIFY(f.records.messages().contains(CopyOperation::kWriteComplete));
+        QVERIFY(f.records.messages().contains(cfrmCopyCard::kWriteComplete));
     }
 
     void failedRead_data() { dialects(); }
@@ -234,8 +234,8 @@ private slots:
     // indication with the copy window out of the way, then the next source read.
     void failedRead()
     {
-        QFETCH(bool, vnt);
-        SwipeFixture f(dialect(vnt));
+        QFETCH(DialectId, dialect);
+        SwipeFixture f(dialect);
         f.records.setInput("old1", "old2", "old3");
         cfrmCopyCard w(f.connection, &f.records, &f.records);
         QList<bool> copyVisible;
@@ -247,7 +247,8 @@ private slots:
         f.clickAt(4.0, &w);
         f.run(w);
 
-        const Bytes expected = start(vnt) + read(vnt) + indication(vnt) + cancelledRead(vnt) + closing(vnt);
+        const Bytes expected =
+            start(dialect) + read(dialect) + indication(dialect) + cancelledRead(dialect) + closing(dialect);
         QVERIFY2(f.writes() == expected, qPrintable(f.timeline()));
         QCOMPARE(f.shown.size(), 1);
         QCOMPARE(f.shown[0].title, QString("Read Swipe Error"));
@@ -256,8 +257,8 @@ private slots:
         QVERIFY(visibleAgain);
         QCOMPARE((Bytes{f.records.texts[0], f.records.texts[1], f.records.texts[2]}), (Bytes{"", "", ""}));
         QCOMPARE((QStringList{f.records.counts[0], f.records.counts[1], f.records.counts[2]}), (QStringList{"0", "0", "0"}));
-        QCOMPARE(f.sim.indicator(), vnt ? QString("swipe") : QString("off"));
-        if (vnt) {
+        QCOMPARE(f.sim.indicator(), perDialect(dialect, QString("off"), QString("swipe")));
+        if (dialect == DialectId::Vnt290b) {
             // The track collection leaves StopCollecting set: the indication does not wait for its answer.
             QVERIFY2(timeOfWrite(f, "m") - timeOfWrite(f, "M") < 0.015, qPrintable(f.timeline()));
         }
@@ -268,8 +269,8 @@ private slots:
     // indication, and the next source read instead of a write.
     void unreadableSourceTrack()
     {
-        QFETCH(bool, vnt);
-        SwipeFixture f(dialect(vnt));
+        QFETCH(DialectId, dialect);
+        SwipeFixture f(dialect);
         f.sim.selectCard(kDamagedCard);
         cfrmCopyCard w(f.connection, &f.records, &f.records);
         QList<bool> copyVisible;
@@ -278,14 +279,15 @@ private slots:
         f.clickAt(5.0, &w);
         f.run(w);
 
-        QVERIFY2(f.writes() == start(vnt) + read(vnt) + cancelledRead(vnt) + closing(vnt), qPrintable(f.timeline()));
+        QVERIFY2(f.writes() == start(dialect) + read(dialect) + cancelledRead(dialect) + closing(dialect),
+                 qPrintable(f.timeline()));
         QCOMPARE(f.shown.size(), 1);
         QCOMPARE(f.shown[0].title, QString("Read Swipe Error"));
         QCOMPARE(copyVisible, QList<bool>{false});
         QCOMPARE((Bytes{f.records.texts[0], f.records.texts[1], f.records.texts[2]}),
                  (Bytes{"B5500000000000004^DAMAGED/STRIPE^2805", "*", "0155000000000000004=2805"}));
         QCOMPARE((QStringList{f.records.counts[0], f.records.counts[1], f.records.counts[2]}), (QStringList{"37", "1", "24"}));
-        QVERIFY(!f.records.messages().contains(CopyOperation::kWriteComplete));
+        QVERIFY(!f.records.messages().contains(cfrmCopyCard::kWriteComplete));
     }
 
     // VNT-290B: a track the encoder does not answer at all is no "no data": copying the card
@@ -302,7 +304,7 @@ private slots:
         QCOMPARE(f.shown[0].title, QString("Read Swipe Error"));
         QCOMPARE(f.records.texts[1], QByteArray("*"));
         QVERIFY(!f.writes().contains("A"));
-        QVERIFY(!f.records.messages().contains(CopyOperation::kWriteComplete));
+        QVERIFY(!f.records.messages().contains(cfrmCopyCard::kWriteComplete));
     }
 
     void cancelDuringWrite_data() { dialects(); }
@@ -310,8 +312,8 @@ private slots:
     // box emptied before the window closes; nothing reaches the encoder after its closing.
     void cancelDuringWrite()
     {
-        QFETCH(bool, vnt);
-        SwipeFixture f(dialect(vnt));
+        QFETCH(DialectId, dialect);
+        SwipeFixture f(dialect);
         cfrmCopyCard w(f.connection, &f.records, &f.records);
         f.swipeAt(2.0);
         f.swipeAt(4.0);
@@ -319,8 +321,10 @@ private slots:
         f.clickAt(8.0, &w);
         f.run(w);
 
-        Bytes expected = start(vnt) + read(vnt) + write(vnt, kBank) + read(vnt) + write(vnt, kBank);
-        expected += vnt ? Bytes{kAtt} : Bytes{kReset};  // HKD382: the write's cancel path resets the encoder
+        Bytes expected =
+            start(dialect) + read(dialect) + write(dialect, kBank) + read(dialect) + write(dialect, kBank);
+        // HKD382: the write's cancel path resets the encoder.
+        expected += perDialect(dialect, Bytes{kReset}, Bytes{kAtt});
         QVERIFY2(f.writes() == expected, qPrintable(f.timeline()));
         QVERIFY2(f.writeTimes().last() > 8.0 - 1e-6, qPrintable(f.timeline()));
         QVERIFY(!f.sim.awaitingSwipe());

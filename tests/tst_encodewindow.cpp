@@ -1,6 +1,7 @@
 // The encode-from-file window end to end, from the main window's file button to the cards on
 // the simulated encoder's pile, in both dialects: retries, Skip, Cancel, refusals, and when the
 // end-of-file window follows.
+#include "Dialects.h"
 #include "SwipeFixture.h"
 #include "batch/FileButtons.h"
 #include "batch/cfrmEncodeRF.h"
@@ -56,7 +57,7 @@ private slots:
     // "swipe", "bad" (a swipe that fails), "skip" or "cancel".
     void run_data()
     {
-        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<QStringList>("script");
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QStringList>("prompts"); // LC and the input box of track 1 at each act
@@ -68,36 +69,35 @@ private slots:
         const QString one = "B1111^ONE^1", two = "", three = "THREE";
         const int eof = int(EncodeRunEnd::EndOfFile), cancelled = int(EncodeRunEnd::Cancelled),
                   stopped = int(EncodeRunEnd::Stopped);
-        for (const bool vnt : {false, true}) {
-            const char *d = vnt ? "VNT-290B" : "HKD382";
-            QTest::addRow("%s three cards", d) << vnt << QStringList{"swipe", "swipe", "swipe"} << QString()
-                                               << QStringList{"1 " + one, "2 " + two, "3 " + three}
-                                               << Bytes{kOne, kTwo, kThree} << 0 << 1 << eof;
-            QTest::addRow("%s failed card retried", d)
-                << vnt << QStringList{"bad", "swipe", "swipe", "swipe"} << QString()
+        for (const DialectEntry &d : kDialects) {
+            QTest::addRow("%s three cards", d.name) << d.id << QStringList{"swipe", "swipe", "swipe"} << QString()
+                                                    << QStringList{"1 " + one, "2 " + two, "3 " + three}
+                                                    << Bytes{kOne, kTwo, kThree} << 0 << 1 << eof;
+            QTest::addRow("%s failed card retried", d.name)
+                << d.id << QStringList{"bad", "swipe", "swipe", "swipe"} << QString()
                 << QStringList{"1 " + one, "1 " + one, "2 " + two, "3 " + three} << Bytes{kBlank, kOne, kTwo, kThree}
                 << 1 << 1 << eof;
-            QTest::addRow("%s skip at the first attempt", d)
-                << vnt << QStringList{"skip", "swipe", "swipe"} << QString()
+            QTest::addRow("%s skip at the first attempt", d.name)
+                << d.id << QStringList{"skip", "swipe", "swipe"} << QString()
                 << QStringList{"1 " + one, "1 " + two, "2 " + three} << Bytes{kTwo, kThree} << 0 << 1 << eof;
-            QTest::addRow("%s skip after a failure", d)
-                << vnt << QStringList{"bad", "skip", "swipe", "swipe"} << QString()
+            QTest::addRow("%s skip after a failure", d.name)
+                << d.id << QStringList{"bad", "skip", "swipe", "swipe"} << QString()
                 << QStringList{"1 " + one, "1 " + one, "1 " + two, "2 " + three} << Bytes{kBlank, kTwo, kThree} << 1
                 << 1 << eof;
-            QTest::addRow("%s cancel in the middle", d)
-                << vnt << QStringList{"swipe", "cancel"} << QString() << QStringList{"1 " + one, "2 " + two}
+            QTest::addRow("%s cancel in the middle", d.name)
+                << d.id << QStringList{"swipe", "cancel"} << QString() << QStringList{"1 " + one, "2 " + two}
                 << Bytes{kOne} << 0 << 0 << cancelled;
         }
         // The encoder refuses the track data: the error window, then the run ends, records unwritten.
-        QTest::addRow("VNT-290B refused write") << true << QStringList{} << QString("A") << QStringList{} << Bytes{}
-                                                << 1 << 0 << stopped;
+        QTest::addRow("VNT-290B refused write") << DialectId::Vnt290b << QStringList{} << QString("A") << QStringList{}
+                                                << Bytes{} << 1 << 0 << stopped;
         // The encoder will not arm at the start: the read error window, then the window closes.
-        QTest::addRow("VNT-290B start refused") << true << QStringList{} << QString("(") << QStringList{} << Bytes{}
-                                                << 0 << 0 << stopped;
+        QTest::addRow("VNT-290B start refused") << DialectId::Vnt290b << QStringList{} << QString("(") << QStringList{}
+                                                << Bytes{} << 0 << 0 << stopped;
     }
     void run()
     {
-        QFETCH(bool, vnt);
+        QFETCH(DialectId, dialect);
         QFETCH(QStringList, script);
         QFETCH(QString, fault);
         QFETCH(QStringList, prompts);
@@ -106,7 +106,7 @@ private slots:
         QFETCH(int, endOfFile);
         QFETCH(int, runEnd);
 
-        SwipeFixture f(vnt ? DialectId::Vnt290b : DialectId::Hkd382);
+        SwipeFixture f(dialect);
         f.sim.setStack(Simulator::blankStack(5));
         if (!fault.isEmpty())
             f.sim.setCommandFault(fault.toLatin1(), Simulator::Fault::Refuse);
@@ -170,7 +170,8 @@ private slots:
         // A failed card: HKD382 turns the indication off before framing the error window;
         // VNT-290B disarms the write first.
         if (writeErrors > 0) {
-            const Bytes frame = vnt ? Bytes{"L", "l", "M", "m"} : Bytes{hex("1B 81"), hex("1B 85"), hex("1B 81")};
+            const Bytes frame =
+                perDialect(dialect, Bytes{hex("1B 81"), hex("1B 85"), hex("1B 81")}, Bytes{"L", "l", "M", "m"});
             QVERIFY2(containsRun(f.writes(), frame), qPrintable(f.timeline()));
         }
     }

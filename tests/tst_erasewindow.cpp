@@ -1,5 +1,6 @@
 // The erase windows end to end: the track selection, then the erase loop against the simulated
 // encoder in both dialects, with a scripted operator in virtual time.
+#include "Dialects.h"
 #include "SwipeFixture.h"
 #include "dialect/Commands.h"
 #include "iso/frmEraseCard.h"
@@ -11,7 +12,6 @@
 #include <QTimer>
 #include <QtTest>
 
-using namespace MainModule;
 using Bytes = QList<QByteArray>;
 
 namespace {
@@ -25,17 +25,6 @@ double timeOfWrite(const SwipeFixture &f, const QByteArray &bytes, int occurrenc
     return -1;
 }
 
-Bytes eraseCommand(bool vnt, int mask)
-{
-    if (!vnt)
-        return {Cmd::Hkd::eraseTracks(mask)};
-    Bytes out;
-    for (int t = 1; t <= 3; ++t)
-        if (mask & (1 << (t - 1)))
-            out << Cmd::Vnt::EraseTrack[size_t(t)];
-    return out << "]";
-}
-
 // What the encoder had received when the i-th message window appeared.
 QByteArray receivedBefore(const SwipeFixture &f, int i)
 {
@@ -47,12 +36,11 @@ QByteArray receivedBefore(const SwipeFixture &f, int i)
 class EraseWindowTest : public QObject {
     Q_OBJECT
 
-    static DialectId dialect(bool vnt) { return vnt ? DialectId::Vnt290b : DialectId::Hkd382; }
     static void dialects()
     {
-        QTest::addColumn<bool>("vnt");
-        QTest::newRow("HKD382") << false;
-        QTest::newRow("VNT-290B") << true;
+        QTest::addColumn<DialectId>("dialect");
+        for (const DialectEntry &d : kDialects)
+            QTest::newRow(d.name) << d.id;
     }
 
 private slots:
@@ -111,61 +99,15 @@ private slots:
 
     // ---- Erase loop ---------------------------------------------------------------------------
 
-    void maskOnTheWire_data()
-    {
-        QTest::addColumn<bool>("vnt");
-        QTest::addColumn<int>("mask");
-        QTest::newRow("HKD382 tracks 1, 3") << false << 5;
-        QTest::newRow("HKD382 track 2") << false << 2;
-        QTest::newRow("HKD382 all") << false << 7;
-        QTest::newRow("VNT-290B tracks 1, 3") << true << 5;
-        QTest::newRow("VNT-290B track 2") << true << 2;
-        QTest::newRow("VNT-290B all") << true << 7;
-    }
-    // Two good erases, then Cancel in the third swipe wait: every byte the encoder got, in order,
-    // and the card really erased.
-    void maskOnTheWire()
-    {
-        QFETCH(bool, vnt);
-        QFETCH(int, mask);
-        SwipeFixture f(dialect(vnt));
-        frmEraseCard w(f.connection, mask, &f.records, &f.records);
-        f.swipeAt(1.5);
-        f.swipeAt(4.5);
-        f.clickAt(7.5, &w);
-        f.run(w);
-
-        const Bytes erase = eraseCommand(vnt, mask);
-        Bytes expected;
-        if (vnt) {
-            expected << kAtt << "(";
-            for (int i = 0; i < 2; ++i)
-                expected << erase << "L" << "l" << "(";
-            expected << erase << kAtt;
-        } else {
-            expected << Cmd::Hkd::Reset << Cmd::Hkd::IndicatorSwipe << erase << erase << erase << Cmd::Hkd::Reset;
-        }
-        QVERIFY2(f.writes() == expected, qPrintable(f.timeline()));
-        QVERIFY(f.shown.isEmpty());
-        QCOMPARE(w.LC->text(), QString("3"));
-        QVERIFY(!f.sim.awaitingSwipe());
-
-        const SimCard before = Simulator::defaultDeck().at(0);
-        for (int t = 0; t < 3; ++t) {
-            if (mask & (1 << t))
-                QVERIFY2(f.sim.cardInSlot().tracks[size_t(t)].isBlank(), qPrintable(QString::number(t + 1)));
-            else
-                QCOMPARE(f.sim.cardInSlot().tracks[size_t(t)].chars, before.tracks[size_t(t)].chars);
-        }
-    }
+    // Two good erases then Cancel, every byte and the card erased: tst_headless, on the operation.
 
     void goodErase_data() { dialects(); }
     // The start's pauses; the message after an empty first line, the card number 1 -> 2, the
     // next attempt 2 s later with the message box cleared; the swipe prompt only while waiting.
     void goodErase()
     {
-        QFETCH(bool, vnt);
-        SwipeFixture f(dialect(vnt));
+        QFETCH(DialectId, dialect);
+        SwipeFixture f(dialect);
         frmEraseCard w(f.connection, 5, &f.records, &f.records);
         QCOMPARE(w.windowTitle(), QString("Erase - Swipe Prompt"));
         QCOMPARE(w.Picture1->pixmap().deviceIndependentSize().toSize(), QSize(48, 48));
@@ -186,7 +128,7 @@ private slots:
         f.run(w);
 
         QVERIFY(linesHiddenAtStart);
-        if (vnt) {
+        if (dialect == DialectId::Vnt290b) {
             const double prepare = timeOfWrite(f, "(") - timeOfWrite(f, kAtt);  // after the 0.02 s answer to Attention
             QVERIFY2(prepare >= 0.32 - 1e-6 && prepare < 0.36, qPrintable(f.timeline()));
         } else {
@@ -216,11 +158,11 @@ private slots:
         QVERIFY(changes[1].time >= 1.5 && changes[1].time < 1.6);
         QCOMPARE(changes[2].value, QString());
         const double gap = changes[2].time - changes[1].time;
-        QVERIFY2(gap >= 2.0 - 1e-6 && gap < (vnt ? 2.15 : 2.02), qPrintable(QString::number(gap)));
+        QVERIFY2(gap >= 2.0 - 1e-6 && gap < perDialect(dialect, 2.02, 2.15), qPrintable(QString::number(gap)));
         // The next erase command follows the cleared box (HKD382 after its half second).
-        const double next = timeOfWrite(f, vnt ? QByteArray("Z") : Cmd::Hkd::eraseTracks(5), 1);
+        const double next = timeOfWrite(f, perDialect(dialect, Cmd::Hkd::eraseTracks(5), QByteArray("Z")), 1);
         QVERIFY(next >= changes[2].time);
-        QVERIFY(next - changes[2].time < (vnt ? 0.05 : 0.52));
+        QVERIFY(next - changes[2].time < perDialect(dialect, 0.52, 0.05));
     }
 
     void failedErase_data() { dialects(); }
@@ -228,8 +170,8 @@ private slots:
     // the next attempt 2 s after its OK.
     void failedErase()
     {
-        QFETCH(bool, vnt);
-        SwipeFixture f(dialect(vnt));
+        QFETCH(DialectId, dialect);
+        SwipeFixture f(dialect);
         frmEraseCard w(f.connection, 2, &f.records, &f.records);
         f.at(1.0, [&] { f.sim.setBadSwipe(true); });
         f.swipeAt(1.5);
@@ -245,20 +187,21 @@ private slots:
             QCOMPARE(m, QString());
         QCOMPARE(f.sim.cardInSlot().tracks[1].chars, Simulator::defaultDeck().at(0).tracks[1].chars);
 
-        const QByteArray on = vnt ? Cmd::Vnt::IndicatorError : Cmd::Hkd::IndicatorError;
-        const QByteArray off = vnt ? Cmd::Vnt::IndicatorOff : Cmd::Hkd::IndicatorOff;
+        const QByteArray on = perDialect(dialect, Cmd::Hkd::IndicatorError, Cmd::Vnt::IndicatorError);
+        const QByteArray off = perDialect(dialect, Cmd::Hkd::IndicatorOff, Cmd::Vnt::IndicatorOff);
         // Before the window: (VNT-290B "L", "l", then) the error indication on.
-        QVERIFY(receivedBefore(f, 0).endsWith(vnt ? QByteArray("Ll") + on : on));
+        QVERIFY(receivedBefore(f, 0).endsWith(perDialect(dialect, on, QByteArray("Ll") + on)));
         Bytes expected;
-        if (vnt)
+        if (dialect == DialectId::Vnt290b)
             expected << kAtt << "(" << "[" << "]" << "L" << "l" << on << off << "L" << "l" << "(" << "[" << "]" << kAtt;
         else
             expected << Cmd::Hkd::Reset << Cmd::Hkd::IndicatorSwipe << Cmd::Hkd::eraseTracks(2) << on << off
                      << Cmd::Hkd::eraseTracks(2) << Cmd::Hkd::Reset;
         QVERIFY2(f.writes() == expected, qPrintable(f.timeline()));
         const double offAt = timeOfWrite(f, off);
-        const double nextAt = timeOfWrite(f, vnt ? QByteArray("[") : Cmd::Hkd::eraseTracks(2), 1);
-        QVERIFY2(nextAt - offAt >= 2.0 - 1e-6 && nextAt - offAt < (vnt ? 2.15 : 2.52), qPrintable(f.timeline()));
+        const double nextAt = timeOfWrite(f, perDialect(dialect, Cmd::Hkd::eraseTracks(2), QByteArray("[")), 1);
+        QVERIFY2(nextAt - offAt >= 2.0 - 1e-6 && nextAt - offAt < perDialect(dialect, 2.52, 2.15),
+                 qPrintable(f.timeline()));
     }
 
     // VNT-290B: a failed erase, then an encoder that stops answering while the window re-arms

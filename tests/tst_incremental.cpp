@@ -1,5 +1,6 @@
 // The incremental series: the base record entry's refusals and rules, and the series written
 // onto a stack of blank simulated cards in both dialects, checked on the cards themselves.
+#include "Dialects.h"
 #include "ModalAnswerer.h"
 #include "SwipeFixture.h"
 #include "app/OperationWindows.h"
@@ -23,7 +24,6 @@ using End = cfrmWriteIncr::End;
 
 namespace {
 QByteArray hex(const char *text) { return SwipeFixture::hex(text); }
-DialectId dialectOf(bool vnt) { return vnt ? DialectId::Vnt290b : DialectId::Hkd382; }
 
 // Fills the base record entry and presses OK; the series when it was accepted.
 std::optional<IncrementSeries> enter(int track, const Fields &fields)
@@ -218,7 +218,7 @@ private slots:
     // Three cards onto three blank cards; the prompt and the card counter per card.
     void seriesOntoBlankCards_data()
     {
-        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<int>("track");
         QTest::addColumn<Fields>("fields");
         QTest::addColumn<QList<Bytes>>("cards");
@@ -230,21 +230,20 @@ private slots:
         const QList<Bytes> cWide{{"", "", "2147483646="}, {"", "", "2147483647="}, {"", "", "2147483648="}};
         const Fields fSame{{0, "n"}, {1, "0"}, {3, "3"}, {10, "77"}};
         const QList<Bytes> cSame{{"N0", "", "77"}, {"N0", "", "77"}, {"N0", "", "77"}};
-        for (bool vnt : {false, true}) {
-            const char *d = vnt ? "VNT-290B" : "HKD382";
-            QTest::addRow("%s 125..127", d) << vnt << 2 << f125 << c125;
-            QTest::addRow("%s 98..100", d) << vnt << 2 << f98 << c98;
-            QTest::addRow("%s past 32 bits", d) << vnt << 3 << fWide << cWide;
-            QTest::addRow("%s increment empty", d) << vnt << 1 << fSame << cSame;
+        for (const DialectEntry &d : kDialects) {
+            QTest::addRow("%s 125..127", d.name) << d.id << 2 << f125 << c125;
+            QTest::addRow("%s 98..100", d.name) << d.id << 2 << f98 << c98;
+            QTest::addRow("%s past 32 bits", d.name) << d.id << 3 << fWide << cWide;
+            QTest::addRow("%s increment empty", d.name) << d.id << 1 << fSame << cSame;
         }
     }
     void seriesOntoBlankCards()
     {
-        QFETCH(bool, vnt);
+        QFETCH(DialectId, dialect);
         QFETCH(int, track);
         QFETCH(Fields, fields);
         QFETCH(QList<Bytes>, cards);
-        SwipeFixture f(dialectOf(vnt));
+        SwipeFixture f(dialect);
         const auto s = enter(track, fields);
         QVERIFY(s);
         f.sim.setStack(Simulator::blankStack(3));
@@ -274,7 +273,7 @@ private slots:
         QCOMPARE(f.records.message(), QString());
         // After the last card no re-arming: the closing follows (VNT-290B 7F; HKD382 nothing).
         const Bytes writes = f.writes();
-        if (vnt) {
+        if (dialect == DialectId::Vnt290b) {
             QCOMPARE(writes.last(), hex("7F"));
             QCOMPARE(writes.mid(writes.size() - 2), (Bytes{"@", hex("7F")}));
             QCOMPARE(writes.count("("), 3); // the start and after cards 1 and 2
@@ -289,14 +288,14 @@ private slots:
     // on the next card; a later write window has its own title again.
     void failedCardRetriedWithSameNumber_data()
     {
-        QTest::addColumn<bool>("vnt");
-        QTest::newRow("HKD382") << false;
-        QTest::newRow("VNT-290B") << true;
+        QTest::addColumn<DialectId>("dialect");
+        for (const DialectEntry &d : kDialects)
+            QTest::newRow(d.name) << d.id;
     }
     void failedCardRetriedWithSameNumber()
     {
-        QFETCH(bool, vnt);
-        SwipeFixture f(dialectOf(vnt));
+        QFETCH(DialectId, dialect);
+        SwipeFixture f(dialect);
         const auto s = enter(2, {{0, "ABC"}, {5, "12"}, {6, "5"}, {7, "1"}, {8, "2"}});
         QVERIFY(s);
         f.sim.setStack(Simulator::blankStack(3));
@@ -325,30 +324,31 @@ private slots:
     // How a series ends short of its count, and whether the completion window follows.
     void seriesEndsEarly_data()
     {
-        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<QString>("fault"); // "cancel", "refuse B", "refuse (", "attention"
         QTest::addColumn<int>("end");
         QTest::addColumn<QString>("shownTitle");
         QTest::addColumn<qint64>("number");
         QTest::addColumn<QByteArray>("lastWrite");
-        QTest::newRow("HKD382 cancel in 2nd wait") << false << "cancel" << int(End::Cancelled) << "" << 6LL << hex("1B 61");
-        QTest::newRow("VNT-290B cancel in 2nd wait") << true << "cancel" << int(End::Cancelled) << "" << 6LL << hex("7F");
-        QTest::newRow("VNT-290B track refused") << true << "refuse B" << int(End::Refused)
+        for (const DialectEntry &d : kDialects)
+            QTest::addRow("%s cancel in 2nd wait", d.name)
+                << d.id << "cancel" << int(End::Cancelled) << "" << 6LL << perDialect(d.id, hex("1B 61"), hex("7F"));
+        QTest::newRow("VNT-290B track refused") << DialectId::Vnt290b << "refuse B" << int(End::Refused)
                                                 << "Incremental Encode Write Error" << 5LL << hex("7F");
-        QTest::newRow("VNT-290B arming refused") << true << "refuse (" << int(End::StartFailed) << "Read Swipe Error"
-                                                 << 5LL << hex("7F");
-        QTest::newRow("VNT-290B attention answered !") << true << "attention" << int(End::StartFailed)
+        QTest::newRow("VNT-290B arming refused") << DialectId::Vnt290b << "refuse (" << int(End::StartFailed)
+                                                 << "Read Swipe Error" << 5LL << hex("7F");
+        QTest::newRow("VNT-290B attention answered !") << DialectId::Vnt290b << "attention" << int(End::StartFailed)
                                                        << "Incremental Encode Write Error" << 5LL << hex("7F");
     }
     void seriesEndsEarly()
     {
-        QFETCH(bool, vnt);
+        QFETCH(DialectId, dialect);
         QFETCH(QString, fault);
         QFETCH(int, end);
         QFETCH(QString, shownTitle);
         QFETCH(qint64, number);
         QFETCH(QByteArray, lastWrite);
-        SwipeFixture f(dialectOf(vnt));
+        SwipeFixture f(dialect);
         const auto s = enter(2, {{6, "5"}, {7, "1"}, {8, "3"}});
         QVERIFY(s);
         f.sim.setStack(Simulator::blankStack(3));
@@ -378,26 +378,26 @@ private slots:
     // completion window only after a series that completed or was cancelled.
     void mainWindowChain_data()
     {
-        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<QString>("stop"); // where the operator or the encoder ends it
         QTest::addColumn<QStringList>("titles");
         QTest::addColumn<int>("cards");
         const QString sel = "Incremental Encode - Track Selection", rec = "Incremental Encode - Base Record Entry",
                       done = "Incremental Encode Complete", err = "Incremental Encode Write Error";
-        QTest::newRow("HKD382 complete") << false << "" << QStringList{sel, rec, done} << 2;
-        QTest::newRow("VNT-290B complete") << true << "" << QStringList{sel, rec, done} << 2;
-        QTest::newRow("selection cancelled") << false << "selection" << QStringList{sel} << 0;
-        QTest::newRow("entry cancelled") << false << "entry" << QStringList{sel, rec} << 0;
-        QTest::newRow("VNT-290B refused write") << true << "refuse" << QStringList{sel, rec, err} << 0;
+        for (const DialectEntry &d : kDialects)
+            QTest::addRow("%s complete", d.name) << d.id << "" << QStringList{sel, rec, done} << 2;
+        QTest::newRow("selection cancelled") << DialectId::Hkd382 << "selection" << QStringList{sel} << 0;
+        QTest::newRow("entry cancelled") << DialectId::Hkd382 << "entry" << QStringList{sel, rec} << 0;
+        QTest::newRow("VNT-290B refused write") << DialectId::Vnt290b << "refuse" << QStringList{sel, rec, err} << 0;
     }
     void mainWindowChain()
     {
-        QFETCH(bool, vnt);
+        QFETCH(DialectId, dialect);
         QFETCH(QString, stop);
         QFETCH(QStringList, titles);
         QFETCH(int, cards);
-        SwipeFixture f(dialectOf(vnt));
-        frmMainMenu main;
+        SwipeFixture f(dialect);
+        frmMainMenu main(f.connection);
         installOperationWindows(main);
         main.show();
         main.setTrackText(3, "KEEP");
@@ -426,7 +426,8 @@ private slots:
         for (const auto &s : f.shown)
             seen << s.title;
         QCOMPARE(seen, titles);
-        QCOMPARE(main.IncrementCancelled, stop == "selection" || stop == "entry");
+        // A step not confirmed ends the chain before the series window.
+        QCOMPARE(f.hiddenAt >= 0, stop != "selection" && stop != "entry");
         QCOMPARE(f.sim.swipedCards().size(), cards);
         if (cards)
             QCOMPARE(cardsOf(f.sim), (QList<Bytes>{{"T1", "", "41"}, {"T1", "", "42"}}));

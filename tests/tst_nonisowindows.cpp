@@ -1,6 +1,7 @@
 // The non-ISO read and write swipe windows end to end against the simulated encoder: what was
 // written reads back only in its own format, long tracks survive a slow line, and a failed,
 // refused or cancelled attempt leaves the card count and the encoder as they should be.
+#include "Dialects.h"
 #include "SwipeFixture.h"
 #include "card/NonIsoFormat.h"
 #include "noniso/nfrmReadCard.h"
@@ -71,8 +72,6 @@ struct Result {
 class NonIsoWindowsTest : public QObject {
     Q_OBJECT
 
-    static DialectId dialect(bool vnt) { return vnt ? DialectId::Vnt290b : DialectId::Hkd382; }
-
     // The operator answers every window with its only button; result windows are noted first.
     static void noteResults(SwipeFixture &f, QList<Result> &results, QStringList *counters = nullptr,
                             QWidget *counted = nullptr)
@@ -108,11 +107,6 @@ class NonIsoWindowsTest : public QObject {
     }
 
 private slots:
-    void init()
-    {
-        MainModule::CommSettings = QStringLiteral("9600,n,8,1");
-    }
-
     void windowControls()
     {
         SwipeFixture f(DialectId::Vnt290b);
@@ -128,7 +122,7 @@ private slots:
     // Written, then read back in the same format and in another one.
     void roundTrip_data()
     {
-        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<bool>("standard");
         QTest::addColumn<QString>("item");
         QTest::addColumn<int>("density");
@@ -140,20 +134,18 @@ private slots:
 
         const QByteArray raw7 = rawValues(76, 7), raw5 = rawValues(39, 5);
         QTest::newRow("VNT-290B custom 7-bit 210 BPI, 76 values")
-            << true << false << Raw7Item << int(Density::Bpi210) << raw7 << 7
+            << DialectId::Vnt290b << false << Raw7Item << int(Density::Bpi210) << raw7 << 7
             << QString() << Raw5Item << "";
-        QTest::newRow("VNT-290B custom 5-bit 75 BPI") << true << false << Raw5Item << int(Density::Bpi75) << raw5 << 5
-                                                      << QString() << Raw7Item << "";
-        QTest::newRow("VNT-290B standard 5-bit on track 1") << true << true << StdT2Item << int(Density::Bpi210)
-                                                            << QByteArray("1234567890") << 5 << "1234567890"
-                                                            << StdT1Item << "*";
-        QTest::newRow("HKD382 standard 5-bit on track 1") << false << true << StdT2Item << int(Density::Bpi210)
-                                                          << QByteArray("1234567890") << 5 << "1234567890"
-                                                          << StdT1Item << "*";
+        QTest::newRow("VNT-290B custom 5-bit 75 BPI") << DialectId::Vnt290b << false << Raw5Item << int(Density::Bpi75)
+                                                      << raw5 << 5 << QString() << Raw7Item << "";
+        for (const DialectEntry &d : kDialects)
+            QTest::addRow("%s standard 5-bit on track 1", d.name) << d.id << true << StdT2Item << int(Density::Bpi210)
+                                                                  << QByteArray("1234567890") << 5 << "1234567890"
+                                                                  << StdT1Item << "*";
     }
     void roundTrip()
     {
-        QFETCH(bool, vnt);
+        QFETCH(DialectId, dialect);
         QFETCH(bool, standard);
         QFETCH(QString, item);
         QFETCH(int, density);
@@ -162,15 +154,24 @@ private slots:
         QFETCH(QString, shown);
         QFETCH(QString, otherItem);
         QFETCH(QString, otherShown);
-        SwipeFixture f(dialect(vnt));
+        SwipeFixture f(dialect);
         const auto d = Density(density);
         nfrmSwipeWrite w(f.connection, oneTrack(standard, 1, item, d, data));
+        QStringList status; // the prompt's line, as it changes while the window is up
+        for (double t = 0.5; t < 6.0; t += 0.05)
+            f.at(t, [&] {
+                const QString now = w.Label2->isVisible() ? w.Label2->text() : QString();
+                if (status.isEmpty() || status.last() != now)
+                    status << now;
+            });
         f.swipeAt(2.0);
         f.clickAt(6.0, &w);
         f.run(w);
         QVERIFY(!f.timedOut);
         QVERIFY2(f.shown.isEmpty(), qPrintable(f.timeline()));
         QCOMPARE(w.findChild<QLabel *>("LC")->text(), QString("2"));
+        // The good card says so until the next prompt.
+        QCOMPARE(status.mid(0, 4), (QStringList{"", "Please swipe a card.", "Write complete.", "Please swipe a card."}));
         const SimTrack &card = f.sim.cardInSlot().tracks[0];
         QCOMPARE(card.chars, data);
         QCOMPARE(card.bitsPerChar, bits);
@@ -199,17 +200,17 @@ private slots:
     // At 2400 baud the fixed waits end before a long track has arrived.
     void slowLine_data()
     {
-        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<bool>("standard");
         QTest::addColumn<QList<SimTrack>>("card");
         QTest::addColumn<QStringList>("texts");
         const QByteArray raw = rawValues(106, 5);
         const QString rawText = hexText(raw);
         QTest::newRow("VNT-290B custom 106 values")
-            << true << false << QList<SimTrack>{{raw, 5, true, false, true}, {}, {}}
+            << DialectId::Vnt290b << false << QList<SimTrack>{{raw, 5, true, false, true}, {}, {}}
             << QStringList{rawText, "", ""};
         const QByteArray t1 = QByteArray(76, 'A'), t2 = QByteArray(106, '7'), t3 = QByteArray(106, '3');
-        QTest::newRow("HKD382 three tracks") << false << true
+        QTest::newRow("HKD382 three tracks") << DialectId::Hkd382 << true
                                              << QList<SimTrack>{{t1, 7, true, false, false},
                                                                 {t2, 5, true, false, false},
                                                                 {t3, 5, true, false, false}}
@@ -217,12 +218,12 @@ private slots:
     }
     void slowLine()
     {
-        QFETCH(bool, vnt);
+        QFETCH(DialectId, dialect);
         QFETCH(bool, standard);
         QFETCH(QList<SimTrack>, card);
         QFETCH(QStringList, texts);
-        SwipeFixture f(dialect(vnt));
-        MainModule::CommSettings = QStringLiteral("2400,n,8,1");
+        SwipeFixture f(dialect);
+        f.setLine("2400,n,8,1");
         SimCard c;
         c.name = "long";
         for (int i = 0; i < 3; ++i)
@@ -262,21 +263,22 @@ private slots:
     // A bad swipe: the error window, the count kept, the same data on the next card.
     void failedSwipe_data()
     {
-        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<bool>("standard");
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<QByteArray>("sent"); // what carries the data to the encoder
-        QTest::newRow("HKD382") << false << true << QByteArray("AB") << hex("1B 57 1B 73 1B 11 41 42 1B 12 1B 13 3F 1C");
-        QTest::newRow("VNT-290B standard") << true << true << QByteArray("AB") << QByteArray("AB\x04");
-        QTest::newRow("VNT-290B custom") << true << false << hex("01 1F") << hex("01 1F 04");
+        QTest::newRow("HKD382") << DialectId::Hkd382 << true << QByteArray("AB")
+                                << hex("1B 57 1B 73 1B 11 41 42 1B 12 1B 13 3F 1C");
+        QTest::newRow("VNT-290B standard") << DialectId::Vnt290b << true << QByteArray("AB") << QByteArray("AB\x04");
+        QTest::newRow("VNT-290B custom") << DialectId::Vnt290b << false << hex("01 1F") << hex("01 1F 04");
     }
     void failedSwipe()
     {
-        QFETCH(bool, vnt);
+        QFETCH(DialectId, dialect);
         QFETCH(bool, standard);
         QFETCH(QByteArray, data);
         QFETCH(QByteArray, sent);
-        SwipeFixture f(dialect(vnt));
+        SwipeFixture f(dialect);
         nfrmSwipeWrite w(f.connection, oneTrack(standard, 1, standard ? StdT1Item : Raw5Item, Density::Bpi75, data));
         QList<Result> none;
         QStringList counters;
@@ -298,26 +300,31 @@ private slots:
     // Cancel while the encoder waits for the swipe: no error window; the window's last bytes.
     void cancelWhileWaiting_data()
     {
-        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<bool>("read");
         QTest::addColumn<Bytes>("tail");
-        QTest::newRow("HKD382 read") << false << true << Bytes{hex("1B 52 11 02 03"), hex("1B 61"), hex("1B 81"), hex("1B 83")};
-        QTest::newRow("VNT-290B read") << true << true << Bytes{"P", hex("7F")};
-        QTest::newRow("HKD382 write") << false << false
-                                      << Bytes{hex("1B 57 1B 73 1B 11 41 42 1B 12 1B 13 3F 1C"), hex("1B 61")};
-        QTest::newRow("VNT-290B write") << true << false << Bytes{"AB\x04", "@", hex("7F")};
+        for (const DialectEntry &d : kDialects)
+            QTest::addRow("%s read", d.name)
+                << d.id << true
+                << perDialect(d.id, Bytes{hex("1B 52 11 02 03"), hex("1B 61"), hex("1B 81"), hex("1B 83")},
+                              Bytes{"P", hex("7F")});
+        for (const DialectEntry &d : kDialects)
+            QTest::addRow("%s write", d.name)
+                << d.id << false
+                << perDialect(d.id, Bytes{hex("1B 57 1B 73 1B 11 41 42 1B 12 1B 13 3F 1C"), hex("1B 61")},
+                              Bytes{"AB\x04", "@", hex("7F")});
     }
     void cancelWhileWaiting()
     {
-        QFETCH(bool, vnt);
+        QFETCH(DialectId, dialect);
         QFETCH(bool, read);
         QFETCH(Bytes, tail);
-        SwipeFixture f(dialect(vnt));
+        SwipeFixture f(dialect);
         std::unique_ptr<QDialog> w;
         if (read)
-            w = std::make_unique<nfrmReadCard>(Selection{});
+            w = std::make_unique<nfrmReadCard>(f.connection, Selection{});
         else
-            w = std::make_unique<nfrmSwipeWrite>(oneTrack(true, 1, StdT1Item, Density::Bpi210, "AB"));
+            w = std::make_unique<nfrmSwipeWrite>(f.connection, oneTrack(true, 1, StdT1Item, Density::Bpi210, "AB"));
         f.clickAt(3.0, w.get());
         f.run(*w);
         QVERIFY(!f.timedOut);
@@ -341,9 +348,9 @@ private slots:
         SwipeFixture f(DialectId::Hkd382);
         std::unique_ptr<QDialog> w;
         if (read)
-            w = std::make_unique<nfrmReadCard>(select(false, 1, Raw5Item));
+            w = std::make_unique<nfrmReadCard>(f.connection, select(false, 1, Raw5Item));
         else
-            w = std::make_unique<nfrmSwipeWrite>(oneTrack(false, 1, Raw5Item, Density::Bpi75, hex("01 1F")));
+            w = std::make_unique<nfrmSwipeWrite>(f.connection, oneTrack(false, 1, Raw5Item, Density::Bpi75, hex("01 1F")));
         f.run(*w, 60);
         QVERIFY(!f.timedOut);
         QCOMPARE(f.shown.size(), 1);

@@ -1,5 +1,6 @@
 // The ISO read window end to end against the simulated encoder, in both dialects, with a
 // scripted operator in virtual time; and the read attempt's other forms at the byte level.
+#include "Dialects.h"
 #include "ScriptedLink.h"
 #include "SwipeFixture.h"
 #include "operation/BatchOperations.h"
@@ -11,7 +12,6 @@
 #include <QLabel>
 #include <QtTest>
 
-using namespace MainModule;
 using Bytes = QList<QByteArray>;
 
 namespace {
@@ -28,8 +28,6 @@ const QByteArray kBankT3 = "014000123456789010=724724100000000000030300000000000
 
 class ReadWindowTest : public QObject {
     Q_OBJECT
-
-    static DialectId dialect(bool vnt) { return vnt ? DialectId::Vnt290b : DialectId::Hkd382; }
 
 private slots:
     void windowControls()
@@ -64,24 +62,23 @@ private slots:
     // One good read, the next attempt armed, then Cancel while it waits.
     void goodReadThenCancel_data()
     {
-        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<Bytes>("expected");
         QTest::addColumn<QString>("line");
         const Bytes hkd = Bytes{kReset, kSwipe, kRead, kRead} + kHkdClose;
         const Bytes vnt{kAtt, "L", "L", "P", "Q", "R", "S", "L", "P", kAtt};
         // The full card's reply outlasts the fixed waits at the slower line rates.
-        for (const QString line : {"9600,n,8,1", "2400,n,8,1", "1200,n,8,1"}) {
-            QTest::addRow("HKD382 %s", qPrintable(line)) << false << hkd << line;
-            QTest::addRow("VNT-290B %s", qPrintable(line)) << true << vnt << line;
-        }
+        for (const QString line : {"9600,n,8,1", "2400,n,8,1", "1200,n,8,1"})
+            for (const DialectEntry &d : kDialects)
+                QTest::addRow("%s %s", d.name, qPrintable(line)) << d.id << perDialect(d.id, hkd, vnt) << line;
     }
     void goodReadThenCancel()
     {
-        QFETCH(bool, vnt);
+        QFETCH(DialectId, dialect);
         QFETCH(Bytes, expected);
         QFETCH(QString, line);
-        SwipeFixture f(dialect(vnt));
-        CommSettings = line;
+        SwipeFixture f(dialect);
+        f.setLine(line);
         f.records.setTrackText(3, "old");
         cfrmReadCard w(f.connection, &f.records, &f.records);
         auto *label2 = w.findChild<QLabel *>("Label2");
@@ -101,12 +98,12 @@ private slots:
         QCOMPARE(w.findChild<QLabel *>("LC")->text(), QString("2"));
         QVERIFY(f.shown.isEmpty());
         QVERIFY(w.cancelled());
-        QCOMPARE(f.sim.indicator(), vnt ? QString("swipe") : QString("idle"));
+        QCOMPARE(f.sim.indicator(), perDialect(dialect, QString("idle"), QString("swipe")));
 
         const auto times = f.writeTimes();
         if (!fast)
             return;
-        if (!vnt) {
+        if (dialect == DialectId::Hkd382) {
             // 1B 61, 0.3 s, 1B 84 and at once 1B 72; after the swipe the reply is taken 1 s later.
             QVERIFY(qAbs(times[1] - times[0] - 0.3) < 1e-6);
             QVERIFY(qAbs(times[2] - times[1]) < 1e-6);
@@ -126,23 +123,23 @@ private slots:
     // signal, and the next attempt; the card number stays and the start is not repeated.
     void failedRead_data()
     {
-        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<Bytes>("expected");
         QTest::addColumn<int>("errorAfter");  // writes received when the error window appeared
-        QTest::newRow("HKD382 bad status") << false
+        QTest::newRow("HKD382 bad status") << DialectId::Hkd382
                                            << (Bytes{kReset, kSwipe, kRead, kErrOn, kOff, kIdle, kRead} + kHkdClose) << 4;
         // An encoder that stays silent after "P" fails the attempt after 0.5 s.
-        QTest::newRow("VNT-290B silent after P") << true << Bytes{kAtt, "L", "L", "P", "M", "m", "L", "L", "P", kAtt} << 5;
+        QTest::newRow("VNT-290B silent after P") << DialectId::Vnt290b << Bytes{kAtt, "L", "L", "P", "M", "m", "L", "L", "P", kAtt} << 5;
     }
     void failedRead()
     {
-        QFETCH(bool, vnt);
+        QFETCH(DialectId, dialect);
         QFETCH(Bytes, expected);
         QFETCH(int, errorAfter);
-        SwipeFixture f(dialect(vnt));
+        SwipeFixture f(dialect);
         cfrmReadCard w(f.connection, &f.records, &f.records);
         double pSent = -1;
-        if (vnt) {
+        if (dialect == DialectId::Vnt290b) {
             // Silent from the first "P" until the error window has been answered.
             f.at(0.35, [&] { f.sim.setSilent(true); });
             f.at(3.0, [&] { f.sim.setSilent(false); });
@@ -162,7 +159,7 @@ private slots:
         QCOMPARE(f.records.outputCounts(), (QStringList{"0", "0", "0"}));
         QCOMPARE(w.findChild<QLabel *>("LC")->text(), QString("1"));
         QVERIFY(f.records.messages().startsWith(""));
-        if (vnt) {
+        if (dialect == DialectId::Vnt290b) {
             pSent = f.writeTimes()[3];
             QVERIFY2(f.writeTimes()[4] - pSent > 0.5 && f.writeTimes()[4] - pSent < 0.52, qPrintable(f.timeline()));
         }
@@ -171,16 +168,18 @@ private slots:
     // A card with an unreadable track reads, shows its tracks, then the error window.
     void unreadableTrack_data()
     {
-        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<Bytes>("expected");
-        QTest::newRow("HKD382") << false << (Bytes{kReset, kSwipe, kRead, kErrOn, kOff, kIdle, kRead} + kHkdClose);
-        QTest::newRow("VNT-290B") << true << Bytes{kAtt, "L", "L", "P", "Q", "R", "S", "M", "m", "L", "L", "P", kAtt};
+        const Bytes hkd = Bytes{kReset, kSwipe, kRead, kErrOn, kOff, kIdle, kRead} + kHkdClose;
+        const Bytes vnt{kAtt, "L", "L", "P", "Q", "R", "S", "M", "m", "L", "L", "P", kAtt};
+        for (const DialectEntry &d : kDialects)
+            QTest::newRow(d.name) << d.id << perDialect(d.id, hkd, vnt);
     }
     void unreadableTrack()
     {
-        QFETCH(bool, vnt);
+        QFETCH(DialectId, dialect);
         QFETCH(Bytes, expected);
-        SwipeFixture f(dialect(vnt));
+        SwipeFixture f(dialect);
         f.sim.selectCard(3);  // track 2 damaged
         cfrmReadCard w(f.connection, &f.records, &f.records);
         f.swipeAt(1.0);
@@ -228,29 +227,32 @@ private slots:
     void readSwipeForms_data()
     {
         QTest::addColumn<QString>("form");
-        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<int>("outcome");
         QTest::addColumn<Bytes>("expected");
         QTest::addColumn<double>("firstWriteAt");
         const QByteArray reply = hex("1B 73 1B 01 25 2B 1B 02 3B 31 32 3F 1B 03 3B 2B 3F 1C 1B 30");
-        QTest::newRow("copy HKD382: pause, read, reset") << "copy" << false << 1 << Bytes{kRead, kReset} << 0.5;
-        QTest::newRow("save HKD382") << "save" << false << 1 << Bytes{kRead} << 0.0;
-        QTest::newRow("copy VNT-290B") << "copy" << true << 1 << Bytes{"P", "Q", "R", "S"} << 0.5;
-        QTest::newRow("save VNT-290B all unreadable") << "save*" << true << 0 << Bytes{"P", "Q", "R", "S"} << 0.0;
-        QTest::newRow("read window VNT-290B: P refused") << "refused" << true << 2 << Bytes{"P"} << 0.0;
+        QTest::newRow("copy HKD382: pause, read, reset") << "copy" << DialectId::Hkd382 << 1 << Bytes{kRead, kReset} << 0.5;
+        QTest::newRow("save HKD382") << "save" << DialectId::Hkd382 << 1 << Bytes{kRead} << 0.0;
+        QTest::newRow("copy VNT-290B") << "copy" << DialectId::Vnt290b << 1 << Bytes{"P", "Q", "R", "S"} << 0.5;
+        QTest::newRow("save VNT-290B all unreadable") << "save*" << DialectId::Vnt290b << 0 << Bytes{"P", "Q", "R", "S"} << 0.0;
+        QTest::newRow("read window VNT-290B: P refused") << "refused" << DialectId::Vnt290b << 2 << Bytes{"P"} << 0.0;
     }
     void readSwipeForms()
     {
         QFETCH(QString, form);
-        QFETCH(bool, vnt);
+        QFETCH(DialectId, dialect);
         QFETCH(int, outcome);
         QFETCH(Bytes, expected);
         QFETCH(double, firstWriteAt);
-        ScopedPacer clock;
-        EmulationMode = vnt ? "VNT-290B" : "HKD382";
+        VirtualPacer vp;
+        Connection connection;
+        connection.dialect = dialect;
+        connection.pacer = &vp;
         CancelToken token;
         auto end = std::make_shared<ScriptedEnd>();
-        Device dev{token, std::make_unique<ScriptedLink>(end)};
+        end->clock = &vp;
+        Device dev{token, connection, std::make_unique<ScriptedLink>(end)};
         QVERIFY(dev.open());
         const bool allBad = form == "save*";
         end->onWrite = [&](const QByteArray &b) {
@@ -265,16 +267,16 @@ private slots:
         const ReadProfile &profile = form.startsWith("copy")   ? CopyOperation::kRead
                                      : form.startsWith("save") ? SaveOperation::kRead
                                                                : ReadOperation::kRead;
-        const ReadResult got = activeDialect().readIso(dev, profile, [&](bool on) { prompt << on; });
+        const ReadResult got = dialectFor(dialect).readIso(dev, profile, [&](bool on) { prompt << on; });
         QCOMPARE(int(got.outcome), outcome);
         Bytes writes;
         for (const auto &w : end->written)
             writes << w.bytes;
         QCOMPARE(writes, expected);
         QVERIFY(qAbs(end->written.first().time - firstWriteAt) < 1e-6);
-        if (form == "copy" && !vnt)
+        if (form == "copy" && dialect == DialectId::Hkd382)
             QVERIFY(!dev.isOpen());  // the copy window's read leaves the port closed
-        if (outcome == 1 && !vnt)
+        if (outcome == 1 && dialect == DialectId::Hkd382)
             QCOMPARE(got.tracks[1], QByteArray("12"));
         // The copy window keeps its prompt up into the write phase.
         QCOMPARE(prompt.last(), form.startsWith("copy"));

@@ -1,5 +1,6 @@
 // The save-to-file window end to end against the simulated encoder and its stack of cards, in
 // both dialects: which reads become records, the card number, and what the operator sees.
+#include "Dialects.h"
 #include "SwipeFixture.h"
 #include "batch/cfrmEncodeWF.h"
 
@@ -60,7 +61,7 @@ private slots:
     // swipe order; a failed read keeps the card number for the next card.
     void collection_data()
     {
-        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<QList<SimCard>>("stack");
         QTest::addColumn<QString>("fault");
         QTest::addColumn<Records>("expected");
@@ -68,33 +69,32 @@ private slots:
         QTest::addColumn<int>("readErrors");
         QTest::addColumn<Bytes>("shownAtError"); // the output record under the first read error window
         const QList<SimCard> samples = Simulator::sampleStack();
-        for (const bool vnt : {false, true}) {
-            const char *d = vnt ? "VNT-290B" : "HKD382";
-            QTest::addRow("%s two cards", d) << vnt << samples.mid(0, 2) << QString() << Records{kAnna, kBen}
-                                             << QStringList{"1", "2"} << 0 << Bytes{};
-            QTest::addRow("%s unreadable card between two", d)
-                << vnt << QList<SimCard>{samples[0], damaged(), samples[2]} << QString() << Records{kAnna, kAccess}
+        for (const DialectEntry &d : kDialects) {
+            QTest::addRow("%s two cards", d.name) << d.id << samples.mid(0, 2) << QString() << Records{kAnna, kBen}
+                                                  << QStringList{"1", "2"} << 0 << Bytes{};
+            QTest::addRow("%s unreadable card between two", d.name)
+                << d.id << QList<SimCard>{samples[0], damaged(), samples[2]} << QString() << Records{kAnna, kAccess}
                 << QStringList{"1", "2", "2"} << 1 << Bytes{"+", "8024701001=3012", "*"};
-            QTest::addRow("%s bar in track 1 between two", d)
-                << vnt << samples.mid(0, 3) << QString("bar") << Records{kAnna, kAccess} << QStringList{"1", "2", "2"} << 1
-                << (vnt ? Bytes{"AB|C", kBen.track[1], "+"} : Bytes{"AB|C", "123", "456"});
-            QTest::addRow("%s cancel before the first swipe", d) << vnt << samples << QString() << Records{}
-                                                                 << QStringList{} << 0 << Bytes{};
+            QTest::addRow("%s bar in track 1 between two", d.name)
+                << d.id << samples.mid(0, 3) << QString("bar") << Records{kAnna, kAccess} << QStringList{"1", "2", "2"} << 1
+                << perDialect(d.id, Bytes{"AB|C", "123", "456"}, Bytes{"AB|C", kBen.track[1], "+"});
+            QTest::addRow("%s cancel before the first swipe", d.name) << d.id << samples << QString() << Records{}
+                                                                      << QStringList{} << 0 << Bytes{};
         }
         // A track that got no answer at all is a failed read, not a track without data.
-        QTest::addRow("VNT-290B track 3 unanswered") << true << samples.mid(0, 1) << QString("silent S") << Records{}
+        QTest::addRow("VNT-290B track 3 unanswered") << DialectId::Vnt290b << samples.mid(0, 1) << QString("silent S") << Records{}
                                                      << QStringList{"1"} << 1 << Bytes{kAnnaT1, kAnnaT2, "*"};
     }
     void collection()
     {
-        QFETCH(bool, vnt);
+        QFETCH(DialectId, dialect);
         QFETCH(QList<SimCard>, stack);
         QFETCH(QString, fault);
         QFETCH(Records, expected);
         QFETCH(QStringList, numbers);
         QFETCH(int, readErrors);
         QFETCH(Bytes, shownAtError);
-        SwipeFixture f(vnt ? DialectId::Vnt290b : DialectId::Hkd382);
+        SwipeFixture f(dialect);
         f.sim.setStack(stack);
         if (fault == "silent S")
             f.sim.setCommandFault("S", Simulator::Fault::Ignore);
@@ -106,10 +106,10 @@ private slots:
             f.at(t - 0.01, [&] { seen << lc->text(); });
             f.at(t, [&, i] {
                 // The second card's reply is replaced by one holding "|" in track 1.
-                if (fault == "bar" && i == 1 && !vnt)
+                if (fault == "bar" && i == 1 && dialect == DialectId::Hkd382)
                     f.sim.setNextReply(kHkdBarReply);
                 f.sim.swipe();
-                if (fault == "bar" && i == 1 && vnt)
+                if (fault == "bar" && i == 1 && dialect == DialectId::Vnt290b)
                     f.sim.setNextReply("AB|C"); // the answer to "Q"
             });
         }
@@ -140,7 +140,7 @@ private slots:
         if (numbers.isEmpty())
             QVERIFY(w.collection().isEmpty());
         QCOMPARE(f.records.message(), QString());
-        QVERIFY(!w.device().isOpen());
+        QVERIFY(!w.operation().device().isOpen());
     }
 };
 

@@ -1,5 +1,6 @@
 // The ISO write window end to end against the simulated encoder, in both dialects, with a
 // scripted operator in virtual time; and the write attempt's other forms at the byte level.
+#include "Dialects.h"
 #include "ScriptedLink.h"
 #include "SwipeFixture.h"
 #include "operation/BatchOperations.h"
@@ -12,7 +13,6 @@
 #include <QLabel>
 #include <QtTest>
 
-using namespace MainModule;
 using Bytes = QList<QByteArray>;
 
 namespace {
@@ -27,8 +27,6 @@ const QByteArray kData = QByteArray("B123") + char(4);
 
 class WriteWindowTest : public QObject {
     Q_OBJECT
-
-    static DialectId dialect(bool vnt) { return vnt ? DialectId::Vnt290b : DialectId::Hkd382; }
 
 private slots:
     void windowControls()
@@ -45,18 +43,20 @@ private slots:
     // A good write, the next attempt, then Cancel while it waits for the swipe.
     void goodWriteThenCancel_data()
     {
-        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<Bytes>("expected");
         // HKD382: the closing sends nothing; the cancelled attempt resets the encoder.
-        QTest::newRow("HKD382") << false << (kHkdStart + Bytes{kWriteB123, kWriteB123, kReset});
+        const Bytes hkd = kHkdStart + Bytes{kWriteB123, kWriteB123, kReset};
         // VNT-290B: "(" after every attempt; the closing 7F; the attempt's "l" finds the port closed.
-        QTest::newRow("VNT-290B") << true << Bytes{kAtt, "(", "A", kData, "@", "(", "A", kData, "@", kAtt};
+        const Bytes vnt{kAtt, "(", "A", kData, "@", "(", "A", kData, "@", kAtt};
+        for (const DialectEntry &d : kDialects)
+            QTest::newRow(d.name) << d.id << perDialect(d.id, hkd, vnt);
     }
     void goodWriteThenCancel()
     {
-        QFETCH(bool, vnt);
+        QFETCH(DialectId, dialect);
         QFETCH(Bytes, expected);
-        SwipeFixture f(dialect(vnt));
+        SwipeFixture f(dialect);
         f.records.setInput("B123", "", "");
         cfrmWriteCard w(f.connection, f.records.inputTracks(), &f.records, &f.records);
         auto *label2 = w.findChild<QLabel *>("Label2");
@@ -79,7 +79,7 @@ private slots:
         QVERIFY(!f.sim.awaitingSwipe());
 
         const auto t = f.writeTimes();
-        if (!vnt) {
+        if (dialect == DialectId::Hkd382) {
             // The densities are set, then 0.5 s before each write command.
             QVERIFY2(t[3] - t[2] >= 0.8 - 1e-6 && t[3] - t[2] < 0.83, qPrintable(f.timeline()));
             QVERIFY2(t[4] - 1.5 >= 0.5 && t[4] - 1.5 < 0.55, qPrintable(f.timeline()));
@@ -95,21 +95,21 @@ private slots:
     // indication (VNT-290B: "L", "l" first), then the same record again.
     void failedWrite_data()
     {
-        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<Bytes>("expected");
         QTest::addColumn<int>("errorAfter");
-        QTest::newRow("HKD382 reply 1B 31") << false << (kHkdStart + Bytes{kWriteB123, kErrOn, kOff, kWriteB123, kReset}) << 5;
+        QTest::newRow("HKD382 reply 1B 31") << DialectId::Hkd382 << (kHkdStart + Bytes{kWriteB123, kErrOn, kOff, kWriteB123, kReset}) << 5;
         QTest::newRow("VNT-290B card refused")
-            << true << Bytes{kAtt, "(", "A", kData, "@", "L", "l", "M", "m", "(", "A", kData, "@", kAtt} << 8;
+            << DialectId::Vnt290b << Bytes{kAtt, "(", "A", kData, "@", "L", "l", "M", "m", "(", "A", kData, "@", kAtt} << 8;
     }
     void failedWrite()
     {
-        QFETCH(bool, vnt);
+        QFETCH(DialectId, dialect);
         QFETCH(Bytes, expected);
         QFETCH(int, errorAfter);
-        SwipeFixture f(dialect(vnt));
+        SwipeFixture f(dialect);
         f.records.setInput("B123", "", "");
-        if (vnt)
+        if (dialect == DialectId::Vnt290b)
             f.sim.setBadSwipe(true);
         else
             f.sim.setStatusByte('1');
@@ -128,7 +128,7 @@ private slots:
         QCOMPARE(w.findChild<QLabel *>("LC")->text(), QString("1"));
         QCOMPARE(f.records.message(), QString());
         // The start ran once: the error window's closing did not repeat it.
-        QCOMPARE(f.writes().count(vnt ? QByteArray("(") : kSwipe), vnt ? 2 : 1);
+        QCOMPARE(f.writes().count(perDialect(dialect, kSwipe, QByteArray("("))), perDialect(dialect, 1, 2));
     }
 
     void errorWindowTitle_data()
@@ -194,40 +194,42 @@ private slots:
     void writeSwipeForms_data()
     {
         QTest::addColumn<QString>("form");
-        QTest::addColumn<bool>("vnt");
+        QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<QString>("event");  // "ok", "cancel", "skip", "collect", "final^x", "letter^x"
         QTest::addColumn<int>("outcome");
         QTest::addColumn<Bytes>("expected");
         const QByteArray w = hex("1B 77 1B 73 1B 01 31 1B 02 1B 03 3F 1C");
-        QTest::newRow("write window: stale input dropped after the command") << "write" << false << "ok" << 1 << Bytes{w};
-        QTest::newRow("copy: no discard after the command") << "copy" << false << "ok" << 0 << Bytes{w} ;
-        QTest::newRow("copy: StopCollecting ends the wait") << "copy" << false << "collect" << 0 << Bytes{w, kReset};
-        QTest::newRow("incremental: StopCollecting ends the wait") << "incremental" << false << "collect" << 0 << Bytes{w, kReset};
-        QTest::newRow("write window: StopCollecting ignored") << "write" << false << "collect" << 0 << Bytes{w, kReset};
-        QTest::newRow("encode file: Skip resets") << "file" << false << "skip" << 3 << Bytes{w, kReset};
-        QTest::newRow("encode file: Cancel resets too") << "file" << false << "cancel" << 3 << Bytes{w, kReset};
-        QTest::newRow("write window VNT: ^x accepted") << "write" << true << "final^x" << 1 << Bytes{"A", "1\x04", "@"};
-        QTest::newRow("copy VNT: ^x refused") << "copy" << true << "final^x" << 0 << Bytes{"A", "1\x04", "@"};
-        QTest::newRow("write window VNT: cancel aborts") << "write" << true << "cancel" << 0 << Bytes{"A", "1\x04", "@", "l"};
-        QTest::newRow("encode file VNT: cancel sends 7F") << "file" << true << "cancel" << 0 << Bytes{"A", "1\x04", "@", kAtt};
-        QTest::newRow("encode file VNT: skip resets") << "file" << true << "skip" << 3 << Bytes{"A", "1\x04", "@", kReset};
-        QTest::newRow("write window VNT: letter ^x accepted") << "write" << true << "letter^x" << 1 << Bytes{"A", "1\x04", "@"};
-        QTest::newRow("write window VNT: letter refused") << "write" << true << "letterx" << 2 << Bytes{"A"};
-        QTest::newRow("encode file VNT: letter ^x refused") << "file" << true << "letter^x" << 2 << Bytes{"A"};
+        QTest::newRow("write window: stale input dropped after the command") << "write" << DialectId::Hkd382 << "ok" << 1 << Bytes{w};
+        QTest::newRow("copy: no discard after the command") << "copy" << DialectId::Hkd382 << "ok" << 0 << Bytes{w} ;
+        QTest::newRow("copy: StopCollecting ends the wait") << "copy" << DialectId::Hkd382 << "collect" << 0 << Bytes{w, kReset};
+        QTest::newRow("incremental: StopCollecting ends the wait") << "incremental" << DialectId::Hkd382 << "collect" << 0 << Bytes{w, kReset};
+        QTest::newRow("write window: StopCollecting ignored") << "write" << DialectId::Hkd382 << "collect" << 0 << Bytes{w, kReset};
+        QTest::newRow("encode file: Skip resets") << "file" << DialectId::Hkd382 << "skip" << 3 << Bytes{w, kReset};
+        QTest::newRow("encode file: Cancel resets too") << "file" << DialectId::Hkd382 << "cancel" << 3 << Bytes{w, kReset};
+        QTest::newRow("write window VNT: ^x accepted") << "write" << DialectId::Vnt290b << "final^x" << 1 << Bytes{"A", "1\x04", "@"};
+        QTest::newRow("copy VNT: ^x refused") << "copy" << DialectId::Vnt290b << "final^x" << 0 << Bytes{"A", "1\x04", "@"};
+        QTest::newRow("write window VNT: cancel aborts") << "write" << DialectId::Vnt290b << "cancel" << 0 << Bytes{"A", "1\x04", "@", "l"};
+        QTest::newRow("encode file VNT: cancel sends 7F") << "file" << DialectId::Vnt290b << "cancel" << 0 << Bytes{"A", "1\x04", "@", kAtt};
+        QTest::newRow("encode file VNT: skip resets") << "file" << DialectId::Vnt290b << "skip" << 3 << Bytes{"A", "1\x04", "@", kReset};
+        QTest::newRow("write window VNT: letter ^x accepted") << "write" << DialectId::Vnt290b << "letter^x" << 1 << Bytes{"A", "1\x04", "@"};
+        QTest::newRow("write window VNT: letter refused") << "write" << DialectId::Vnt290b << "letterx" << 2 << Bytes{"A"};
+        QTest::newRow("encode file VNT: letter ^x refused") << "file" << DialectId::Vnt290b << "letter^x" << 2 << Bytes{"A"};
     }
     void writeSwipeForms()
     {
         QFETCH(QString, form);
-        QFETCH(bool, vnt);
+        QFETCH(DialectId, dialect);
         QFETCH(QString, event);
         QFETCH(int, outcome);
         QFETCH(Bytes, expected);
-        ScopedPacer clock;
-        VirtualPacer &vp = *clock;
-        EmulationMode = vnt ? "VNT-290B" : "HKD382";
+        VirtualPacer vp;
+        Connection connection;
+        connection.dialect = dialect;
+        connection.pacer = &vp;
         CancelToken token;
         auto end = std::make_shared<ScriptedEnd>();
-        Device dev{token, std::make_unique<ScriptedLink>(end)};
+        end->clock = &vp;
+        Device dev{token, connection, std::make_unique<ScriptedLink>(end)};
         QVERIFY(dev.open());
         bool &skip = token.SkipRequested;
         end->onWrite = [&](const QByteArray &b) {
@@ -263,13 +265,13 @@ private slots:
                                       : form == "incremental" ? IncrementalOperation::kWrite
                                       : form == "file"        ? EncodeOperation::kWrite
                                                               : WriteOperation::kWrite;
-        const int got = int(activeDialect().writeIso(dev, {"1", "", ""}, profile, {}));
+        const int got = int(dialectFor(dialect).writeIso(dev, {"1", "", ""}, profile, {}));
         Bytes writes;
         for (const auto &w : end->written)
             writes << w.bytes;
         QCOMPARE(writes, expected);
         QCOMPARE(got, outcome);
-        if (!vnt && event != "ok")
+        if (dialect == DialectId::Hkd382 && event != "ok")
             QVERIFY(!dev.isOpen());  // the cancel path leaves the port closed
         if (event == "collect" && form == "write")
             QVERIFY2(vp.now() >= 3.5 - 1e-6, qPrintable(QString::number(vp.now())));

@@ -16,4 +16,26 @@ nfrmSwipeWrite::nfrmSwipeWrite(const Connection &connection, const NonIso::Write
     setOperation(std::make_unique<NonIsoWriteOperation>(connection, job, *this));
 }
 
+const QString nfrmSwipeWrite::kWriteComplete = QStringLiteral("Write complete.");
+
 void nfrmSwipeWrite::begin() { Label1->show(); }
+
+void nfrmSwipeWrite::cardEnded(const CardReport &report)
+{
+    if (report.result != CardResult::Ok)
+        return;
+    completeShown_ = true;
+    Label2->setText(kWriteComplete);
+    Label2->show();
+}
+
+void nfrmSwipeWrite::showPrompt(bool shown)
+{
+    if (shown) {
+        completeShown_ = false;
+        Label2->setText(QStringLiteral("Please swipe a card."));
+    } else if (completeShown_) {
+        return;
+    }
+    CardPromptWindow::showPrompt(shown);
+}

@@ -10,4 +10,12 @@ public:
     nfrmSwipeWrite(const Connection &connection, const NonIso::WriteJob &job, QWidget *parent = nullptr);
 
     void begin() override;
+    // A good card says so in the prompt's line until the next prompt.
+    void cardEnded(const CardReport &report) override;
+    void showPrompt(bool shown) override;
+
+    static const QString kWriteComplete;
+
+private:
+    bool completeShown_ = false;
 };

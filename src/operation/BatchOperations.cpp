@@ -105,7 +105,7 @@ OperationEnd EncodeOperation::loop()
             // The record only shows; the write takes the record's own bytes.
             op().showInput(record.track, Counts::Kept);
         }
-        op().showOutput({}, Counts::AsRead);
+        op().showOutput({}, Counts::Lengths);
         token().SkipRequested = false;
         op().enableSkip(true);
         op().showCard(card_);
@@ -115,7 +115,7 @@ OperationEnd EncodeOperation::loop()
 
         if (outcome == Outcome::Succeeded && !cancelled()) {
             op().cardEnded({card_, CardResult::Ok, tracks, record_});
-            op().showOutput(tracks, Counts::AsRead);
+            op().showOutput(tracks, Counts::Lengths);
             op().setMessage(kWriteComplete);
             op().hideCard();
             ++card_;
@@ -195,7 +195,7 @@ OperationEnd IncrementalOperation::loop()
         const qint64 card = total_ - series_.IncrementRemaining + 1;
         if (outcome == Outcome::Succeeded && !cancelled()) {
             op().cardEnded({card, CardResult::Ok, tracks});
-            op().showOutput(tracks, Counts::AsRead);
+            op().showOutput(tracks, Counts::Lengths);
             op().setMessage(kWriteComplete);
             series_.CurrentNumber += series_.IncrementStep;
             const qint64 before = series_.IncrementRemaining--;

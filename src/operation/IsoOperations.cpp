@@ -63,7 +63,7 @@ OperationEnd WriteOperation::loop()
         const Outcome outcome = dialect().writeIso(device(), tracks_, kWrite, prompt());
         if (outcome == Outcome::Succeeded && !cancelled()) {
             op().cardEnded({card_, CardResult::Ok, tracks_});
-            op().showOutput(tracks_, Counts::AsRead);
+            op().showOutput(tracks_, Counts::Lengths);
             op().setMessage(kWriteComplete);
             op().showCard(++card_);
         } else {

@@ -12,7 +12,8 @@ enum class OperationError { Read, Write, Erase };
 
 // How a shown track is counted.
 enum class Counts {
-    AsRead,  // the characters; 0 for "+" (the no-data mark, wherever it shows)
+    AsRead,  // characters as read; 0 for "+" (no data) and "*"
+    Lengths, // the texts' lengths
     Zero,    // 0 whatever the text
     Kept,    // the record counts the text itself, as if typed
 };

@@ -152,7 +152,9 @@ void SwipeWindow::showRecord(int firstBox, const Iso::Tracks &tracks, Counts cou
         return;
     for (int i = 0; i < 3; ++i) {
         const QByteArray &t = tracks[size_t(i)];
-        records_->setCount(firstBox + i, counts == Counts::AsRead ? Iso::CharCountText(t) : QStringLiteral("0"));
+        records_->setCount(firstBox + i, counts == Counts::AsRead    ? Iso::CharCountText(t)
+                                         : counts == Counts::Lengths ? QString::number(t.size())
+                                                                     : QStringLiteral("0"));
     }
 }
 
