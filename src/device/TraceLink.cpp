@@ -1,10 +1,12 @@
 #include "device/TraceLink.h"
 
+#include "device/OwnerOnlyFile.h"
+
 bool TraceFile::open(const QString &path)
 {
-    file_.setFileName(path);
     clock_.start();
-    return file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
+    // Owner-only from the first byte, written through at once so it survives a crash.
+    return OwnerOnlyFile::create(file_, path, QIODevice::Unbuffered);
 }
 
 void TraceFile::line(char direction, const QByteArray &bytes, const QString &note)
