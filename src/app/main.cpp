@@ -4,6 +4,7 @@
 #include "device/PortCatalog.h"
 #include "device/QtSerialLink.h"
 #include "device/TraceLink.h"
+#include "dialect/Dialect.h"
 #include "ui/sim/SimPanel.h"
 #include "sim/Simulator.h"
 #include "ui/main/frmMainMenu.h"
@@ -47,13 +48,14 @@ int main(int argc, char **argv)
         installQtSerialLinkFactory();
     }
     if (!line.trace.isEmpty()) {
-        auto trace = std::make_shared<TraceFile>();
+        auto trace = std::make_shared<TraceFile>(line.traceCardData ? TraceCardData::Shown : TraceCardData::Hidden);
         if (!trace->open(line.trace)) {
             std::fprintf(stderr, "vnt410-utility: cannot write the trace file %s: %s\n", qPrintable(line.trace),
                          qPrintable(trace->errorText()));
             return 2;
         }
-        traceAllLinks(trace);
+        // Each opening asks the dialect chosen by then (setup opens its port after the choice).
+        traceAllLinks(trace, [] { return activeDialect().cardDataMasker(); });
     }
 
     QWidget *setup = StartUp([panel] {
