@@ -1,6 +1,7 @@
 // Every file the program creates that can hold card data is its owner's alone from the start,
 // whatever the umask lets other programs' files be; a data file it replaces keeps its own mode.
 #include "batch/EncodeDataFile.h"
+#include "batch/SaveJournal.h"
 #include "device/TraceLink.h"
 
 #include <QTemporaryDir>
@@ -42,6 +43,8 @@ private slots:
         QTest::addColumn<int>("mode");
         QTest::newRow("trace") << "trace" << -1 << 0600;
         QTest::newRow("trace over an old one readable by all") << "trace" << 0644 << 0600;
+        QTest::newRow("save journal") << "journal" << -1 << 0600;
+        QTest::newRow("save journal over an old one readable by all") << "journal" << 0644 << 0600;
         QTest::newRow("saved data file") << "data" << -1 << 0600;
         QTest::newRow("saved data file replacing one of mode 640") << "data" << 0640 << 0640;
         QTest::newRow("saved data file replacing one of mode 644") << "data" << 0644 << 0644;
@@ -59,6 +62,9 @@ private slots:
             TraceFile trace;
             QVERIFY2(trace.open(path), qPrintable(trace.errorText()));
             trace.line('>', "\x1b\x72");
+        } else if (kind == "journal") {
+            SaveJournal journal({}, path);
+            QVERIFY(journal.append({{"%B1^DOE^", "1=2", ""}}));
         } else if (kind == "data") {
             const auto result = EncodeDataFile::writeFile(path, "%B1^DOE^|1=2|\r\n", true);
             QVERIFY2(result.status == EncodeDataFile::WriteStatus::Written, qPrintable(result.problem));

@@ -62,6 +62,8 @@ int main(int argc, char **argv)
         auto *main = new frmMainMenu;
         main->setAttribute(Qt::WA_DeleteOnClose);
         installOperationWindows(*main);
+        // Over the main window once it shows: the records an unfinished save run kept.
+        QTimer::singleShot(0, main, [main] { offerKeptSaveRecords(*main); });
         // Beside the main window once it is shown and has its frame, never under it.
         if (panel)
             QTimer::singleShot(0, panel, [panel, main = QPointer<QWidget>(main)] { panel->placeBeside(main); });

@@ -38,6 +38,7 @@ void cfrmEncodeWF::runOperation()
             // A "*" track, or a byte its track cannot hold (line noise), is no card to save:
             // a "|", CR or LF would shift every record after it.
             if (collection_.append({read.tracks})) {
+                journal_.append({read.tracks});
                 records()->setMessage(QStringLiteral("\r\nSuccessful read from card swipe."));
                 continue;
             }

@@ -1,7 +1,9 @@
 #pragma once
 // The save-to-file window: reads one card after another and collects every sound read as a
 // record, until Cancel; the file button writes the collection afterwards.
+#include "batch/BatchMessages.h"
 #include "batch/EncodeDataFile.h"
+#include "batch/SaveJournal.h"
 #include "ui/common/CardPromptWindow.h"
 
 class cfrmEncodeWF : public CardPromptWindow {
@@ -18,4 +20,5 @@ protected:
 
 private:
     EncodeDataFile::SaveCollection collection_;
+    SaveJournal journal_{journalProblemBox(this)}; // each record also at once, for a crash
 };
