@@ -49,12 +49,29 @@ void CliOperator::showPrompt(bool shown)
         return;
     prompt_ = shown;
     if (shown) {
-        const QString which = command_ == CliCommand::Copy ? (writing_ ? QStringLiteral("target ") : QStringLiteral("source "))
-                                                           : QString();
-        output_.note(QStringLiteral("Swipe %1card %2...").arg(which).arg(next_));
+        announcePrompt();
+        return;
     }
     if (promptChanged)
-        promptChanged(shown);
+        promptChanged(false);
+}
+
+void CliOperator::announcePrompt()
+{
+    const QString which = command_ == CliCommand::Copy ? (writing_ ? QStringLiteral("target ") : QStringLiteral("source "))
+                                                       : QString();
+    output_.note(QStringLiteral("Swipe %1card %2...").arg(which).arg(next_));
+    if (promptChanged)
+        promptChanged(true);
+}
+
+// The copy keeps its prompt up from the source card to the target card: a new card is asked for.
+void CliOperator::showWritePhase(bool writing)
+{
+    const bool changed = writing != writing_;
+    writing_ = writing;
+    if (changed && prompt_)
+        announcePrompt();
 }
 
 void CliOperator::cardEnded(const CardReport &report)

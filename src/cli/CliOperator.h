@@ -58,10 +58,11 @@ public:
     void setMessage(const QString &) override {}
     void cardEnded(const CardReport &report) override;
     void reportError(OperationError error) override;
-    void showWritePhase(bool writing) override { writing_ = writing; }
+    void showWritePhase(bool writing) override;
 
 private:
     void stop();
+    void announcePrompt();
 
     CliOutput &output_;
     CliCommand command_;
