@@ -4,10 +4,13 @@
 #include "Pty.h"
 #include "SwipeFixture.h"
 #include "batch/cfrmEncodeRF.h"
+#include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
 #include "iso/cfrmReadCard.h"
 #include "iso/cfrmWriteCard.h"
 #include "iso/frmEraseCard.h"
+#include "noniso/nfrmReadCard.h"
+#include "noniso/nfrmSwipeWrite.h"
 #include "operation/EncodeDataFile.h"
 
 #include <QBuffer>
@@ -183,6 +186,12 @@ private slots:
             QTest::addRow("%s erase 1,3, SIGINT", d.name)
                 << d.id << "erase" << QStringList{"erase", "--tracks", "1,3"} << 2 << QSet<int>{} << Finish::Sigint
                 << 130 << QStringList{"ok", "ok"};
+            QTest::addRow("%s non-ISO read, track 1 in the track 2 format", d.name)
+                << d.id << "noniso-read" << QStringList{"noniso-read", "--t1", "std-t2"} << 2 << QSet<int>{}
+                << Finish::Sigint << 130 << QStringList{"ok", "ok"};
+            QTest::addRow("%s non-ISO write, a failed card retried", d.name)
+                << d.id << "noniso-write" << QStringList{"noniso-write", "--t1", "std-t2", "--track1", "1234"} << 2
+                << QSet<int>{0} << Finish::Sigint << 130 << QStringList{"write-error", "ok"};
             QTest::addRow("%s encode, a failed card retried, to the end", d.name)
                 << d.id << "encode" << QStringList{"encode", "%file%"} << 4 << QSet<int>{1} << Finish::None << 0
                 << QStringList{"ok", "write-error", "ok", "ok"};
@@ -227,6 +236,10 @@ private slots:
                 w = std::make_unique<cfrmWriteCard>(f.connection, f.records.inputTracks(), &f.records, &f.records);
             else if (kind == "erase")
                 w = std::make_unique<frmEraseCard>(f.connection, 5, &f.records, &f.records);
+            else if (kind == "noniso-read")
+                w = std::make_unique<nfrmReadCard>(f.connection, parseCli(QStringList{"vnt410"} + args, "0").selection, &f.records);
+            else if (kind == "noniso-write")
+                w = std::make_unique<nfrmSwipeWrite>(f.connection, parseCli(QStringList{"vnt410"} + args, "0").job, &f.records);
             else
                 w = std::make_unique<cfrmEncodeRF>(f.connection, records, &f.records, &f.records);
             AutoOperator op(f.vp, f.sim, swipes, bad, [&f, &w] { f.clickAt(f.vp.now(), w.get()); });
@@ -375,6 +388,16 @@ private slots:
         QTest::newRow("incremental, chosen track as --track2")
             << QStringList{"incremental", "--track", "2", "--start", "1", "--count", "2", "--track2", "1"} << 2
             << "give its data with --prefix";
+        QTest::newRow("non-ISO custom format, HKD382")
+            << QStringList{"noniso-read", "--format", "custom"} << 2 << "the custom data format needs a VNT-290B encoder";
+        QTest::newRow("non-ISO write, first value even")
+            << QStringList{"--dialect", "vnt-290b", "noniso-write", "--format", "custom", "--track2", "02 1F"} << 2
+            << "--track2: Non-ISO 5-Bit Data Format Error\nUse number 01~03 and 05~1F only.      \n04 is reserved";
+        QTest::newRow("non-ISO write, past the track at 75 BPI")
+            << QStringList{"noniso-write", "--density1", "75", "--track1", QString(28, 'A')} << 2
+            << "--track1: Non-ISO Write\nMax Characters are 27  ";
+        QTest::newRow("non-ISO write, nothing") << QStringList{"noniso-write", "--track2", "  "} << 2
+                                                << "expects the data of at least one track";
         QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: vnt410 [LINE OPTIONS]";
         QTest::newRow("command help") << QStringList{"encode", "--help"} << 0 << "--from N";
     }

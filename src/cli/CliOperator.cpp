@@ -1,5 +1,6 @@
 #include "cli/CliOperator.h"
 
+#include "card/RawCodec.h"
 #include "operation/IsoOperations.h"
 
 #include <QFileDevice>
@@ -96,7 +97,12 @@ void CliOperator::cardEnded(const CardReport &report)
     if (tracks) {
         QJsonArray list;
         for (int t = 0; t < 3; ++t) {
-            const QString track = QString::fromLatin1(report.tracks[size_t(t)]);
+            QString track = QString::fromLatin1(report.tracks[size_t(t)]);
+            if (rawTracks_) {
+                // As the read result window shows raw codes; the encoder's "+" is no data.
+                const QByteArray &raw = report.tracks[size_t(t)];
+                track = raw == Iso::NoData ? QString() : QString::fromLatin1(NonIso::ToHexPairs(raw)).trimmed();
+            }
             list.append(track);
             text += QStringLiteral("  T%1: ").arg(t + 1) + track;
         }
@@ -116,10 +122,10 @@ void CliOperator::reportError(OperationError error)
     using namespace OperationText;
     switch (error) {
     case OperationError::Read:
-        output_.note(kReadErrorTitle + QStringLiteral(": ") + kReadErrorText);
+        output_.note((nonIso_ ? kNonIsoReadErrorTitle : kReadErrorTitle) + QStringLiteral(": ") + kReadErrorText);
         return;
     case OperationError::Write:
-        output_.note(kWriteErrorTitle + QStringLiteral(": ") + kWriteErrorText);
+        output_.note((nonIso_ ? kNonIsoWriteErrorTitle : kWriteErrorTitle) + QStringLiteral(": ") + kWriteErrorText);
         return;
     case OperationError::Erase:
         output_.note(kEraseErrorTitle + QStringLiteral(": ") + kEraseErrorText);

@@ -42,6 +42,12 @@ public:
     void setCount(qint64 count) { count_ = count; }
     // Added to the record numbers the operation reports (a run that starts further on in a file).
     void setRecordOffset(qint64 offset) { recordOffset_ = offset; }
+    // Non-ISO: the error reports' titles say so; raw tracks show as hex pairs.
+    void setNonIso(bool nonIso, bool rawTracks)
+    {
+        nonIso_ = nonIso;
+        rawTracks_ = rawTracks;
+    }
     // Keeps a good card (the save file) before its line is written; false ends the run.
     std::function<bool(const CardReport &)> keep;
     // The swipe prompt came up or went away (the simulated operator watches it).
@@ -74,4 +80,6 @@ private:
     bool prompt_ = false;
     bool writing_ = false;
     bool keepFailed_ = false;
+    bool nonIso_ = false;
+    bool rawTracks_ = false;
 };

@@ -2,7 +2,10 @@
 
 #include "card/CharacterMessages.h"
 #include "card/InputRecord.h"
+#include "card/NonIsoEntry.h"
+#include "card/RawCodec.h"
 #include "card/Validators.h"
+#include "dialect/Dialect.h"
 
 #include <QCommandLineParser>
 #include <algorithm>
@@ -54,6 +57,21 @@ const QList<Opt> &lineOptions()
     return options;
 }
 
+// The format selection's choices: "Standard Format on " or "Custom Data Format", and the list
+// of each track.
+QList<Opt> formatOptions()
+{
+    QList<Opt> options{{QStringLiteral("format"), QStringLiteral("standard|custom"),
+                        QStringLiteral("Standard Format on a track, or Custom Data Format (VNT-290B only; default "
+                                       "standard).")}};
+    for (int t = 1; t <= 3; ++t)
+        options << Opt{QStringLiteral("t%1").arg(t), QStringLiteral("ITEM"),
+                       QStringLiteral("Track %1's format: std-t1, std-t2 or std-t3 (standard; default std-t%1), 5-bit, "
+                                      "6-bit or 7-bit (custom; default 5-bit).")
+                           .arg(t)};
+    return options;
+}
+
 const QList<CommandSpec> &commands()
 {
     static const Opt track1{QStringLiteral("track1"), QStringLiteral("T"), QStringLiteral("Track 1 data (at most 76 characters).")};
@@ -94,6 +112,24 @@ const QList<CommandSpec> &commands()
           {QStringLiteral("prefix"), QStringLiteral("P"), QStringLiteral("Before the number on the chosen track.")},
           {QStringLiteral("suffix"), QStringLiteral("X"), QStringLiteral("After the number on the chosen track.")},
           track1, track2, track3}},
+        {CliCommand::NonIsoRead, QStringLiteral("noniso-read"), QStringLiteral("[FORMAT OPTIONS] [--count N]"),
+         QStringLiteral("Read cards in a non-ISO format: a standard format on another track, or raw characters "
+                        "(shown as hex pairs)."),
+         formatOptions() + QList<Opt>{kCount}},
+        {CliCommand::NonIsoWrite, QStringLiteral("noniso-write"),
+         QStringLiteral("[FORMAT OPTIONS] [--density1 210|75]... [--track1 DATA] [--track2 DATA] [--track3 DATA] "
+                        "[--count N]"),
+         QStringLiteral("Write the same data in a non-ISO format onto each card swiped (at least one track): text in "
+                        "a standard format, hex pairs of raw values (e.g. \"01 1F 0B\") in the custom format."),
+         formatOptions()
+             + QList<Opt>{
+                 {QStringLiteral("density1"), QStringLiteral("210|75"), QStringLiteral("Track 1 write density in BPI (default 210).")},
+                 {QStringLiteral("density2"), QStringLiteral("210|75"), QStringLiteral("Track 2 write density in BPI (default 75).")},
+                 {QStringLiteral("density3"), QStringLiteral("210|75"), QStringLiteral("Track 3 write density in BPI (default 210).")},
+                 {QStringLiteral("track1"), QStringLiteral("DATA"), QStringLiteral("Track 1 data.")},
+                 {QStringLiteral("track2"), QStringLiteral("DATA"), QStringLiteral("Track 2 data.")},
+                 {QStringLiteral("track3"), QStringLiteral("DATA"), QStringLiteral("Track 3 data.")},
+                 kCount}},
     };
     return specs;
 }
@@ -391,6 +427,64 @@ bool hasOption(const CommandSpec &spec, const QString &name)
     return std::any_of(spec.options.begin(), spec.options.end(), [&](const Opt &o) { return o.name == name; });
 }
 
+// The entry's message, its lines ended as on a terminal.
+QString terminalLines(QString text)
+{
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
+}
+
+CliRequest parseNonIso(const QCommandLineParser &q, CliRequest r, bool write)
+{
+    NonIso::Selection &s = r.selection;
+    const QString format = q.value(QStringLiteral("format"));
+    if (!format.isEmpty() && !choice(format, {QStringLiteral("standard"), QStringLiteral("custom")}))
+        return usage(QStringLiteral("--format expects standard or custom, not \"%1\"").arg(format));
+    s.standardFormat = format.compare(QLatin1String("custom"), Qt::CaseInsensitive) != 0;
+    // The custom format exists only where the encoder's dialect has it.
+    if (!s.standardFormat && !dialectFor(r.dialect).hasCustomNonIsoFormat())
+        return usage(QStringLiteral("the custom data format needs a VNT-290B encoder (--dialect vnt-290b)"));
+    const QStringList names = s.standardFormat ? QStringList{"std-t1", "std-t2", "std-t3"} : QStringList{"5-bit", "6-bit", "7-bit"};
+    const QStringList items = s.standardFormat ? NonIso::standardItems() : NonIso::customItems();
+    for (int t = 0; t < 3; ++t) {
+        const QString option = QStringLiteral("t%1").arg(t + 1);
+        s.trackFormat[size_t(t)] = items.at(s.standardFormat ? t : 0);
+        if (!q.isSet(option))
+            continue;
+        const auto c = choice(q.value(option), names);
+        if (!c)
+            return usage(QStringLiteral("--%1 expects %2 with --format %3, not \"%4\"")
+                             .arg(option, names.join(QLatin1Char('|')), s.standardFormat ? "standard" : "custom", q.value(option)));
+        s.trackFormat[size_t(t)] = items.at(names.indexOf(*c));
+    }
+    if (!write)
+        return r;
+
+    NonIso::WriteJob &job = r.job;
+    job.standardFormat = s.standardFormat;
+    bool any = false;
+    for (int t = 0; t < 3; ++t) {
+        NonIso::TrackWrite &w = job.tracks[size_t(t)];
+        w.item = s.trackFormat[size_t(t)];
+        w.density = NonIso::DefaultDensities[size_t(t)];
+        const QString density = QStringLiteral("density%1").arg(t + 1);
+        if (q.isSet(density)) {
+            const auto c = choice(q.value(density), {QStringLiteral("210"), QStringLiteral("75")});
+            if (!c)
+                return usage(QStringLiteral("--%1 expects 210 or 75, not \"%2\"").arg(density, q.value(density)));
+            w.density = *c == QLatin1String("210") ? NonIso::Density::Bpi210 : NonIso::Density::Bpi75;
+        }
+        const QString track = QStringLiteral("track%1").arg(t + 1);
+        const NonIso::EntryCheck check = NonIso::checkEntry(s.standardFormat, w.item, w.density, q.value(track));
+        if (!check.ok())
+            return refused(QStringLiteral("--") + track, check.title, terminalLines(check.text));
+        w.data = check.data;
+        any = any || NonIso::HasData(w.data);
+    }
+    if (!any)
+        return usage(QStringLiteral("noniso-write expects the data of at least one track"));
+    return r;
+}
+
 CliRequest parseCommand(const CommandSpec &spec, const QStringList &args, CliRequest r)
 {
     QCommandLineParser q;
@@ -460,6 +554,9 @@ CliRequest parseCommand(const CommandSpec &spec, const QStringList &args, CliReq
         break;
     case CliCommand::Incremental:
         return parseIncremental(q, r);
+    case CliCommand::NonIsoRead:
+    case CliCommand::NonIsoWrite:
+        return parseNonIso(q, r, spec.id == CliCommand::NonIsoWrite);
     default:
         break;
     }

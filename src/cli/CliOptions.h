@@ -2,6 +2,7 @@
 // The command line of vnt410: the line options, then a command and its own options. Parsing
 // also checks the data given (tracks, numbers) as the entry windows do, so bad data is refused
 // before anything is sent to the encoder.
+#include "card/NonIsoFormat.h"
 #include "card/TrackBlock.h"
 #include "device/DialectId.h"
 #include "operation/IncrementSeries.h"
@@ -9,7 +10,7 @@
 #include <QString>
 #include <QStringList>
 
-enum class CliCommand { Test, Read, Write, Copy, Erase, Save, Encode, Incremental };
+enum class CliCommand { Test, Read, Write, Copy, Erase, Save, Encode, Incremental, NonIsoRead, NonIsoWrite };
 
 struct CliRequest {
     enum class Action { Run, Print, UsageError };
@@ -37,6 +38,8 @@ struct CliRequest {
     bool append = false;   // save
     qint64 from = 1;       // encode: the first record written
     Batch::IncrementSeries series; // incremental
+    NonIso::Selection selection;   // noniso-read, noniso-write
+    NonIso::WriteJob job;          // noniso-write
 };
 
 // `args` as argv, the program name first.

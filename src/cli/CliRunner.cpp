@@ -14,6 +14,7 @@
 #include "dialect/Dialect.h"
 #include "operation/BatchOperations.h"
 #include "operation/IsoOperations.h"
+#include "operation/NonIsoOperations.h"
 #include "sim/Simulator.h"
 
 #include <QFile>
@@ -75,6 +76,7 @@ QString cardsDone(CliCommand command, qint64 n)
     const QString cards = n == 1 ? QStringLiteral("1 card") : QStringLiteral("%1 cards").arg(n);
     switch (command) {
     case CliCommand::Read:
+    case CliCommand::NonIsoRead:
         return cards + QStringLiteral(" read.");
     case CliCommand::Save:
         return cards + QStringLiteral(" saved.");
@@ -254,6 +256,12 @@ int Run::operate(Operation &operation)
         return CliExit::FileFailed;
     if (output_.failed())
         return CliExit::FileFailed;
+    const bool nonIso = request_.command == CliCommand::NonIsoRead || request_.command == CliCommand::NonIsoWrite;
+    if (end == OperationEnd::Finished && nonIso) {
+        // Ends of themselves only when this encoder cannot take the format or its densities.
+        note(QStringLiteral("vnt410: the encoder cannot take this format."));
+        return CliExit::Encoder;
+    }
     switch (end) {
     case OperationEnd::Finished:
     case OperationEnd::Cancelled:
@@ -369,6 +377,16 @@ int Run::exec()
         if (status == CliExit::Done && op.series().IncrementRemaining <= 0)
             note(QStringLiteral("Last incremental encode done."));
         return status;
+    }
+    case CliCommand::NonIsoRead: {
+        view_.setNonIso(true, !request_.selection.standardFormat);
+        NonIsoReadOperation op(connection_, request_.selection, view_);
+        return operate(op);
+    }
+    case CliCommand::NonIsoWrite: {
+        view_.setNonIso(true, false);
+        NonIsoWriteOperation op(connection_, request_.job, view_);
+        return operate(op);
     }
     }
     return CliExit::Usage;

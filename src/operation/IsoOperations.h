@@ -9,7 +9,9 @@ inline const QString kEraseComplete = QStringLiteral("\r\nErase complete.  Verif
 // The error reports: each front end's title and text for an OperationError.
 inline const QString kReadErrorTitle = QStringLiteral("Read Swipe Error");
 inline const QString kReadErrorText = QStringLiteral("Read error!  Please try again.");
+inline const QString kNonIsoReadErrorTitle = QStringLiteral("Non-ISO Read Swipe Error");
 inline const QString kWriteErrorTitle = QStringLiteral("Write Swipe Error");
+inline const QString kNonIsoWriteErrorTitle = QStringLiteral("Non-ISO Write Swipe Error");
 inline const QString kWriteErrorText = QStringLiteral("Write error!  Please try again.");
 inline const QString kEraseErrorTitle = QStringLiteral("Erase Swipe Error");
 inline const QString kEraseErrorText = QStringLiteral("Erase error!  Please try again.");

@@ -45,7 +45,7 @@ void MessageWindow::showEvent(QShowEvent *event)
 }
 
 const QString sfrmReadErr::kTitle = OperationText::kReadErrorTitle;
-const QString sfrmReadErr::kNonIsoTitle = QStringLiteral("Non-ISO Read Swipe Error");
+const QString sfrmReadErr::kNonIsoTitle = OperationText::kNonIsoReadErrorTitle;
 
 sfrmReadErr::sfrmReadErr(QWidget *parent, const QString &title)
     : MessageWindow(title, OperationText::kReadErrorText, parent)
@@ -54,7 +54,7 @@ sfrmReadErr::sfrmReadErr(QWidget *parent, const QString &title)
 }
 
 const QString sfrmWriteErr::kTitle = OperationText::kWriteErrorTitle;
-const QString sfrmWriteErr::kNonIsoTitle = QStringLiteral("Non-ISO Write Swipe Error");
+const QString sfrmWriteErr::kNonIsoTitle = OperationText::kNonIsoWriteErrorTitle;
 
 sfrmWriteErr::sfrmWriteErr(QWidget *parent, const QString &title)
     : MessageWindow(title, OperationText::kWriteErrorText, parent)
