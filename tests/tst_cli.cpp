@@ -542,19 +542,30 @@ private slots:
                                               << QByteArray("B1");
         }
     }
-    // --simulate: the built-in encoder and its operator, who swipes a sample or a blank card.
+    // --simulate: the built-in encoder and its operator, who swipes a sample or a blank card;
+    // the trace (card data) is left readable by its owner only, also where it existed before.
     void simulated()
     {
         QFETCH(DialectId, dialect);
         QFETCH(QStringList, args);
         QFETCH(QByteArray, track1);
+        QTemporaryDir dir;
+        const QString trace = writeFile(dir, "trace.txt", "old");
+        QVERIFY(QFile::setPermissions(trace, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
         VirtualPacer vp;
         CliRun run;
         CliIo io = ioFor(run, vp);
-        QCOMPARE(runCli(QStringList{"vnt410", "--simulate", "--json"} + withDialect(dialect, args), io), 0);
+        QCOMPARE(runCli(QStringList{"vnt410", "--simulate", "--json", "--trace", trace} + withDialect(dialect, args), io), 0);
         const QList<QJsonObject> lines = jsonLines(run);
         QCOMPARE(lines.size(), 1);
         QCOMPARE(lines[0].value("tracks").toArray().at(0).toString().toLatin1(), track1);
+        QCOMPARE(QFileInfo(trace).permissions() & ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
+                 QFile::Permissions());
+        QFile traced(trace);
+        QVERIFY(traced.open(QIODevice::ReadOnly));
+        const QByteArray text = traced.readAll();
+        QVERIFY(!text.startsWith("old"));
+        QVERIFY(text.contains("* open port 1 9600,n,8,1: ok"));
     }
 
     // The installed path: the built program on a pseudo-terminal, the simulated encoder at the
