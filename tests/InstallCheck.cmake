@@ -19,6 +19,8 @@ if(NOT rc EQUAL 0)
   message(FATAL_ERROR "install failed:\n${out}")
 endif()
 foreach(f bin/vnt410-utility
+          bin/vnt410
+          share/man/man1/vnt410.1.gz
           share/applications/vnt410-utility.desktop
           share/icons/hicolor/scalable/apps/vnt410-utility.svg
           share/metainfo/io.github.vnt410.utility.metainfo.xml
@@ -29,10 +31,12 @@ foreach(f bin/vnt410-utility
     message(FATAL_ERROR "not installed: ${f}")
   endif()
 endforeach()
-execute_process(COMMAND test -x ${STAGE}/bin/vnt410-utility RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "bin/vnt410-utility is not executable")
-endif()
+foreach(program vnt410-utility vnt410)
+  execute_process(COMMAND test -x ${STAGE}/bin/${program} RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "bin/${program} is not executable")
+  endif()
+endforeach()
 # The installed entry starts the installed program and names the installed icon.
 file(READ ${STAGE}/share/applications/vnt410-utility.desktop entry)
 if(NOT entry MATCHES "\nExec=vnt410-utility" OR NOT entry MATCHES "\nIcon=vnt410-utility\n")

@@ -18,6 +18,10 @@ private slots:
         using A = CommandLine::Action;
         QTest::newRow("nothing") << QStringList{} << int(A::Run) << "";
         QTest::newRow("help") << QStringList{"--help"} << int(A::Print) << "--trace FILE";
+        QTest::newRow("help names the card data option") << QStringList{"--help"} << int(A::Print)
+                                                         << "--trace-card-data  Write track data to the trace";
+        QTest::newRow("card data without a trace") << QStringList{"--trace-card-data"} << int(A::UsageError)
+                                                   << "--trace-card-data needs --trace FILE";
         QTest::newRow("version") << QStringList{"--version"} << int(A::Print) << "vnt410-utility 1.2";
         QTest::newRow("unknown option") << QStringList{"--bogus"} << int(A::UsageError) << "See --help.";
         QTest::newRow("positional") << QStringList{"extra"} << int(A::UsageError) << "unexpected argument";
@@ -41,18 +45,20 @@ private slots:
     void options()
     {
         const CommandLine c = parseCommandLine(
-            {"vnt410-utility", "--simulate", "--port", "2=/dev/ttyUSB0", "--trace", "/tmp/t.txt"}, "1");
+            {"vnt410-utility", "--simulate", "--port", "2=/dev/ttyUSB0", "--trace", "/tmp/t.txt", "--trace-card-data"}, "1");
         QCOMPARE(int(c.action), int(CommandLine::Action::Run));
         QVERIFY(c.simulate);
         QCOMPARE(c.ports.value(2), QString("/dev/ttyUSB0"));
         QCOMPARE(c.trace, QString("/tmp/t.txt"));
+        QVERIFY(c.traceCardData);
+        QVERIFY(!parseCommandLine({"vnt410-utility", "--trace", "/tmp/t.txt"}, "1").traceCardData);
     }
 
     // Every chunk in each direction, in order, in hex, as it happens.
     void traceLines()
     {
         QTemporaryDir dir;
-        auto trace = std::make_shared<TraceFile>();
+        auto trace = std::make_shared<TraceFile>(TraceCardData::Shown);
         QVERIFY(trace->open(dir.filePath("trace.txt")));
         VirtualPacer vp;
         auto end = std::make_shared<ScriptedEnd>();
@@ -67,11 +73,12 @@ private slots:
         QFile f(dir.filePath("trace.txt"));
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = f.readAll().trimmed().split('\n');
-        QCOMPARE(lines.size(), 4);
-        QVERIFY(lines[0].endsWith("* open port 1 9600,n,8,1: ok"));
-        QVERIFY(lines[1].endsWith("> 1B 72"));
-        QVERIFY(lines[2].endsWith("< 1B 30"));
-        QVERIFY(lines[3].endsWith("* close"));
+        QCOMPARE(lines.size(), 5);
+        QVERIFY(lines[0].endsWith("* track data shown as sent and received (--trace-card-data)"));
+        QVERIFY(lines[1].endsWith("* open port 1 9600,n,8,1: ok"));
+        QVERIFY(lines[2].endsWith("> 1B 72"));
+        QVERIFY(lines[3].endsWith("< 1B 30"));
+        QVERIFY(lines[4].endsWith("* close"));
     }
 };
 

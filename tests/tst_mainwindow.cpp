@@ -2,6 +2,7 @@
 // eight buttons and the placement on resize.
 #include "ModalAnswerer.h"
 #include "app/OperationWindows.h"
+#include "batch/SaveJournal.h"
 #include "card/Validators.h"
 #include "ui/main/frmMainMenu.h"
 
@@ -92,6 +93,8 @@ private slots:
     void encodeFromFile();
     void saveToFile_data();
     void saveToFile();
+    void offerKeptRecords_data();
+    void offerKeptRecords();
 
 private:
     // Opens the main window on `connection`, active, the focus in track 1.
@@ -787,6 +790,15 @@ void TestMainWindow::saveToFile()
             QSKIP("a read-only folder takes files for this user");
     }
 
+    // The save window's journal, there until the records reach their file or are let go.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("data")));
+    const QString journal = SaveJournal::defaultPath();
+    QVERIFY(QDir().mkpath(QFileInfo(journal).path()));
+    QFile journalFile(journal);
+    QVERIFY(journalFile.open(QIODevice::WriteOnly));
+    journalFile.write("%B1^DOE^|1=2|\r\n+|+|+\r\n");
+    journalFile.close();
+
     const QDateTime clock(QDate(2026, 12, 7), QTime(12, 34, 56, 550));
     const QString proposed = EncodeDataFile::proposedSaveName(QLocale::system().toString(clock.date(), QLocale::ShortFormat), 45296.55);
     QStringList log;
@@ -865,7 +877,86 @@ void TestMainWindow::saveToFile()
     }
     for (int i = 0; i < 6; ++i)
         QCOMPARE(w->trackString(i), QString());
+    QCOMPARE(QFile::exists(journal), cards == 0 || paths.first().isEmpty());
     QFile::setPermissions(dir.filePath("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qunsetenv("XDG_DATA_HOME");
+}
+
+// After setup: what an unfinished save run kept is offered once; saved through the same
+// dialogs as after a run, or discarded; the journal goes either way.
+void TestMainWindow::offerKeptRecords_data()
+{
+    QTest::addColumn<QByteArray>("journal"); // "none": no journal
+    QTest::addColumn<int>("answer");         // to the offer
+    QTest::addColumn<QStringList>("paths");  // what the save dialog gives, in turn; "" cancels
+    QTest::addColumn<QStringList>("seen");   // title, "|", text of each window shown
+    QTest::addColumn<QByteArray>("saved");   // what new.txt holds at the end; empty: no file
+
+    const QByteArray two = "%B1^DOE^|1=2|\r\n+|+|+\r\n";
+    const QString offer = QStringLiteral("Save to File|A save run that did not end kept %1 of swiped cards.\n"
+                                         "Save them to a file, or discard them?");
+    const QString abort = QStringLiteral("File Overwrite Abort|No card swipe(s) saved to \n*");
+    const int save = QMessageBox::Save, discard = QMessageBox::Discard;
+    QTest::newRow("no journal") << QByteArray("none") << save << QStringList{} << QStringList{} << QByteArray();
+    QTest::newRow("empty journal") << QByteArray() << save << QStringList{} << QStringList{} << QByteArray();
+    QTest::newRow("two records, Save") << two << save << QStringList{"new.txt"} << QStringList{offer.arg("2 records")}
+                                       << two;
+    QTest::newRow("a last line cut short by the crash") << two + "%B2^RO" << save << QStringList{"new.txt"}
+                                                        << QStringList{offer.arg("2 records")} << two;
+    QTest::newRow("one record") << QByteArray("+|+|+\r\n") << save << QStringList{"new.txt"}
+                                << QStringList{offer.arg("1 record")} << QByteArray("+|+|+\r\n");
+    QTest::newRow("Discard") << two << discard << QStringList{} << QStringList{offer.arg("2 records")} << QByteArray();
+    QTest::newRow("Save, the dialog cancelled") << two << save << QStringList{""}
+                                                << QStringList{offer.arg("2 records")} << QByteArray();
+    QTest::newRow("Save into a missing folder, then another") << two << save << QStringList{"missing/a.txt", "new.txt"}
+                                                              << QStringList{offer.arg("2 records"), abort} << two;
+}
+
+void TestMainWindow::offerKeptRecords()
+{
+    QFETCH(QByteArray, journal);
+    QFETCH(int, answer);
+    QFETCH(QStringList, paths);
+    QFETCH(QStringList, seen);
+    QFETCH(QByteArray, saved);
+
+    QTemporaryDir dir;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("data")));
+    const QString journalPath = SaveJournal::defaultPath();
+    if (journal != "none") {
+        QVERIFY(QDir().mkpath(QFileInfo(journalPath).path()));
+        QFile f(journalPath);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(journal);
+    }
+    QStringList asked;
+    answerer->queueButton(QMessageBox::StandardButton(answer));
+    answerer->setDialogHandler([](QWidget *dialog) { dialog->findChild<QPushButton *>("Command1")->click(); });
+    offerKeptSaveRecords(*w, [&](QWidget *, const FileDialogRequest &r) {
+        const QString name = paths.value(asked.size());
+        asked << r.title;
+        return name.isEmpty() ? QString() : QDir(dir.path()).filePath(name);
+    });
+
+    QCOMPARE(asked.size(), int(paths.size()));
+    QCOMPARE(answerer->count(), int(seen.size()));
+    for (int i = 0; i < seen.size(); ++i) {
+        const QString shown = answerer->seen()[i].title + '|' + answerer->seen()[i].text;
+        if (seen[i].endsWith("\n*"))
+            QVERIFY2(shown.startsWith(seen[i].chopped(1)) && shown.size() > seen[i].size(), qPrintable(shown));
+        else
+            QCOMPARE(shown, seen[i]);
+    }
+    QFile file(dir.filePath("new.txt"));
+    QCOMPARE(file.exists(), !saved.isEmpty());
+    if (!saved.isEmpty()) {
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), saved);
+        QCOMPARE(w->message(), QStringLiteral("\r\n%1 records successfully saved to file %2")
+                                   .arg(saved.count('\n')).arg(dir.filePath("new.txt")));
+    }
+    QVERIFY(!QFile::exists(journalPath));
+    qunsetenv("XDG_DATA_HOME");
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -1,11 +1,18 @@
 // The save-to-file window end to end against the simulated encoder and its stack of cards, in
-// both dialects: which reads become records, the card number, and what the operator sees.
+// both dialects: which reads become records, the card number, and what the operator sees; and
+// the journal that keeps each record on disk at once, so a killed run loses no card.
 #include "Dialects.h"
 #include "SwipeFixture.h"
+#include "batch/FileButtons.h"
+#include "batch/SaveJournal.h"
 #include "batch/cfrmEncodeWF.h"
 
 #include <QLabel>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
+#include <cstdio>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(EncodeDataFile::Record)
 Q_DECLARE_METATYPE(SimCard)
@@ -40,6 +47,44 @@ Records collected(const QByteArray &text)
     while (const auto r = taker.next())
         out << *r;
     return out;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(no file)");
+}
+
+// The journal in a folder of its own for as long as it lives.
+struct JournalHome {
+    QTemporaryDir dir;
+    explicit JournalHome(const QString &sub = QStringLiteral("data"))
+    {
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath(sub)));
+    }
+    ~JournalHome() { qunsetenv("XDG_DATA_HOME"); }
+};
+
+const char *const kChildArgument = "--save-run-to-be-killed";
+
+// The child of killedRunLeavesItsRecords: a save run that takes two cards, says so on its
+// standard output, and waits there until it is killed.
+int saveRunToBeKilled(DialectId dialect)
+{
+    SwipeFixture f(dialect);
+    f.sim.setStack(Simulator::sampleStack().mid(0, 3));
+    cfrmEncodeWF w(f.connection, &f.records, &f.records);
+    f.swipeAt(1.5);
+    f.swipeAt(4.5);
+    f.at(7.0, [&w] {
+        std::printf("%d\n", w.collection().count());
+        std::fflush(stdout);
+        char c;
+        (void)::read(STDIN_FILENO, &c, 1); // the parent kills the process meanwhile
+        std::_Exit(3);
+    });
+    f.run(w);
+    return 4;
 }
 } // namespace
 
@@ -94,6 +139,7 @@ private slots:
         QFETCH(QStringList, numbers);
         QFETCH(int, readErrors);
         QFETCH(Bytes, shownAtError);
+        const JournalHome home;
         SwipeFixture f(dialect);
         f.sim.setStack(stack);
         if (fault == "silent S")
@@ -141,8 +187,101 @@ private slots:
             QVERIFY(w.collection().isEmpty());
         QCOMPARE(f.records.message(), QString());
         QVERIFY(!w.operation().device().isOpen());
+        // Every record also in the journal, and nothing else; no journal without a record.
+        QCOMPARE(QFile::exists(SaveJournal::defaultPath()), !expected.isEmpty());
+        if (!expected.isEmpty())
+            QCOMPARE(fileBytes(SaveJournal::defaultPath()), w.collection().text());
+    }
+
+    // A journal that cannot be written is reported once; the run takes every card as before.
+    void journalFaults_data()
+    {
+        QTest::addColumn<DialectId>("dialect");
+        QTest::addColumn<QString>("fault");
+        for (const DialectEntry &d : kDialects) {
+            QTest::addRow("%s folder cannot be made", d.name) << d.id << "folder";
+            QTest::addRow("%s disk full", d.name) << d.id << "full";
+        }
+    }
+    void journalFaults()
+    {
+        QFETCH(DialectId, dialect);
+        QFETCH(QString, fault);
+        // A data folder under a plain file cannot be made, not even by root.
+        const JournalHome home(fault == "folder" ? QStringLiteral("file/data") : QStringLiteral("data"));
+        if (fault == "folder") {
+            QFile plain(home.dir.filePath("file"));
+            QVERIFY(plain.open(QIODevice::WriteOnly));
+        } else {
+            QVERIFY(QDir().mkpath(QFileInfo(SaveJournal::defaultPath()).path()));
+            QVERIFY(QFile::link("/dev/full", SaveJournal::defaultPath()));
+        }
+        SwipeFixture f(dialect);
+        f.sim.setStack(Simulator::sampleStack().mid(0, 3));
+        cfrmEncodeWF w(f.connection, &f.records, &f.records);
+        for (int i = 0; i < 3; ++i)
+            f.swipeAt(1.5 + 3.0 * i);
+        f.clickAt(10.5, &w);
+        f.run(w);
+
+        QVERIFY(!f.timedOut);
+        QCOMPARE(f.shown.size(), 1);
+        QCOMPARE(f.shown[0].title, QString("Save to File"));
+        QVERIFY2(f.shown[0].text.startsWith("The swiped cards cannot be kept in the journal ("), qPrintable(f.shown[0].text));
+        QVERIFY(f.shown[0].time > 1.5 && f.shown[0].time < 4.5); // at the first card
+        QCOMPARE(collected(w.collection().text()), (Records{kAnna, kBen, kAccess}));
+    }
+
+    // A run killed after two cards (SIGKILL, no chance to clean up) leaves a journal of exactly
+    // those two records, and the next start offers them and saves them where the operator says.
+    void killedRunLeavesItsRecords_data()
+    {
+        QTest::addColumn<DialectId>("dialect");
+        for (const DialectEntry &d : kDialects)
+            QTest::newRow(d.name) << d.id;
+    }
+    void killedRunLeavesItsRecords()
+    {
+        QFETCH(DialectId, dialect);
+        const JournalHome home;
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {kChildArgument, dialectName(dialect)});
+        QVERIFY(child.waitForStarted());
+        QVERIFY2(child.waitForReadyRead(60000), qPrintable(child.readAllStandardError()));
+        QCOMPARE(child.readLine().trimmed(), QByteArray("2"));
+        child.kill();
+        QVERIFY(child.waitForFinished());
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+        const QString journal = SaveJournal::defaultPath();
+        QCOMPARE(fileBytes(journal), EncodeDataFile::recordLine(kAnna) + EncodeDataFile::recordLine(kBen));
+
+        // The next start, after setup.
+        SwipeFixture f(dialect);
+        const QString saved = home.dir.filePath("kept.txt");
+        FileButtonHooks hooks;
+        hooks.askPath = [&](QWidget *, const FileDialogRequest &) { return saved; };
+        FileButtons(&f.records, f.records, hooks).OfferKeptRecords();
+        QCOMPARE(f.shown.size(), 1);
+        QCOMPARE(f.shown[0].title, QString("Save to File"));
+        QVERIFY2(f.shown[0].text.contains("kept 2 records"), qPrintable(f.shown[0].text));
+        QCOMPARE(collected(fileBytes(saved)), (Records{kAnna, kBen}));
+        QVERIFY(!QFile::exists(journal));
     }
 };
 
-QTEST_MAIN(SaveWindowTest)
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], kChildArgument) == 0)
+        return saveRunToBeKilled(dialectNamed(QString::fromLatin1(argv[2])).value_or(DialectId::Hkd382));
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    SaveWindowTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_savewindow.moc"

@@ -31,7 +31,10 @@ CommandLine parseCommandLine(const QStringList &args, const QString &version)
     const QCommandLineOption trace(QStringLiteral("trace"),
                                    QStringLiteral("Write every byte sent to and received from the encoder to FILE."),
                                    QStringLiteral("FILE"));
-    for (const QCommandLineOption &o : {help, versionOption, simulate, port, trace})
+    const QCommandLineOption traceCardData(
+        QStringLiteral("trace-card-data"),
+        QStringLiteral("Write track data to the trace as it is (without it, each of its bytes is written as ..)."));
+    for (const QCommandLineOption &o : {help, versionOption, simulate, port, trace, traceCardData})
         parser.addOption(o);
 
     if (!parser.parse(args))
@@ -39,15 +42,17 @@ CommandLine parseCommandLine(const QStringList &args, const QString &version)
     if (parser.isSet(help)) {
         CommandLine c;
         c.action = CommandLine::Action::Print;
-        c.text = QStringLiteral("Usage: %1 [--simulate] [--port N=DEVICE]... [--trace FILE]\n\n%2\n\n"
+        c.text = QStringLiteral("Usage: %1 [--simulate] [--port N=DEVICE]... [--trace FILE [--trace-card-data]]\n\n%2\n\n"
                                 "Options:\n"
                                 "  --simulate         %3\n"
                                 "  --port N=DEVICE    %4\n"
                                 "  --trace FILE       %5\n"
-                                "  -h, --help         %6\n"
-                                "  -v, --version      %7\n")
+                                "  --trace-card-data  %6\n"
+                                "  -h, --help         %7\n"
+                                "  -v, --version      %8\n")
                      .arg(kProgram, parser.applicationDescription(), simulate.description(), port.description(),
-                          trace.description(), help.description(), versionOption.description());
+                          trace.description(), traceCardData.description(), help.description(),
+                          versionOption.description());
         return c;
     }
     if (parser.isSet(versionOption)) {
@@ -77,5 +82,8 @@ CommandLine parseCommandLine(const QStringList &args, const QString &version)
         if (c.trace.trimmed().isEmpty())
             return usageError(QStringLiteral("--trace expects a file name"));
     }
+    c.traceCardData = parser.isSet(traceCardData);
+    if (c.traceCardData && c.trace.isEmpty())
+        return usageError(QStringLiteral("--trace-card-data needs --trace FILE"));
     return c;
 }

@@ -12,6 +12,7 @@ struct CommandLine {
     bool simulate = false;
     QMap<int, QString> ports;     // port number -> device
     QString trace;                // the traffic trace file, empty: none
+    bool traceCardData = false;   // the trace shows track data as it is
 };
 
 // `args` as argv, the program name first.

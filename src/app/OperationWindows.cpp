@@ -129,3 +129,10 @@ void installFileButtons(frmMainMenu &main, FileButtonHooks hooks)
         return StepAnswer(true);
     });
 }
+
+void offerKeptSaveRecords(frmMainMenu &main, FilePathAsker askPath)
+{
+    FileButtonHooks hooks;
+    hooks.askPath = std::move(askPath);
+    FileButtons(&main, main, std::move(hooks)).OfferKeptRecords();
+}

@@ -11,3 +11,6 @@ void installOperationWindows(frmMainMenu &main, FilePathAsker askPath = {});
 void installIncrementalWindows(frmMainMenu &main);
 // Connects "Encode from File" and "Save to File" to the file flow with these hooks.
 void installFileButtons(frmMainMenu &main, FileButtonHooks hooks);
+// After setup, once the main window shows: offers what an unfinished save run kept in its
+// journal (file names from the file dialog unless `askPath` is given).
+void offerKeptSaveRecords(frmMainMenu &main, FilePathAsker askPath = {});

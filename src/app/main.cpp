@@ -5,6 +5,7 @@
 #include "device/PortCatalog.h"
 #include "device/QtSerialLink.h"
 #include "device/TraceLink.h"
+#include "dialect/Dialect.h"
 #include "ui/sim/SimPanel.h"
 #include "sim/Simulator.h"
 #include "ui/main/frmMainMenu.h"
@@ -54,19 +55,22 @@ int main(int argc, char **argv)
         base.links = qtSerialLinks();
     }
     if (!line.trace.isEmpty()) {
-        auto trace = std::make_shared<TraceFile>();
+        auto trace = std::make_shared<TraceFile>(line.traceCardData ? TraceCardData::Shown : TraceCardData::Hidden);
         if (!trace->open(line.trace)) {
             std::fprintf(stderr, "vnt410-utility: cannot write the trace file %s: %s\n", qPrintable(line.trace),
                          qPrintable(trace->errorText()));
             return 2;
         }
-        base.links = tracedLinks(base.links, trace);
+        // Each opening hides the card data of the dialect its link speaks.
+        base.links = tracedLinks(base.links, trace, [](DialectId d) { return dialectFor(d).cardDataMasker(); });
     }
 
     QWidget *setup = StartUp(base, [panel](const Connection &connection) {
         auto *main = new frmMainMenu(connection);
         main->setAttribute(Qt::WA_DeleteOnClose);
         installOperationWindows(*main);
+        // Over the main window once it shows: the records an unfinished save run kept.
+        QTimer::singleShot(0, main, [main] { offerKeptSaveRecords(*main); });
         // Beside the main window once it is shown and has its frame, never under it.
         if (panel)
             QTimer::singleShot(0, panel, [panel, main = QPointer<QWidget>(main)] { panel->placeBeside(main); });

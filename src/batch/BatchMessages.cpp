@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -74,4 +75,18 @@ void sfrmSaveError::changeEvent(QEvent *event)
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         Command1->setFocus();
     QDialog::changeEvent(event);
+}
+
+SaveJournal::ProblemReport journalProblemBox(QWidget *over)
+{
+    return [over](const QString &problem) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Save to File"),
+                        QStringLiteral("The swiped cards cannot be kept in the journal (%1).\n"
+                                       "The run goes on: its records are saved to the file when it ends, "
+                                       "but a crash before then would lose them.").arg(problem),
+                        QMessageBox::Ok, over);
+        box.setTextFormat(Qt::PlainText);
+        box.setWindowModality(Qt::WindowModal);
+        box.exec();
+    };
 }

@@ -1,5 +1,6 @@
 #pragma once
 // The small windows of the two file buttons.
+#include "batch/SaveJournal.h"
 #include "ui/common/MessageWindow.h"
 
 class QLineEdit;
@@ -36,3 +37,7 @@ protected:
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
 };
+
+// Tells, in a message box over `over`, that the save run's journal cannot be written and that
+// the run goes on (a save run reports it once).
+SaveJournal::ProblemReport journalProblemBox(QWidget *over);

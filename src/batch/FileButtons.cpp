@@ -1,6 +1,7 @@
 #include "batch/FileButtons.h"
 
 #include "batch/BatchMessages.h"
+#include "batch/SaveJournal.h"
 #include "ui/common/RecordView.h"
 
 #include <QFileDialog>
@@ -79,33 +80,61 @@ void FileButtons::EncodeFromFile()
     }
 }
 
-void FileButtons::SaveToFile()
+QString FileButtons::proposedName() const
 {
     const QDateTime now = hooks_.now ? hooks_.now() : QDateTime::currentDateTime();
     const double seconds = (now.time().msecsSinceStartOfDay() / 10) / 100.0;
-    QString proposed = proposedSaveName(QLocale::system().toString(now.date(), QLocale::ShortFormat), seconds);
+    return proposedSaveName(QLocale::system().toString(now.date(), QLocale::ShortFormat), seconds);
+}
 
-    QString path = askPath({true, QStringLiteral("Save As - Save in:"), Filter, proposed});
+void FileButtons::SaveToFile()
+{
+    const QString path = askPath({true, QStringLiteral("Save As - Save in:"), Filter, proposedName()});
     if (path.isEmpty())
         return;
     const SaveCollection collected = hooks_.saveWindow ? hooks_.saveWindow() : SaveCollection();
     if (collected.isEmpty())
         return;
+    SaveCollected(path, collected);
+}
 
+void FileButtons::OfferKeptRecords()
+{
+    const SaveCollection kept = SaveJournal::leftover();
+    if (kept.isEmpty()) {
+        SaveJournal::finish(); // nothing in it worth keeping
+        return;
+    }
+    const QString records = kept.count() == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(kept.count());
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Save to File"),
+                    QStringLiteral("A save run that did not end kept %1 of swiped cards.\n"
+                                   "Save them to a file, or discard them?").arg(records),
+                    QMessageBox::Save | QMessageBox::Discard, main_);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::Save);
+    if (showModal(box) != QMessageBox::Save) {
+        SaveJournal::finish();
+        return;
+    }
+    SaveCollected(askPath({true, QStringLiteral("Save As - Save in:"), Filter, proposedName()}), kept);
+}
+
+void FileButtons::SaveCollected(QString path, const SaveCollection &collected)
+{
     // The records stay held until they are written or the operator cancels the dialog.
-    for (;;) {
+    while (!path.isEmpty()) {
         QString problem;
         const Written written = WriteEncodeDataFile(path, collected.text(), problem);
         if (written == Written::Yes) {
+            SaveJournal::finish();
             records_.setMessage(QStringLiteral("\r\n%1 records successfully saved to file %2").arg(collected.count()).arg(path));
             return;
         }
         sfrmSaveError error(path, problem, main_);
         showModal(error);
         path = askPath({true, QStringLiteral("Save As - Save in:"), Filter, path});
-        if (path.isEmpty())
-            return;
     }
+    SaveJournal::finish(); // let go, as the operator chose
 }
 
 FileButtons::Written FileButtons::WriteEncodeDataFile(const QString &path, const QByteArray &text, QString &problem)

@@ -48,12 +48,19 @@ public:
     // The buttons' own part, between the clearing of the records before and after.
     void EncodeFromFile();
     void SaveToFile();
+    // At start-up: when an unfinished save run left records in its journal, asks whether to
+    // save them (the save dialog, as after a run) or to discard them.
+    void OfferKeptRecords();
 
     static const QString Filter;
 
 private:
     enum class Written { Yes, Declined, Failed };
     Written WriteEncodeDataFile(const QString &path, const QByteArray &text, QString &problem);
+    // Writes the records to `path`, offering the dialog again after each failure; the journal
+    // goes once they are written or the operator cancels.
+    void SaveCollected(QString path, const EncodeDataFile::SaveCollection &collected);
+    QString proposedName() const;
     QString askPath(const FileDialogRequest &request);
     int showModal(QDialog &dialog);
 

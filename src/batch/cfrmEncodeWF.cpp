@@ -9,6 +9,7 @@ cfrmEncodeWF::cfrmEncodeWF(const Connection &connection, RecordView *records, QW
     setObjectName("cfrmEncodeWF");
     Label1->hide(); // shown when the run starts
     setOperation(std::make_unique<SaveOperation>(connection, *this));
+    save().onCollected = [this](const EncodeDataFile::Record &record) { journal_.append(record); };
 }
 
 void cfrmEncodeWF::begin() { Label1->show(); }

@@ -1,8 +1,11 @@
 #pragma once
 // The save-to-file window: reads one card after another and collects every sound read as a
 // record, until Cancel; the file button writes the collection afterwards.
+#include "batch/BatchMessages.h"
+#include "batch/SaveJournal.h"
 #include "operation/BatchOperations.h"
 #include "ui/common/CardPromptWindow.h"
+
 class cfrmEncodeWF : public CardPromptWindow {
     Q_OBJECT
 public:
@@ -14,4 +17,7 @@ public:
     int SaveCardNumber() { return collection().cardNumber(); }
 
     void begin() override;
+
+private:
+    SaveJournal journal_{journalProblemBox(this)}; // each record also at once, for a crash
 };

@@ -2,6 +2,7 @@
 // The encoder's command dialect. Each implementation holds its half of every device procedure;
 // windows and shared procedures call the active one and never ask which it is.
 #include "card/NonIsoFormat.h"
+#include "device/CardDataMasker.h"
 #include "dialect/Profiles.h"
 
 #include <QString>
@@ -21,6 +22,8 @@ public:
     virtual QString name() const = 0;
     // Raw tracks of 5, 6 or 7 bits entered as hex (only VNT-290B encoders write them).
     virtual bool hasCustomNonIsoFormat() const = 0;
+    // Tells a trace which bytes of this dialect's exchanges are track data.
+    virtual std::unique_ptr<CardDataMasker> cardDataMasker() const = 0;
 
     // Setup: opens nothing; `dev` is open. `ending` tells when the setup window is closing.
     virtual Handshake handshake(Device &dev, bool highCoercivity, const std::function<bool()> &ending) const = 0;

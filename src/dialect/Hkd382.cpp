@@ -3,6 +3,7 @@
 #include "dialect/Dialect.h"
 #include "dialect/DialectCommon.h"
 #include "dialect/NonIsoCommands.h"
+#include "dialect/TraceMaskers.h"
 
 #include "device/Pacer.h"
 
@@ -46,6 +47,7 @@ class Hkd382 final : public Dialect {
 public:
     bool hasCustomNonIsoFormat() const override { return false; }
     QString name() const override { return QStringLiteral("HKD382"); }
+    std::unique_ptr<CardDataMasker> cardDataMasker() const override { return makeHkd382Masker(); }
 
     Handshake handshake(Device &dev, bool highCoercivity, const std::function<bool()> &) const override
     {

@@ -3,6 +3,7 @@
 #include "dialect/Dialect.h"
 #include "dialect/DialectCommon.h"
 #include "dialect/NonIsoCommands.h"
+#include "dialect/TraceMaskers.h"
 
 #include "device/Pacer.h"
 
@@ -22,6 +23,7 @@ class Vnt290b final : public Dialect {
 public:
     bool hasCustomNonIsoFormat() const override { return true; }
     QString name() const override { return QStringLiteral("VNT-290B"); }
+    std::unique_ptr<CardDataMasker> cardDataMasker() const override { return makeVnt290bMasker(); }
 
     Handshake handshake(Device &dev, bool highCoercivity, const std::function<bool()> &ending) const override
     {

@@ -1,10 +1,10 @@
 #include "operation/EncodeDataFile.h"
 
 #include "card/Validators.h"
+#include "device/OwnerOnlyFile.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace EncodeDataFile {
 
@@ -197,21 +197,10 @@ WriteResult writeFile(const QString &path, const QByteArray &content, bool repla
         result.problem = QStringLiteral("%1 is a folder.").arg(path);
         return result;
     }
-    // Written beside the old file and put in its place only when complete.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        result.problem = file.errorString();
+    // Written beside the old file and put in its place only when complete; a new file is the
+    // operator's alone.
+    if (!OwnerOnlyFile::saveWhole(path, content, result.problem))
         return result;
-    }
-    if (file.write(content) != content.size()) {
-        result.problem = file.errorString();
-        file.cancelWriting();
-        return result;
-    }
-    if (!file.commit()) {
-        result.problem = file.errorString();
-        return result;
-    }
     result.status = WriteStatus::Written;
     return result;
 }

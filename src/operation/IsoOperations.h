@@ -6,6 +6,15 @@ namespace OperationText {
 inline const QString kReadSuccess = QStringLiteral("\r\nSuccessful read from card swipe.");
 inline const QString kWriteComplete = QStringLiteral("\r\nWrite complete.  Verify data accuracy before continue.");
 inline const QString kEraseComplete = QStringLiteral("\r\nErase complete.  Verify data accuracy before continue.");
+// The error reports: each front end's title and text for an OperationError.
+inline const QString kReadErrorTitle = QStringLiteral("Read Swipe Error");
+inline const QString kReadErrorText = QStringLiteral("Read error!  Please try again.");
+inline const QString kNonIsoReadErrorTitle = QStringLiteral("Non-ISO Read Swipe Error");
+inline const QString kWriteErrorTitle = QStringLiteral("Write Swipe Error");
+inline const QString kNonIsoWriteErrorTitle = QStringLiteral("Non-ISO Write Swipe Error");
+inline const QString kWriteErrorText = QStringLiteral("Write error!  Please try again.");
+inline const QString kEraseErrorTitle = QStringLiteral("Erase Swipe Error");
+inline const QString kEraseErrorText = QStringLiteral("Erase error!  Please try again.");
 } // namespace OperationText
 
 // Reads cards one after another, each into the output record.

@@ -1,5 +1,6 @@
 #include "ui/common/MessageWindow.h"
 
+#include "operation/IsoOperations.h"
 #include "ui/common/PictureDialog.h"
 
 #include <QApplication>
@@ -43,26 +44,26 @@ void MessageWindow::showEvent(QShowEvent *event)
     Command1->setFocus();
 }
 
-const QString sfrmReadErr::kTitle = QStringLiteral("Read Swipe Error");
-const QString sfrmReadErr::kNonIsoTitle = QStringLiteral("Non-ISO Read Swipe Error");
+const QString sfrmReadErr::kTitle = OperationText::kReadErrorTitle;
+const QString sfrmReadErr::kNonIsoTitle = OperationText::kNonIsoReadErrorTitle;
 
 sfrmReadErr::sfrmReadErr(QWidget *parent, const QString &title)
-    : MessageWindow(title, QStringLiteral("Read error!  Please try again."), parent)
+    : MessageWindow(title, OperationText::kReadErrorText, parent)
 {
     setObjectName("sfrmReadErr");
 }
 
-const QString sfrmWriteErr::kTitle = QStringLiteral("Write Swipe Error");
-const QString sfrmWriteErr::kNonIsoTitle = QStringLiteral("Non-ISO Write Swipe Error");
+const QString sfrmWriteErr::kTitle = OperationText::kWriteErrorTitle;
+const QString sfrmWriteErr::kNonIsoTitle = OperationText::kNonIsoWriteErrorTitle;
 
 sfrmWriteErr::sfrmWriteErr(QWidget *parent, const QString &title)
-    : MessageWindow(title, QStringLiteral("Write error!  Please try again."), parent)
+    : MessageWindow(title, OperationText::kWriteErrorText, parent)
 {
     setObjectName("sfrmWriteErr");
 }
 
 sfrmEraseErr::sfrmEraseErr(QWidget *parent)
-    : MessageWindow(QStringLiteral("Erase Swipe Error"), QStringLiteral("Erase error!  Please try again."), parent)
+    : MessageWindow(OperationText::kEraseErrorTitle, OperationText::kEraseErrorText, parent)
 {
     setObjectName("sfrmEraseErr");
 }

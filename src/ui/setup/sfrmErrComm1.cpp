@@ -1,5 +1,6 @@
 #include "ui/setup/sfrmErrComm1.h"
 
+#include "dialect/CommErrorText.h"
 #include "ui/common/PictureDialog.h"
 
 #include <QEvent>
@@ -12,25 +13,19 @@
 sfrmErrComm1::sfrmErrComm1(const QString &reason, QWidget *parent) : QDialog(parent)
 {
     setObjectName("sfrmErrComm1");
-    setWindowTitle(QStringLiteral("Communications Error"));
+    setWindowTitle(CommErrorText::kTitle);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setModal(true);
 
     Picture1 = makePicture(this, QStyle::SP_MessageBoxCritical);
 
-    static const char *const texts[4] = {
-        "     Is encoder connected to PC?",
-        "     Is COM port selection correct?",
-        "     Is encoder powered up?",
-        "     Is emulation mode selection        correct?",
-    };
     auto *list = new QGridLayout;
     list->setHorizontalSpacing(0);
     for (int i = 0; i < 4; ++i) {
         // Shape1: a bullet before each question.
         auto *bullet = new QLabel(QStringLiteral("\u25CF"), this);
         bullet->setObjectName(QStringLiteral("Shape1_%1").arg(i));
-        Label1[i] = new QLabel(QString::fromLatin1(texts[i]), this);
+        Label1[i] = new QLabel(CommErrorText::kQuestions[size_t(i)], this);
         Label1[i]->setObjectName(QStringLiteral("Label1_%1").arg(i));
         Label1[i]->setWordWrap(i == 3);
         Label1[i]->setMaximumWidth(290);

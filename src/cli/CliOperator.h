@@ -1,0 +1,85 @@
+#pragma once
+// The command line's Operator: prompts and error reports as lines on standard error, one result
+// line per card on standard output (text, or JSON objects), each written out at once so a script
+// reading a pipe sees every card as it happens. Errors are acknowledged at once: the operation
+// tries the card again, as it does after the operator closes a window's error window.
+#include "cli/CliOptions.h"
+#include "operation/Operation.h"
+
+#include <QJsonObject>
+#include <functional>
+
+class QIODevice;
+
+class CliOutput {
+public:
+    CliOutput(QIODevice *out, QIODevice *err, bool json) : out_(out), err_(err), json_(json) {}
+    bool json() const { return json_; }
+    // A result line: `object` with --json, else `text`.
+    void result(const QJsonObject &object, const QString &text);
+    // A line for the operator.
+    void note(const QString &text);
+    // Standard output could not be written (the reader went away).
+    bool failed() const { return failed_; }
+
+private:
+    void line(QIODevice *device, const QByteArray &bytes);
+    QIODevice *out_;
+    QIODevice *err_;
+    bool json_;
+    bool failed_ = false;
+};
+
+// The words a result line gives for a card's end.
+QString resultWord(CardResult result);
+
+class CliOperator : public Operator {
+public:
+    CliOperator(CliOutput &output, CliCommand command) : output_(output), command_(command) {}
+
+    void attach(Operation *operation) { operation_ = operation; }
+    // After `count` good cards the run is cancelled (0: never).
+    void setCount(qint64 count) { count_ = count; }
+    // Added to the record numbers the operation reports (a run that starts further on in a file).
+    void setRecordOffset(qint64 offset) { recordOffset_ = offset; }
+    // Non-ISO: the error reports' titles say so; raw tracks show as hex pairs.
+    void setNonIso(bool nonIso, bool rawTracks)
+    {
+        nonIso_ = nonIso;
+        rawTracks_ = rawTracks;
+    }
+    // Keeps a good card (the save file) before its line is written; false ends the run.
+    std::function<bool(const CardReport &)> keep;
+    // The swipe prompt came up or went away (the simulated operator watches it).
+    std::function<void(bool shown)> promptChanged;
+
+    qint64 good() const { return good_; }
+    bool countReached() const { return count_ > 0 && good_ >= count_; }
+    bool keepFailed() const { return keepFailed_; }
+
+    void showPrompt(bool shown) override;
+    void showCard(qint64 number) override { next_ = number; }
+    void showOutput(const Iso::Tracks &, Counts) override {}
+    void showInput(const Iso::Tracks &, Counts) override {}
+    void setMessage(const QString &) override {}
+    void cardEnded(const CardReport &report) override;
+    void reportError(OperationError error) override;
+    void showWritePhase(bool writing) override;
+
+private:
+    void stop();
+    void announcePrompt();
+
+    CliOutput &output_;
+    CliCommand command_;
+    Operation *operation_ = nullptr;
+    qint64 count_ = 0;
+    qint64 recordOffset_ = 0;
+    qint64 good_ = 0;
+    qint64 next_ = 1; // the card the prompt asks for
+    bool prompt_ = false;
+    bool writing_ = false;
+    bool keepFailed_ = false;
+    bool nonIso_ = false;
+    bool rawTracks_ = false;
+};

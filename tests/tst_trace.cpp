@@ -1,0 +1,267 @@
+// The trace a support person asks for hides the cards: each track data byte is written "..",
+// every other byte of the exchange stays readable, and --trace-card-data shows the data as it
+// went. Both dialects, read and write, ISO and non-ISO.
+#include "Dialects.h"
+#include "ScriptedLink.h"
+#include "SwipeFixture.h"
+#include "dialect/Dialect.h"
+#include "dialect/TraceMaskers.h"
+#include "device/TraceLink.h"
+#include "iso/cfrmReadCard.h"
+#include "iso/cfrmWriteCard.h"
+#include "noniso/nfrmReadCard.h"
+#include "noniso/nfrmSwipeWrite.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace NonIso;
+
+namespace {
+
+// One chunk of a masker row: "> 1B 77 *42" sent, "< ..." received; "*" marks a data byte.
+struct Chunk {
+    bool sent = true;
+    QByteArray bytes;
+    std::vector<bool> data;
+};
+
+Chunk parseChunk(const QString &text)
+{
+    Chunk c;
+    c.sent = text.startsWith('>');
+    for (const QString &token : text.mid(1).split(' ', Qt::SkipEmptyParts)) {
+        const bool data = token.startsWith('*');
+        c.bytes += char(token.mid(data ? 1 : 0).toInt(nullptr, 16));
+        c.data.push_back(data);
+    }
+    return c;
+}
+
+std::vector<bool> feed(CardDataMasker &m, const Chunk &c, QByteArrayView bytes)
+{
+    return c.sent ? m.sent(bytes) : m.received(bytes);
+}
+
+QString flags(const std::vector<bool> &v)
+{
+    QString s;
+    for (bool b : v)
+        s += b ? '*' : '.';
+    return s;
+}
+
+// The bytes of a trace's "<" and ">" lines as tokens, one list per line.
+QList<QStringList> traffic(const QString &path, QString *first = nullptr)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QList<QStringList> out;
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    if (first)
+        *first = QString::fromLatin1(lines.value(0));
+    for (const QByteArray &line : lines) {
+        QStringList tokens = QString::fromLatin1(line).split(' ', Qt::SkipEmptyParts);
+        if (tokens.size() < 2 || (tokens[1] != ">" && tokens[1] != "<"))
+            continue;
+        out << tokens.mid(1);
+    }
+    return out;
+}
+
+WriteJob job(bool standard, const std::array<QByteArray, 3> &data)
+{
+    WriteJob j;
+    j.standardFormat = standard;
+    for (int t = 0; t < 3; ++t)
+        j.tracks[size_t(t)] = {data[size_t(t)], standard ? standardItems().at(t) : Raw5Item, DefaultDensities[size_t(t)]};
+    return j;
+}
+
+} // namespace
+
+class TraceTest : public QObject {
+    Q_OBJECT
+
+    // Runs one operation window over the simulator with every link traced into `path`.
+    static void runTraced(DialectId dialect, const QString &op, TraceCardData cardData, const QString &path)
+    {
+        SwipeFixture f(dialect);
+        f.sim.insertCard(Simulator::sampleStack()[0]);
+        auto trace = std::make_shared<TraceFile>(cardData);
+        QVERIFY(trace->open(path));
+        const Connection &c = f.connection;
+        f.connection.links = tracedLinks(f.sim.links(), trace, [](DialectId d) { return dialectFor(d).cardDataMasker(); });
+        std::unique_ptr<QDialog> w;
+        if (op == "read") {
+            w = std::make_unique<cfrmReadCard>(c, &f.records, &f.records);
+        } else if (op == "write") {
+            w = std::make_unique<cfrmWriteCard>(c, Iso::Tracks{"B123^DOE/J^", "4000=3012", "0140=7247"}, &f.records,
+                                                &f.records);
+        } else if (op == "non-ISO read") {
+            w = std::make_unique<nfrmReadCard>(c, Selection{});
+        } else if (op == "non-ISO raw read") {
+            w = std::make_unique<nfrmReadCard>(c, Selection{false, {Raw7Item, Raw5Item, Raw5Item}});
+        } else if (op == "non-ISO write") {
+            w = std::make_unique<nfrmSwipeWrite>(c, job(true, {"AB12", "", "987"}));
+        } else if (op == "non-ISO raw write") {
+            w = std::make_unique<nfrmSwipeWrite>(c, job(false, {QByteArray("\x01\x1b\x1f\x3f\x0b", 5), "", "\x13\x05"}));
+        }
+        f.swipeAt(2.0);
+        f.clickAt(6.0, w.get());
+        f.run(*w);
+        QVERIFY(!f.timedOut);
+    }
+
+private slots:
+    // What the masker hides, chunk by chunk; and, for every chunk cut in two at every place
+    // (a reply in pieces), every data byte still hidden and every HKD382 ESC still shown.
+    void masker_data()
+    {
+        QTest::addColumn<DialectId>("dialect");
+        QTest::addColumn<QStringList>("chunks");
+        QTest::newRow("HKD382 read reply") << DialectId::Hkd382 << QStringList{
+            "> 1B 72", "< 1B 73 1B 01 25 *42 *31 *32 *33 3F 1B 02 3B 2B 1B 03 3B *34 *35 *36 3F 3F 1C 1B 30"};
+        QTest::newRow("HKD382 read reply, track 1 empty, track 3 empty") << DialectId::Hkd382 << QStringList{
+            "> 1B 72", "< 1B 73 1B 01 25 2B 1B 02 3B *31 *32 *3D *33 *34 3F 1B 03 3B 2B 3F 1C 1B 30"};
+        QTest::newRow("HKD382 read reply with a failed status, then a write reply") << DialectId::Hkd382 << QStringList{
+            "< 1B 73 1B 01 25 *41 3F 1B 02 3B *2A 3F 1B 03 3B *2A 3F 3F 1C 1B 31", "< 1B 30"};
+        QTest::newRow("HKD382 unknown bytes after track 3 and outside a reply") << DialectId::Hkd382 << QStringList{
+            "< 1B 73 1B 01 25 *41 3F 1B 02 3B 2B 1B 03 3B *31 3F *07 3F 1C 1B 30", "< *41 *42 1B 30"};
+        QTest::newRow("HKD382 ISO write block") << DialectId::Hkd382 << QStringList{
+            "> 1B 77 1B 73 1B 01 *42 *31 *32 *33 1B 02 1B 03 *34 *3F *36 3F 1C", "< 1B 30", "> 1B 61"};
+        QTest::newRow("HKD382 non-ISO write block and read command") << DialectId::Hkd382 << QStringList{
+            "> 1B 57 1B 73 1B 11 *41 *42 1B 12 1B 13 3F 1C", "> 1B 52 11 02 03"};
+        QTest::newRow("HKD382 commands with parameters") << DialectId::Hkd382 << QStringList{
+            "> 1B 63 05", "> 1B 5A 3D 16 3D", "> 1B 6A D2 4B D2", "< 1B 30", "> 6C", "> 7F"};
+        QTest::newRow("VNT-290B ISO read") << DialectId::Vnt290b << QStringList{
+            "> 50", "< 5E", "< 5E", "> 51", "< *42 *31", "> 52", "< *2B", "> 53", "< *34 *5E", "> 4C", "< 5E"};
+        QTest::newRow("VNT-290B track bytes arriving after the next command") << DialectId::Vnt290b << QStringList{
+            "> 53", "< *34", "> 4C", "< *35 5E", "> 4D", "< 5E"};
+        QTest::newRow("VNT-290B ISO write") << DialectId::Vnt290b << QStringList{
+            "> 41", "< 5E", "> *42 *31 04", "< 5E", "> 43", "< 5E", "> *30 *40 04", "< 5E", "> 40", "< 5E", "< 5E"};
+        QTest::newRow("VNT-290B announcement refused") << DialectId::Vnt290b << QStringList{"> 41", "< 21", "> 6C", "< 5E", "> 7F", "< 3A"};
+        QTest::newRow("VNT-290B raw write with its lead-in") << DialectId::Vnt290b << QStringList{
+            "> 45 35", "< 5E", "> 00", "> 00", "> *01 *1B *1F 04", "< 5E", "> 40", "< 5E"};
+        QTest::newRow("VNT-290B non-ISO reads") << DialectId::Vnt290b << QStringList{
+            "> 71 31", "< *41 *42", "> 55 35", "< *01 *0B", "> 4C", "< 5E"};
+        QTest::newRow("VNT-290B settings") << DialectId::Vnt290b << QStringList{"> 3B 31 31", "< 5E", "> 7B", "< 5E", "> 7F", "< 3A"};
+    }
+    void masker()
+    {
+        QFETCH(DialectId, dialect);
+        QFETCH(QStringList, chunks);
+        const auto make = [dialect] { return dialectFor(dialect).cardDataMasker(); };
+        QList<Chunk> parsed;
+        for (const QString &c : chunks)
+            parsed << parseChunk(c);
+
+        auto whole = make();
+        for (const Chunk &c : parsed)
+            QCOMPARE(flags(feed(*whole, c, c.bytes)), flags(c.data));
+
+        for (int cut = 0; cut < parsed.size(); ++cut) {
+            for (qsizetype at = 1; at < parsed[cut].bytes.size(); ++at) {
+                auto m = make();
+                for (int i = 0; i < parsed.size(); ++i) {
+                    const Chunk &c = parsed[i];
+                    std::vector<bool> hidden;
+                    if (i == cut) {
+                        hidden = feed(*m, c, QByteArrayView(c.bytes).first(at));
+                        const std::vector<bool> rest = feed(*m, c, QByteArrayView(c.bytes).sliced(at));
+                        hidden.insert(hidden.end(), rest.begin(), rest.end());
+                    } else {
+                        hidden = feed(*m, c, c.bytes);
+                    }
+                    QCOMPARE(hidden.size(), c.data.size());
+                    for (size_t b = 0; b < hidden.size(); ++b) {
+                        if (c.data[b])
+                            QVERIFY2(hidden[b], qPrintable(QStringLiteral("chunk %1 cut at %2: byte %3 shown").arg(i).arg(at).arg(b)));
+                        if (dialect == DialectId::Hkd382 && c.bytes[qsizetype(b)] == 0x1B)
+                            QVERIFY2(!hidden[b], qPrintable(QStringLiteral("chunk %1 cut at %2: ESC hidden").arg(i).arg(at)));
+                    }
+                }
+            }
+        }
+    }
+
+    // A window's whole run traced twice: with the card data hidden and shown. The two traces
+    // differ exactly in the ".." bytes, and those are the track data, as often as it went over
+    // the line, and nothing else.
+    void windows_data()
+    {
+        QTest::addColumn<DialectId>("dialect");
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<QByteArray>("data"); // one card's track bytes, in the order they travel
+        const SimCard anna = Simulator::sampleStack()[0];
+        QByteArray iso, raw;
+        for (int t = 1; t <= 3; ++t) {
+            iso += Simulator::readTrack(anna.tracks[size_t(t - 1)], t, t == 1 ? 7 : 5, false);
+            raw += Simulator::readTrack(anna.tracks[size_t(t - 1)], t, t == 1 ? 7 : 5, true);
+        }
+        for (const DialectEntry &d : kDialects) {
+            QTest::addRow("%s read", d.name) << d.id << "read" << iso;
+            QTest::addRow("%s write", d.name) << d.id << "write" << QByteArray("B123^DOE/J^4000=30120140=7247");
+            QTest::addRow("%s non-ISO read", d.name) << d.id << "non-ISO read" << iso;
+            QTest::addRow("%s non-ISO write", d.name) << d.id << "non-ISO write" << QByteArray("AB12987");
+        }
+        QTest::addRow("VNT-290B non-ISO raw read") << DialectId::Vnt290b << "non-ISO raw read" << raw;
+        QTest::addRow("VNT-290B non-ISO raw write") << DialectId::Vnt290b << "non-ISO raw write"
+                                                     << QByteArray("\x01\x1b\x1f\x3f\x0b\x13\x05", 7);
+    }
+    void windows()
+    {
+        QFETCH(DialectId, dialect);
+        QFETCH(QString, op);
+        QFETCH(QByteArray, data);
+        QTemporaryDir dir;
+        const QString hiddenPath = dir.filePath("hidden.trace"), shownPath = dir.filePath("shown.trace");
+        runTraced(dialect, op, TraceCardData::Hidden, hiddenPath);
+        if (QTest::currentTestFailed())
+            return;
+        runTraced(dialect, op, TraceCardData::Shown, shownPath);
+        if (QTest::currentTestFailed())
+            return;
+
+        QString hiddenFirst, shownFirst;
+        const QList<QStringList> hidden = traffic(hiddenPath, &hiddenFirst), shown = traffic(shownPath, &shownFirst);
+        QVERIFY(hiddenFirst.endsWith("* track data hidden: each of its bytes is written as .."));
+        QVERIFY(shownFirst.endsWith("* track data shown as sent and received (--trace-card-data)"));
+        QCOMPARE(hidden.size(), shown.size());
+        QByteArray masked;
+        for (int i = 0; i < hidden.size(); ++i) {
+            QCOMPARE(hidden[i].size(), shown[i].size());
+            for (int k = 0; k < hidden[i].size(); ++k) {
+                QVERIFY(shown[i][k] != "..");
+                if (hidden[i][k] == "..")
+                    masked += char(shown[i][k].toInt(nullptr, 16));
+                else
+                    QCOMPARE(hidden[i][k], shown[i][k]);
+            }
+        }
+        QVERIFY2(!masked.isEmpty() && masked.size() % data.size() == 0 && masked == data.repeated(masked.size() / data.size()),
+                 qPrintable(QString::fromLatin1(masked.toHex(' '))));
+    }
+
+    // A trace that is to hide card data and was given no masker hides every byte.
+    void noMaskerHidesAll()
+    {
+        QTemporaryDir dir;
+        auto trace = std::make_shared<TraceFile>();
+        QVERIFY(trace->open(dir.filePath("t.trace")));
+        VirtualPacer clock;
+        auto end = std::make_shared<ScriptedEnd>();
+        end->clock = &clock;
+        end->onWrite = [&](const QByteArray &) { end->reply("\x1b" "0", 0.0); };
+        TraceLink link(std::make_unique<ScriptedLink>(end), trace);
+        QVERIFY(link.open(1, "9600,n,8,1"));
+        QVERIFY(link.write("\x1b\x72"));
+        QCOMPARE(link.takeAll(), QByteArray("\x1b" "0"));
+        const QList<QStringList> lines = traffic(dir.filePath("t.trace"));
+        QCOMPARE(lines, (QList<QStringList>{{">", "..", ".."}, {"<", "..", ".."}}));
+    }
+};
+
+QTEST_MAIN(TraceTest)
+#include "tst_trace.moc"
