@@ -297,7 +297,7 @@ int Run::exec()
             note(QStringLiteral("vnt410: ") + saved.problem());
             return opened == SaveFile::Opened::Failed ? CliExit::FileFailed : CliExit::Usage;
         }
-        view_.keep = [this, &journal](const CardReport &report) {
+        view_.keep = [this, &saved](const CardReport &report) {
             if (saved.add(report.tracks))
                 return true;
             note(QStringLiteral("vnt410: ") + saved.problem());
