@@ -220,21 +220,28 @@ private slots:
         QTest::addColumn<int>("button");
         QTest::addColumn<QList<double>>("swipes");
         QTest::addColumn<double>("cancelTime");
+        QTest::addColumn<QString>("tally"); // how the run's cards went, the message box's last line
         const struct {
             const char *name;
             int button;
             QList<double> swipes;
             double cancelAt;
+            const char *tally;
         } rows[] = {
-            {"read, swipe wait", 0, {}, 2.0},           {"write, swipe wait", 1, {}, 2.0},
-            {"copy, read wait", 2, {}, 1.5},            {"copy, write wait", 2, {2.0}, 3.5},
-            {"encode from file, pause", 3, {2.0}, 2.8}, {"save, swipe wait", 4, {}, 2.0},
-            {"save, next swipe wait", 4, {2.0}, 4.0},   {"incremental, pause", 5, {2.0}, 2.3},
-            {"erase, pause", 7, {1.0}, 2.5},
+            {"read, swipe wait", 0, {}, 2.0, ""},
+            {"write, swipe wait", 1, {}, 2.0, ""},
+            {"copy, read wait", 2, {}, 1.5, ""},
+            {"copy, write wait", 2, {2.0}, 3.5, ""},
+            {"encode from file, pause", 3, {2.0}, 2.8, "\r\nCards written: 1, skipped: 0, failed: 0."},
+            {"save, swipe wait", 4, {}, 2.0, "\r\nCards saved: 0, failed: 0."},
+            {"save, next swipe wait", 4, {2.0}, 4.0, "\r\nCards saved: 1, failed: 0."},
+            {"incremental, pause", 5, {2.0}, 2.3, "\r\nCards written: 1, failed: 0."},
+            {"erase, pause", 7, {1.0}, 2.5, ""},
         };
         for (const DialectEntry &d : kDialects)
             for (const auto &row : rows)
-                QTest::addRow("%s %s", d.name, row.name) << d.id << row.button << row.swipes << row.cancelAt;
+                QTest::addRow("%s %s", d.name, row.name)
+                    << d.id << row.button << row.swipes << row.cancelAt << QString(row.tally);
     }
     // Whichever wait or pause a swipe window is closed in, once it is out of sight the main
     // window is free again, or shows the next window, within 0.1 s (its closing sequence runs
@@ -245,6 +252,7 @@ private slots:
         QFETCH(int, button);
         QFETCH(QList<double>, swipes);
         QFETCH(double, cancelTime);
+        QFETCH(QString, tally);
         QTemporaryDir dir;
         const QString records = dir.filePath("records.txt"), saved = dir.filePath("saved.txt");
         QFile file(records);
@@ -282,6 +290,8 @@ private slots:
         const double answered = f->nextShownAt >= 0 ? f->nextShownAt : f->vp.now();
         QVERIFY2(answered - f->hiddenAt <= 0.1,
                  qPrintable(QString("%1 s after the window closed\n").arg(answered - f->hiddenAt) + f->timeline()));
+        if (!tally.isEmpty())
+            QVERIFY2(main->message().endsWith(tally), qPrintable(main->message()));
     }
 };
 

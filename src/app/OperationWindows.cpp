@@ -17,6 +17,7 @@
 #include "ui/main/frmMainMenu.h"
 
 #include <memory>
+#include <utility>
 
 namespace {
 // Shows an operation window modal to the main window; it lives until its loop has returned.
@@ -66,12 +67,20 @@ void installOperationWindows(frmMainMenu &main, FilePathAsker askPath)
     files.saveWindow = [m] {
         cfrmEncodeWF window(m->connection(), m, m);
         m->execModal(window);
-        return window.collection();
+        const SaveOperation &save = window.save();
+        return SaveRun(save.collection(), window.started() ? OperationText::tallyLine(QStringLiteral("saved"),
+                                                                                       save.collection().count(), 0,
+                                                                                       save.failed(), false)
+                                                           : QString());
     };
     files.encodeWindow = [m](EncodeDataFile::RecordTaker &records) {
         cfrmEncodeRF window(m->connection(), records, m, m);
         m->execModal(window);
-        return window.runEnd();
+        const auto &encode = static_cast<const EncodeOperation &>(window.operation());
+        return EncodeRun(window.runEnd(), window.started() ? OperationText::tallyLine(QStringLiteral("written"),
+                                                                                       encode.written(), encode.skipped(),
+                                                                                       encode.failed(), true)
+                                                           : QString());
     };
     installFileButtons(main, std::move(files));
 }
@@ -84,6 +93,7 @@ void installIncrementalWindows(frmMainMenu &main)
         int track = 1;
         Batch::IncrementSeries series;
         bool completion = false; // the series completed or was cancelled
+        QString tally;           // how its cards went
     };
     auto chain = std::make_shared<Chain>();
     main.setWindowRunner(MainWindowStep::IncrementTrackSelect, [m, chain](const StepAnswer &) {
@@ -104,16 +114,19 @@ void installIncrementalWindows(frmMainMenu &main)
         cfrmWriteIncr write(m->connection(), chain->series, m, m);
         m->execModal(write);
         chain->series = write.series();
+        chain->tally = write.started() ? write.tally() : QString();
         chain->completion = write.end() == cfrmWriteIncr::End::Completed || write.end() == cfrmWriteIncr::End::Cancelled;
         return true;
     });
     main.setWindowRunner(MainWindowStep::IncrementComplete, [m, chain](const StepAnswer &) {
-        if (!chain->completion)
-            return StepAnswer(false);
-        chain->completion = false;
-        sfrmIncEOK done(m);
-        m->execModal(done);
-        return StepAnswer(true);
+        const QString tally = std::exchange(chain->tally, QString());
+        const bool completion = std::exchange(chain->completion, false);
+        if (completion) {
+            sfrmIncEOK done(m);
+            m->execModal(done);
+        }
+        m->setMessage(m->message() + tally);
+        return StepAnswer(completion);
     });
 }
 

@@ -72,12 +72,13 @@ void FileButtons::EncodeFromFile()
     if (!hooks_.encodeWindow)
         return;
     RecordTaker records(loaded.content);
-    const EncodeRunEnd end = hooks_.encodeWindow(records);
+    const EncodeRun run = hooks_.encodeWindow(records);
     // Records still unwritten are no end of file, whatever stopped the run.
-    if (end == EncodeRunEnd::EndOfFile && records.atEnd()) {
+    if (run.end == EncodeRunEnd::EndOfFile && records.atEnd()) {
         sfrmRFOK done(main_);
         showModal(done);
     }
+    addTally(run.tally);
 }
 
 QString FileButtons::proposedName() const
@@ -92,10 +93,16 @@ void FileButtons::SaveToFile()
     const QString path = askPath({true, QStringLiteral("Save As - Save in:"), Filter, proposedName()});
     if (path.isEmpty())
         return;
-    const SaveCollection collected = hooks_.saveWindow ? hooks_.saveWindow() : SaveCollection();
-    if (collected.isEmpty())
-        return;
-    SaveCollected(path, collected);
+    const SaveRun run = hooks_.saveWindow ? hooks_.saveWindow() : SaveRun();
+    if (!run.collected.isEmpty())
+        SaveCollected(path, run.collected);
+    addTally(run.tally);
+}
+
+void FileButtons::addTally(const QString &line)
+{
+    if (!line.isEmpty())
+        records_.setMessage(records_.message() + line);
 }
 
 void FileButtons::OfferKeptRecords()

@@ -30,13 +30,29 @@ QString askPathWithFileDialog(QWidget *parent, const FileDialogRequest &request)
 // How an encode run ended: only a run that ran out of records reached the end of its file.
 enum class EncodeRunEnd { EndOfFile, Cancelled, Stopped };
 
+// What a run window hands back: how it ended or what it collected, and the line that tells how
+// its cards went (added to the message box after the run's own messages; empty: none).
+struct EncodeRun {
+    EncodeRun(EncodeRunEnd end = EncodeRunEnd::Stopped, QString tally = {}) : end(end), tally(std::move(tally)) {}
+    EncodeRunEnd end;
+    QString tally;
+};
+struct SaveRun {
+    SaveRun(EncodeDataFile::SaveCollection collected = {}, QString tally = {})
+        : collected(std::move(collected)), tally(std::move(tally))
+    {
+    }
+    EncodeDataFile::SaveCollection collected;
+    QString tally;
+};
+
 struct FileButtonHooks {
     // Empty: the file dialog.
     FilePathAsker askPath;
     // Runs cfrmEncodeWF modally and hands back what it collected. Empty: nothing collected.
-    std::function<EncodeDataFile::SaveCollection()> saveWindow;
+    std::function<SaveRun()> saveWindow;
     // Runs cfrmEncodeRF modally over the checked records, taking them one by one. Empty: no run.
-    std::function<EncodeRunEnd(EncodeDataFile::RecordTaker &records)> encodeWindow;
+    std::function<EncodeRun(EncodeDataFile::RecordTaker &records)> encodeWindow;
     // Empty: the wall clock (for the proposed file name only).
     std::function<QDateTime()> now;
 };
@@ -62,6 +78,7 @@ private:
     void SaveCollected(QString path, const EncodeDataFile::SaveCollection &collected);
     QString proposedName() const;
     QString askPath(const FileDialogRequest &request);
+    void addTally(const QString &line);
     int showModal(QDialog &dialog);
 
     QWidget *main_;

@@ -3,6 +3,7 @@
 // running number. A written card advances the number and counts down; a failed card is tried
 // again with the same number.
 #include "operation/BatchOperations.h"
+#include "operation/IsoOperations.h"
 #include "ui/common/CardPromptWindow.h"
 #include "ui/common/MessageWindow.h"
 
@@ -20,6 +21,8 @@ public:
     const Batch::IncrementSeries &series() { return incremental().series(); }
 
     static QString promptLine(qint64 total);
+    // The line that tells how the series' cards went.
+    QString tally() { return OperationText::tallyLine(QStringLiteral("written"), incremental().written(), 0, incremental().failed(), false); }
 
 private:
     IncrementalOperation &incremental() { return static_cast<IncrementalOperation &>(operation()); }

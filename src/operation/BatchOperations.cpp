@@ -53,6 +53,7 @@ OperationEnd SaveOperation::loop()
             showFailedOutput();
             op().cardEnded({collection_.cardNumber(), CardResult::ReadError, {}});
         }
+        ++failed_;
         op().setMessage(QString());
         reportIndicated(OperationError::Read);
     }

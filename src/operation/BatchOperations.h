@@ -15,6 +15,8 @@ public:
     static const ReadProfile kRead;
 
     const EncodeDataFile::SaveCollection &collection() const { return collection_; }
+    // Cards that could not be read or saved.
+    qint64 failed() const { return failed_; }
     // Called with each record as it is collected (the journal).
     std::function<void(const EncodeDataFile::Record &)> onCollected;
 
@@ -23,6 +25,7 @@ protected:
 
 private:
     EncodeDataFile::SaveCollection collection_;
+    qint64 failed_ = 0;
 };
 
 // Writes the records of a checked file onto one card after another, in file order; a failed
@@ -60,6 +63,7 @@ public:
     // The series as it stands: CurrentNumber is the number of the next (unwritten) card.
     const Batch::IncrementSeries &series() const { return series_; }
     qint64 total() const { return total_; }
+    qint64 written() const { return total_ - series_.IncrementRemaining; }
     qint64 failed() const { return failed_; }
 
 protected:

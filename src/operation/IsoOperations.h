@@ -15,6 +15,14 @@ inline const QString kNonIsoWriteErrorTitle = QStringLiteral("Non-ISO Write Swip
 inline const QString kWriteErrorText = QStringLiteral("Write error!  Please try again.");
 inline const QString kEraseErrorTitle = QStringLiteral("Erase Swipe Error");
 inline const QString kEraseErrorText = QStringLiteral("Erase error!  Please try again.");
+// The line a run's end adds to the message box: how its cards went ("saved" for a save run).
+inline QString tallyLine(const QString &done, qint64 count, qint64 skipped, qint64 failed, bool skips)
+{
+    QString line = QStringLiteral("\r\nCards %1: %2").arg(done).arg(count);
+    if (skips)
+        line += QStringLiteral(", skipped: %1").arg(skipped);
+    return line + QStringLiteral(", failed: %1.").arg(failed);
+}
 } // namespace OperationText
 
 // Reads cards one after another, each into the output record.
