@@ -22,7 +22,7 @@ struct Opt {
     QString help;
 };
 
-struct CommandSpec {
+struct CommandDef {
     CliCommand id;
     QString name;
     QString arguments; // after the name in the usage line
@@ -74,12 +74,12 @@ QList<Opt> formatOptions()
     return options;
 }
 
-const QList<CommandSpec> &commands()
+const QList<CommandDef> &commands()
 {
     static const Opt track1{QStringLiteral("track1"), QStringLiteral("T"), QStringLiteral("Track 1 data (at most 76 characters).")};
     static const Opt track2{QStringLiteral("track2"), QStringLiteral("T"), QStringLiteral("Track 2 data (at most 37 numerics).")};
     static const Opt track3{QStringLiteral("track3"), QStringLiteral("T"), QStringLiteral("Track 3 data (at most 104 numerics).")};
-    static const QList<CommandSpec> specs{
+    static const QList<CommandDef> specs{
         {CliCommand::Test, QStringLiteral("test"), QString(),
          QStringLiteral("Test the encoder (the setup handshake) and say which dialect answered. Without --dialect "
                         "a VNT-290B encoder is tried when no HKD382 encoder answers."),
@@ -185,7 +185,7 @@ QString globalHelp()
                    + QStringLiteral("\n\nOptions:\n");
     text += optionLines(lineOptions());
     text += QStringLiteral("\nCommands (%1 COMMAND --help tells more):\n").arg(kProgram);
-    for (const CommandSpec &c : commands())
+    for (const CommandDef &c : commands())
         text += (QStringLiteral("  ") + c.name).leftJustified(16)
                 + wrapped(c.summary.section(QLatin1Char('.'), 0, 0) + QLatin1Char('.'), 16, 16) + QLatin1Char('\n');
     text += QLatin1Char('\n')
@@ -197,7 +197,7 @@ QString globalHelp()
     return text;
 }
 
-QString commandHelp(const CommandSpec &c)
+QString commandHelp(const CommandDef &c)
 {
     QString text = QStringLiteral("Usage: %1 [LINE OPTIONS] %2").arg(kProgram, c.name);
     if (!c.arguments.isEmpty())
@@ -427,9 +427,9 @@ CliRequest parseIncremental(const QCommandLineParser &q, CliRequest r)
     return r;
 }
 
-bool hasOption(const CommandSpec &spec, const QString &name)
+bool hasOption(const CommandDef &command, const QString &name)
 {
-    return std::any_of(spec.options.begin(), spec.options.end(), [&](const Opt &o) { return o.name == name; });
+    return std::any_of(command.options.begin(), command.options.end(), [&](const Opt &o) { return o.name == name; });
 }
 
 // The entry's message, its lines ended as on a terminal.
@@ -490,33 +490,33 @@ CliRequest parseNonIso(const QCommandLineParser &q, CliRequest r, bool write)
     return r;
 }
 
-CliRequest parseCommand(const CommandSpec &spec, const QStringList &args, CliRequest r)
+CliRequest parseCommand(const CommandDef &command, const QStringList &args, CliRequest r)
 {
     QCommandLineParser q;
-    addOptions(q, spec.options);
+    addOptions(q, command.options);
     addOptions(q, {kHelp});
-    if (!q.parse(QStringList{kProgram + QLatin1Char(' ') + spec.name} + args))
-        return usage(spec.name + QStringLiteral(": ") + q.errorText());
+    if (!q.parse(QStringList{kProgram + QLatin1Char(' ') + command.name} + args))
+        return usage(command.name + QStringLiteral(": ") + q.errorText());
     if (q.isSet(kHelp.name))
-        return print(commandHelp(spec));
-    r.command = spec.id;
+        return print(commandHelp(command));
+    r.command = command.id;
     const QStringList rest = q.positionalArguments();
-    const bool takesFile = spec.id == CliCommand::Save || spec.id == CliCommand::Encode;
+    const bool takesFile = command.id == CliCommand::Save || command.id == CliCommand::Encode;
     if (takesFile) {
         if (rest.size() != 1 || rest.first().isEmpty())
-            return usage(spec.name + QStringLiteral(" expects one FILE"));
+            return usage(command.name + QStringLiteral(" expects one FILE"));
         r.file = rest.first();
     } else if (!rest.isEmpty()) {
-        return usage(QStringLiteral("%1: unexpected argument \"%2\"").arg(spec.name, rest.first()));
+        return usage(QStringLiteral("%1: unexpected argument \"%2\"").arg(command.name, rest.first()));
     }
-    if (spec.id != CliCommand::Incremental && hasOption(spec, kCount.name) && q.isSet(kCount.name)) {
+    if (command.id != CliCommand::Incremental && hasOption(command, kCount.name) && q.isSet(kCount.name)) {
         const auto n = wholeNumber(q.value(kCount.name), 1, std::numeric_limits<qint32>::max());
         if (!n)
             return usage(QStringLiteral("--count expects a number of cards from 1, not \"%1\"").arg(q.value(kCount.name)));
         r.count = *n;
     }
 
-    switch (spec.id) {
+    switch (command.id) {
     case CliCommand::Write: {
         bool any = false;
         for (int t = 0; t < 3; ++t) {
@@ -561,7 +561,7 @@ CliRequest parseCommand(const CommandSpec &spec, const QStringList &args, CliReq
         return parseIncremental(q, r);
     case CliCommand::NonIsoRead:
     case CliCommand::NonIsoWrite:
-        return parseNonIso(q, r, spec.id == CliCommand::NonIsoWrite);
+        return parseNonIso(q, r, command.id == CliCommand::NonIsoWrite);
     default:
         break;
     }
@@ -588,8 +588,8 @@ CliRequest parseCli(const QStringList &args, const QString &version)
     const QStringList rest = p.positionalArguments();
     if (rest.isEmpty())
         return usage(QStringLiteral("no command given"));
-    for (const CommandSpec &spec : commands())
-        if (spec.name == rest.first())
-            return parseCommand(spec, rest.mid(1), r);
+    for (const CommandDef &command : commands())
+        if (command.name == rest.first())
+            return parseCommand(command, rest.mid(1), r);
     return usage(QStringLiteral("unknown command \"%1\"").arg(rest.first()));
 }
