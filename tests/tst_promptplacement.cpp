@@ -1,5 +1,5 @@
-// Where the swipe windows and their error windows open: never over the main window's output
-// record, error windows centred on their prompt; and what a window shows while it closes.
+// Where the swipe windows and their error windows open: never over the record the operation
+// shows or writes, error windows centred on their prompt; and what a window shows while it closes.
 #include "SwipeFixture.h"
 #include "batch/cfrmWriteIncr.h"
 #include "iso/cfrmReadCard.h"
@@ -18,41 +18,36 @@ private slots:
     {
         QTest::addColumn<QRect>("screen");
         QTest::addColumn<QRect>("mainFrame");
-        QTest::addColumn<QRect>("input");
-        QTest::addColumn<QRect>("output");
+        QTest::addColumn<bool>("writes"); // keeps the input record in sight, not the output record
         QTest::addColumn<QPoint>("expected");
         const QSize main(620, 450);
-        // Records as the main window has them, relative to its frame.
-        const QRect input(4, 60, 610, 100), output(4, 170, 610, 100);
-        auto at = [](QRect r, QPoint p) { return r.translated(p); };
-        const QPoint p1(100, 100);
-        QTest::newRow("room on the right") << QRect(0, 0, 1280, 1024) << QRect(p1, main) << at(input, p1)
-                                           << at(output, p1) << QPoint(720, 100);
-        const QPoint p2(900, 100);
-        QTest::newRow("room on the left only") << QRect(0, 0, 1280, 1024) << QRect(p2, main) << at(input, p2)
-                                               << at(output, p2) << QPoint(600, 100);
-        const QPoint p3(0, 300);
-        QTest::newRow("no room beside: over the input record")
-            << QRect(0, 0, 800, 800) << QRect(p3, main) << at(input, p3) << at(output, p3) << QPoint(158, 310);
-        const QPoint p4(0, -60); // dragged partly above the screen
-        QTest::newRow("no room above: below the output record")
-            << QRect(0, 0, 800, 600) << QRect(p4, main) << at(input, p4) << at(output, p4) << QPoint(158, 210);
-        const QPoint p5(100, 900);
-        QTest::newRow("kept on the screen") << QRect(0, 0, 1280, 1024) << QRect(p5, main) << at(input, p5)
-                                            << at(output, p5) << QPoint(720, 864);
+        QTest::newRow("room on the right") << QRect(0, 0, 1280, 1024) << QRect({100, 100}, main) << false << QPoint(720, 100);
+        QTest::newRow("room on the left only") << QRect(0, 0, 1280, 1024) << QRect({900, 100}, main) << false << QPoint(600, 100);
+        QTest::newRow("no room beside: below") << QRect(0, 0, 800, 1024) << QRect({0, 100}, main) << true << QPoint(0, 550);
+        QTest::newRow("room above only") << QRect(0, 0, 800, 800) << QRect({0, 300}, main) << true << QPoint(0, 140);
+        QTest::newRow("no room round it: a read covers the input record")
+            << QRect(0, 0, 800, 600) << QRect({0, 100}, main) << false << QPoint(158, 110);
+        QTest::newRow("no room round it: a write covers the output record")
+            << QRect(0, 0, 800, 600) << QRect({0, 100}, main) << true << QPoint(158, 260);
+        QTest::newRow("no room above the output record: below it")
+            << QRect(0, 0, 800, 450) << QRect({0, -60}, main) << false << QPoint(158, 210);
+        QTest::newRow("kept on the screen") << QRect(0, 0, 1280, 1024) << QRect({100, 900}, main) << false << QPoint(720, 864);
     }
 
     void placement()
     {
         QFETCH(QRect, screen);
         QFETCH(QRect, mainFrame);
-        QFETCH(QRect, input);
-        QFETCH(QRect, output);
+        QFETCH(bool, writes);
         QFETCH(QPoint, expected);
+        // Records as the main window has them, relative to its frame.
+        const QRect input = QRect(4, 60, 610, 100).translated(mainFrame.topLeft());
+        const QRect output = QRect(4, 170, 610, 100).translated(mainFrame.topLeft());
+        const QRect kept = writes ? input : output;
         const QSize prompt(300, 160);
-        const QPoint p = placePrompt(prompt, mainFrame, input, output, screen);
+        const QPoint p = placePrompt(prompt, mainFrame, kept, writes ? output : input, screen);
         QCOMPARE(p, expected);
-        QVERIFY(!QRect(p, prompt).intersects(output));
+        QVERIFY(!QRect(p, prompt).intersects(kept));
         QVERIFY(screen.contains(QRect(p, prompt)));
     }
 
@@ -103,9 +98,10 @@ private slots:
         f.run(w);
 
         QVERIFY(!prompt.isEmpty());
-        QVERIFY(!prompt.intersects(main.outputRecordArea()));
-        QCOMPARE(prompt.topLeft(), placePrompt(prompt.size(), main.frameGeometry(), main.inputRecordArea(),
-                                               main.outputRecordArea(), screen));
+        const QRect kept = series ? main.inputRecordArea() : main.outputRecordArea();
+        QVERIFY(!prompt.intersects(kept));
+        QCOMPARE(prompt.topLeft(), placePrompt(prompt.size(), main.frameGeometry(), kept,
+                                               series ? main.outputRecordArea() : main.inputRecordArea(), screen));
         QCOMPARE(f.shown.size(), 1);
         QVERIFY(!error.isEmpty());
         QVERIFY2((error.center() - prompt.center()).manhattanLength() <= 2,

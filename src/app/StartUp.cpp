@@ -2,19 +2,51 @@
 
 #include "ui/setup/SettingsStore.h"
 #include "device/PortCatalog.h"
+#include "ui/common/ScreenPlacement.h"
 #include "ui/setup/frmCommSetup.h"
+#include "ui/sim/SimPanel.h"
 
-frmCommSetup *StartUp(const Connection &base, std::function<QWidget *(const Connection &)> openMain)
+#include <QPointer>
+
+frmCommSetup *StartUp(const Connection &base, std::function<QWidget *(const Connection &)> openMain,
+                      std::function<void(QWidget &)> place)
 {
     auto *setup = new frmCommSetup(base);
     setup->setAttribute(Qt::WA_DeleteOnClose);
     setup->describePort = [](int n) { return PortCatalog::describe(n); };
     setup->onSaveSettings = &SaveSettings;
-    setup->onConnected = [openMain](const Connection &connection) {
-        if (QWidget *main = openMain ? openMain(connection) : nullptr)
+    setup->onConnected = [openMain, place](const Connection &connection) {
+        if (QWidget *main = openMain ? openMain(connection) : nullptr) {
+            if (place)
+                place(*main);
             main->show();
+        }
     };
     setup->updatePortDevice();
+    if (place)
+        place(*setup);
     setup->show();
     return setup;
+}
+
+void placeWithPanel(QWidget &window, SimPanel *panel)
+{
+    const auto place = [w = QPointer<QWidget>(&window), p = QPointer<SimPanel>(panel)] {
+        if (!w)
+            return;
+        const int gap = 8;
+        const Placement::Pair at = Placement::sideBySide(Placement::outerSize(*w), p ? Placement::outerSize(*p) : QSize(),
+                                                         Placement::availableScreen(*w), gap);
+        w->move(at.window);
+        if (p && at.panel)
+            p->move(*at.panel);
+        else if (p)
+            p->placeBeside(w);
+    };
+    place();
+    Placement::placeWhenFramed(window, place);
+    if (panel && !panel->isVisible()) {
+        Placement::placeWhenFramed(*panel);
+        panel->show();
+    }
 }

@@ -12,7 +12,6 @@
 #include "ui/setup/frmCommSetup.h"
 
 #include <QApplication>
-#include <QPointer>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -49,8 +48,7 @@ int main(int argc, char **argv)
         PortCatalog::setSimulated(true);
         simulator = std::make_unique<Simulator>(pacer);
         base.links = simulator->links();
-        panel = new SimPanel(*simulator);
-        panel->show();
+        panel = new SimPanel(*simulator); // shown beside the first window
     } else {
         base.links = qtSerialLinks();
     }
@@ -65,19 +63,14 @@ int main(int argc, char **argv)
         base.links = tracedLinks(base.links, trace, [](DialectId d) { return dialectFor(d).cardDataMasker(); });
     }
 
-    QWidget *setup = StartUp(base, [panel](const Connection &connection) {
+    StartUp(base, [panel](const Connection &connection) {
         auto *main = new frmMainMenu(connection);
         main->setAttribute(Qt::WA_DeleteOnClose);
         installOperationWindows(*main);
         // Over the main window once it shows: the records an unfinished save run kept.
         QTimer::singleShot(0, main, [main] { offerKeptSaveRecords(*main); });
-        // Beside the main window once it is shown and has its frame, never under it.
-        if (panel)
-            QTimer::singleShot(0, panel, [panel, main = QPointer<QWidget>(main)] { panel->placeBeside(main); });
         return main;
-    });
-    if (panel)
-        QTimer::singleShot(0, panel, [panel, setup = QPointer<QWidget>(setup)] { panel->placeBeside(setup); });
+    }, [panel](QWidget &window) { placeWithPanel(window, panel); });
     const int rc = app.exec();
     delete panel;
     return rc;

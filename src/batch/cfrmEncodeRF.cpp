@@ -38,6 +38,7 @@ cfrmEncodeRF::cfrmEncodeRF(const Connection &connection, EncodeDataFile::RecordT
         Skip->setEnabled(false);
         operation().skip();
     });
+    setRecordInUse(RecordInUse::Input);
     setOperation(std::make_unique<EncodeOperation>(connection, source, *this));
 }
 

@@ -12,6 +12,7 @@ cfrmWriteIncr::cfrmWriteIncr(const Connection &connection, const Batch::Incremen
     setErrorTitles(sfrmReadErr::kTitle, QStringLiteral("Incremental Encode Write Error"));
     Label1->hide();
     LC->hide();
+    setRecordInUse(RecordInUse::Input);
     setOperation(std::make_unique<IncrementalOperation>(connection, series, *this));
 }
 

@@ -36,6 +36,7 @@ cfrmCopyCard::cfrmCopyCard(const Connection &connection, RecordView *records, QW
     auto *content = new QVBoxLayout;
     content->addWidget(Label1, 1, Qt::AlignVCenter);
     layoutPictureDialog(this, Picture1, content, {Command1});
+    setRecordInUse(RecordInUse::Input);
     setOperation(std::make_unique<CopyOperation>(connection, *this));
 }
 

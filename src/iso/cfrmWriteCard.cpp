@@ -8,5 +8,6 @@ cfrmWriteCard::cfrmWriteCard(const Connection &connection, const Iso::Tracks &tr
                        QStringLiteral("You are writing card #") + QString(18, QLatin1Char(' ')) + QStringLiteral("."))
 {
     setObjectName("cfrmWriteCard");
+    setRecordInUse(RecordInUse::Input);
     setOperation(std::make_unique<WriteOperation>(connection, tracks, *this));
 }

@@ -13,6 +13,7 @@ nfrmSwipeWrite::nfrmSwipeWrite(const Connection &connection, const NonIso::Write
     setErrorTitles(sfrmReadErr::kNonIsoTitle, sfrmWriteErr::kNonIsoTitle);
     LC->setText(QStringLiteral("0"));
     Label1->hide();
+    setRecordInUse(RecordInUse::Input);
     setOperation(std::make_unique<NonIsoWriteOperation>(connection, job, *this));
 }
 

@@ -4,9 +4,9 @@
 #include "ui/common/LeaveChecker.h"
 #include "ui/common/MessageWindow.h"
 #include "ui/common/RecordView.h"
+#include "ui/common/ScreenPlacement.h"
 
 #include <QEvent>
-#include <algorithm>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -14,50 +14,37 @@
 #include <QTimer>
 
 namespace {
-int clampTo(int value, int low, int high) { return std::max(low, std::min(value, high)); }
-
 // Outer size of a window not yet mapped: its size plus the frame its neighbour has.
 QSize outerSize(const QWidget &window, const QWidget &neighbour)
 {
-    return window.size() + (neighbour.frameGeometry().size() - neighbour.geometry().size());
-}
-
-QRect screenOf(const QWidget &window)
-{
-    const QScreen *screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
-    return screen ? screen->availableGeometry() : QRect();
+    return window.size() + Placement::frameExtra(neighbour);
 }
 } // namespace
 
-QPoint placePrompt(const QSize &prompt, const QRect &mainFrame, const QRect &inputRecord,
-                   const QRect &outputRecord, const QRect &screen)
+QPoint placePrompt(const QSize &prompt, const QRect &mainFrame, const QRect &kept, const QRect &coverable,
+                   const QRect &screen)
 {
-    const int w = prompt.width(), h = prompt.height();
-    const int top = clampTo(mainFrame.top(), screen.top(), screen.bottom() + 1 - h);
-    if (mainFrame.right() + w <= screen.right())
-        return {mainFrame.right() + 1, top};
-    if (mainFrame.left() - w >= screen.left())
-        return {mainFrame.left() - w, top};
-    // No room beside it: over the input record, ending just above the output record; on a
-    // screen too low for that, below the output record (message box and buttons).
-    const int x = clampTo(inputRecord.center().x() - w / 2, screen.left(), screen.right() + 1 - w);
-    const int above = outputRecord.top() - h;
-    if (above >= screen.top())
-        return {x, above};
-    const int below = outputRecord.bottom() + 1;
-    if (below + h <= screen.bottom() + 1)
-        return {x, below};
-    return {x, screen.top()};
+    if (const auto clear = Placement::clearOf(mainFrame, prompt, screen))
+        return *clear;
+    // No room round the main window: over the record the operation does not use, against the
+    // one it does; where the screen ends there, on the kept record's other side.
+    const int h = prompt.height();
+    const int x = coverable.center().x() - prompt.width() / 2;
+    const int above = kept.top() - h, below = kept.bottom() + 1;
+    const bool coverAbove = coverable.top() < kept.top();
+    for (const int y : {coverAbove ? above : below, coverAbove ? below : above}) {
+        const QPoint p = Placement::keptOn({x, y}, prompt, screen);
+        if (p.y() == y)
+            return p;
+    }
+    return Placement::keptOn({x, screen.top()}, prompt, screen);
 }
 
 QPoint centreOn(const QSize &size, const QRect &over, const QRect &screen)
 {
     // Exact for equal sizes: a window as large as `over` lies right on it.
-    const QPoint centred = over.topLeft() + QPoint((over.width() - size.width()) / 2, (over.height() - size.height()) / 2);
-    if (screen.isEmpty())
-        return centred;
-    return {clampTo(centred.x(), screen.left(), screen.right() + 1 - size.width()),
-            clampTo(centred.y(), screen.top(), screen.bottom() + 1 - size.height())};
+    return Placement::keptOn(over.topLeft() + QPoint((over.width() - size.width()) / 2, (over.height() - size.height()) / 2),
+                             size, screen);
 }
 
 SwipeWindow::SwipeWindow(RecordView *records, QWidget *parent)
@@ -121,8 +108,10 @@ void SwipeWindow::placeBesideRecords()
         if (w != this && w->isVisible() && w->windowType() == Qt::Tool)
             beside = beside.united(w->frameGeometry());
     adjustSize();
-    move(placePrompt(outerSize(*this, *main), beside, view->inputRecordArea(), view->outputRecordArea(),
-                     screenOf(*main)));
+    const QRect input = view->inputRecordArea(), output = view->outputRecordArea();
+    const bool writes = recordInUse_ == RecordInUse::Input;
+    move(placePrompt(outerSize(*this, *main), beside, writes ? input : output, writes ? output : input,
+                     Placement::availableScreen(*main)));
 }
 
 void SwipeWindow::startOnce()
@@ -219,7 +208,7 @@ int SwipeWindow::showModal(QDialog &window)
         window.adjustSize();
         // At least this window's size, so that nothing of it shows round the message.
         window.resize(window.size().expandedTo(size()));
-        window.move(centreOn(outerSize(window, *this), frameGeometry(), screenOf(*this)));
+        window.move(centreOn(outerSize(window, *this), frameGeometry(), Placement::availableScreen(*this)));
     }
     window.setWindowModality(Qt::WindowModal);
     return window.exec();

@@ -14,11 +14,12 @@ class QPushButton;
 class RecordView;
 
 // Where a swipe window goes, as outer top-left, from outer sizes and rectangles in screen
-// coordinates: beside the main window where the screen has room (right, else left), otherwise
-// over the input record (above the output record), so the output record stays in sight.
-// `mainFrame` may take in the tool windows that stand beside the main window.
-QPoint placePrompt(const QSize &prompt, const QRect &mainFrame, const QRect &inputRecord,
-                   const QRect &outputRecord, const QRect &screen);
+// coordinates: clear of the main window where the screen has room (right, left, below, above),
+// otherwise over the `coverable` record, so that the `kept` record (the one the operation
+// shows or writes) stays in sight. `mainFrame` may take in the tool windows that stand beside
+// the main window.
+QPoint placePrompt(const QSize &prompt, const QRect &mainFrame, const QRect &kept, const QRect &coverable,
+                   const QRect &screen);
 // Outer top-left that centres a window of outer size `size` on `over`, kept on `screen`.
 QPoint centreOn(const QSize &size, const QRect &over, const QRect &screen);
 
@@ -61,6 +62,10 @@ protected:
     void changeEvent(QEvent *event) override;
 
     RecordView *records() const { return records_; }
+    // Windows that write cards keep the input record (what they write) in sight; the others
+    // the output record (what they read).
+    enum class RecordInUse { Output, Input };
+    void setRecordInUse(RecordInUse record) { recordInUse_ = record; }
     // The line that says "Closing…" while the closing sequence runs; none by default.
     virtual QLabel *statusLine() const { return nullptr; }
 
@@ -82,4 +87,5 @@ private:
     bool closing_ = false; // the closing sequence is running
     bool portLostShown_ = false;
     bool placed_ = false;
+    RecordInUse recordInUse_ = RecordInUse::Output;
 };

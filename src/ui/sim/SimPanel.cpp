@@ -1,6 +1,7 @@
 #include "ui/sim/SimPanel.h"
 
 #include "sim/Simulator.h"
+#include "ui/common/ScreenPlacement.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,22 +15,13 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
 QPoint besidePosition(const QRect &anchor, const QSize &size, const QRect &screen, int gap)
 {
-    auto clampTo = [](int v, int lo, int hi) { return std::max(lo, std::min(v, hi)); };
-    auto onScreen = [&](QPoint p) {
-        return QPoint(clampTo(p.x(), screen.left(), screen.right() + 1 - size.width()),
-                      clampTo(p.y(), screen.top(), screen.bottom() + 1 - size.height()));
-    };
-    // Right of the window, left of it, below, above; where none is free (a window in the middle
-    // of a small screen), the screen corner that covers the least of it.
-    const QPoint candidates[] = {
-        {anchor.right() + 1 + gap, anchor.top()},
-        {anchor.left() - gap - size.width(), anchor.top()},
-        {anchor.left(), anchor.bottom() + 1 + gap},
-        {anchor.left(), anchor.top() - gap - size.height()},
+    if (const auto clear = Placement::clearOf(anchor, size, screen, gap))
+        return *clear;
+    // None is free (a window in the middle of a small screen): the screen corner that covers
+    // the least of it.
+    const QPoint corners[] = {
         screen.topLeft(),
         {screen.right() + 1 - size.width(), screen.top()},
         {screen.left(), screen.bottom() + 1 - size.height()},
@@ -37,12 +29,10 @@ QPoint besidePosition(const QRect &anchor, const QSize &size, const QRect &scree
     };
     QPoint best;
     qint64 leastCovered = -1;
-    for (const QPoint &candidate : candidates) {
-        const QPoint p = onScreen(candidate);
+    for (const QPoint &corner : corners) {
+        const QPoint p = Placement::keptOn(corner, size, screen);
         const QRect covered = QRect(p, size).intersected(anchor);
         const qint64 area = covered.isEmpty() ? 0 : qint64(covered.width()) * covered.height();
-        if (area == 0)
-            return p;
         if (leastCovered < 0 || area < leastCovered) {
             leastCovered = area;
             best = p;
@@ -50,7 +40,6 @@ QPoint besidePosition(const QRect &anchor, const QSize &size, const QRect &scree
     }
     return best;
 }
-
 
 SimPanel::SimPanel(Simulator &sim) : QWidget(nullptr, Qt::Tool), sim_(sim)
 {
@@ -275,6 +264,7 @@ void SimPanel::placeBeside(const QWidget *window)
     const QScreen *screen = window->screen();
     if (!screen)
         return;
-    const QRect frame = frameGeometry();
-    move(besidePosition(window->frameGeometry(), frame.size(), screen->availableGeometry()));
+    // Frames as the window manager draws them, also before the panel itself has one.
+    const QRect anchor(window->pos(), Placement::outerSize(*window));
+    move(besidePosition(anchor, Placement::outerSize(*this), screen->availableGeometry()));
 }

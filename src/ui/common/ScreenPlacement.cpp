@@ -1,0 +1,106 @@
+#include "ui/common/ScreenPlacement.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QPointer>
+#include <QScreen>
+#include <QWidget>
+#include <QWindow>
+#include <algorithm>
+
+namespace Placement {
+
+namespace {
+int clampTo(int value, int low, int high) { return std::max(low, std::min(value, high)); }
+
+// Seen on a framed window; used for windows the window manager has not framed yet.
+QSize lastFrame;
+
+class FramedWatch : public QObject {
+public:
+    FramedWatch(QWidget &window, std::function<void()> place) : QObject(&window), window_(&window), place_(std::move(place)) {}
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Expose && window_ && window_->windowHandle() == watched &&
+            window_->windowHandle()->isExposed()) {
+            watched->removeEventFilter(this);
+            QWidget &w = *window_;
+            if (place_)
+                place_();
+            const QSize outer = outerSize(w);
+            const QPoint kept = keptOn(w.pos(), outer, availableScreen(w));
+            if (kept != w.pos())
+                w.move(kept);
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    QPointer<QWidget> window_;
+    std::function<void()> place_;
+};
+} // namespace
+
+QPoint keptOn(const QPoint &topLeft, const QSize &size, const QRect &screen)
+{
+    if (screen.isEmpty())
+        return topLeft;
+    return {clampTo(topLeft.x(), screen.left(), screen.right() + 1 - size.width()),
+            clampTo(topLeft.y(), screen.top(), screen.bottom() + 1 - size.height())};
+}
+
+std::optional<QPoint> clearOf(const QRect &anchor, const QSize &size, const QRect &screen, int gap)
+{
+    const QPoint candidates[] = {
+        {anchor.right() + 1 + gap, anchor.top()},
+        {anchor.left() - gap - size.width(), anchor.top()},
+        {anchor.left(), anchor.bottom() + 1 + gap},
+        {anchor.left(), anchor.top() - gap - size.height()},
+    };
+    for (const QPoint &candidate : candidates) {
+        const QPoint p = keptOn(candidate, size, screen);
+        if (!QRect(p, size).intersects(anchor) && (screen.isEmpty() || screen.contains(QRect(p, size))))
+            return p;
+    }
+    return std::nullopt;
+}
+
+Pair sideBySide(const QSize &window, const QSize &panel, const QRect &screen, int gap)
+{
+    const int y = screen.top() + (screen.height() - window.height()) / 2;
+    const int together = window.width() + gap + panel.width();
+    if (panel.isEmpty() || together > screen.width())
+        return {keptOn({screen.left() + (screen.width() - window.width()) / 2, y}, window, screen), std::nullopt};
+    const QPoint w = keptOn({screen.left() + (screen.width() - together) / 2, y}, window, screen);
+    return {w, keptOn({w.x() + window.width() + gap, w.y()}, panel, screen)};
+}
+
+QSize frameExtra(const QWidget &window)
+{
+    const QSize own = window.frameGeometry().size() - window.size();
+    if (!own.isNull()) {
+        lastFrame = own;
+        return own;
+    }
+    if (window.windowHandle() && window.windowHandle()->isExposed())
+        return own; // framed, without a frame (no window manager, or a frameless window)
+    return lastFrame;
+}
+
+QSize outerSize(const QWidget &window) { return window.size() + frameExtra(window); }
+
+QRect availableScreen(const QWidget &window)
+{
+    const QScreen *screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
+void placeWhenFramed(QWidget &window, std::function<void()> place)
+{
+    window.winId(); // the native window exists from here on, so its events can be watched
+    window.windowHandle()->installEventFilter(new FramedWatch(window, std::move(place)));
+}
+
+} // namespace Placement
