@@ -221,6 +221,7 @@ private slots:
         QTest::addColumn<QList<double>>("swipes");
         QTest::addColumn<double>("cancelTime");
         QTest::addColumn<QString>("tally"); // how the run's cards went, the message box's last line
+        QTest::addColumn<bool>("closeBox"); // the main window's close box instead of Cancel
         const struct {
             const char *name;
             int button;
@@ -240,12 +241,14 @@ private slots:
         };
         for (const DialectEntry &d : kDialects)
             for (const auto &row : rows)
-                QTest::addRow("%s %s", d.name, row.name)
-                    << d.id << row.button << row.swipes << row.cancelAt << QString(row.tally);
+                for (const bool closeBox : {false, true})
+                    QTest::addRow("%s %s, %s", d.name, row.name, closeBox ? "close box" : "Cancel")
+                        << d.id << row.button << row.swipes << row.cancelAt << QString(row.tally) << closeBox;
     }
     // Whichever wait or pause a swipe window is closed in, once it is out of sight the main
     // window is free again, or shows the next window, within 0.1 s (its closing sequence runs
-    // while it is still shown).
+    // while it is still shown). The main window's close box there sends what Cancel sends, at
+    // the same times, then closes the main window without opening any later window.
     void mainWindowFreeAfterClose()
     {
         QFETCH(DialectId, dialect);
@@ -253,45 +256,70 @@ private slots:
         QFETCH(QList<double>, swipes);
         QFETCH(double, cancelTime);
         QFETCH(QString, tally);
+        QFETCH(bool, closeBox);
         QTemporaryDir dir;
         const QString records = dir.filePath("records.txt"), saved = dir.filePath("saved.txt");
-        QFile file(records);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("ABC|123|\r\nDEF|456|\r\n") > 0);
-        file.close();
-        start(dialect,
-              [&](QWidget *, const FileDialogRequest &request) { return request.save ? saved : records; });
-        f->setAnswer([](QDialog *d) {
-            if (auto *select = qobject_cast<frmTrackSelect *>(d)) {
-                select->Check1[0]->setChecked(true);
-                select->Command1->click();
-            } else if (auto *track = qobject_cast<cfrmTrackSelect *>(d)) {
-                track->Option1[2]->setChecked(true);
-                track->Command1_Click(1);
-            } else if (auto *entry = qobject_cast<cfrmRecEntry *>(d)) {
-                entry->TIT[0]->setText("T1");
-                entry->TIT[11]->setText("41");
-                entry->TIT[12]->setText("1");
-                entry->TIT[13]->setText("2");
-                entry->Command1_Click(1);
-            } else {
-                d->accept();
-            }
-        });
-        if (button == 1)
-            QTest::keyClicks(main->TIT[0], "b123");
-        if (button == 5)
-            f->sim.setStack(Simulator::blankStack(3));
-        for (double t : swipes)
-            f->swipeAt(t);
-        cancelAt(cancelTime);
-        press(button);
+        const auto runRow = [&](bool byCloseBox) {
+            QFile file(records);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("ABC|123|\r\nDEF|456|\r\n") > 0);
+            file.close();
+            QFile::remove(saved);
+            start(dialect,
+                  [&](QWidget *, const FileDialogRequest &request) { return request.save ? saved : records; });
+            f->setAnswer([](QDialog *d) {
+                if (auto *select = qobject_cast<frmTrackSelect *>(d)) {
+                    select->Check1[0]->setChecked(true);
+                    select->Command1->click();
+                } else if (auto *track = qobject_cast<cfrmTrackSelect *>(d)) {
+                    track->Option1[2]->setChecked(true);
+                    track->Command1_Click(1);
+                } else if (auto *entry = qobject_cast<cfrmRecEntry *>(d)) {
+                    entry->TIT[0]->setText("T1");
+                    entry->TIT[11]->setText("41");
+                    entry->TIT[12]->setText("1");
+                    entry->TIT[13]->setText("2");
+                    entry->Command1_Click(1);
+                } else {
+                    d->accept();
+                }
+            });
+            if (button == 1)
+                QTest::keyClicks(main->TIT[0], "b123");
+            if (button == 5)
+                f->sim.setStack(Simulator::blankStack(3));
+            for (double t : swipes)
+                f->swipeAt(t);
+            if (byCloseBox)
+                f->vp.atEvent(cancelTime, [this] { main->close(); });
+            else
+                cancelAt(cancelTime);
+            press(button);
+            QCoreApplication::processEvents();
+        };
+        QList<QByteArray> cancelWrites;
+        QList<double> cancelTimes;
+        if (closeBox) {
+            runRow(false);
+            cancelWrites = f->writes();
+            cancelTimes = f->writeTimes();
+            cleanup();
+        }
+        runRow(closeBox);
 
         QVERIFY2(f->hiddenAt > cancelTime - 1e-9, qPrintable(f->timeline()));
+        if (closeBox) {
+            QCOMPARE(f->writes(), cancelWrites);
+            QCOMPARE(f->writeTimes(), cancelTimes);
+            QVERIFY2(f->nextShownAt < 0, qPrintable(f->timeline()));
+            QVERIFY(!main->isVisible());
+            return;
+        }
         const double answered = f->nextShownAt >= 0 ? f->nextShownAt : f->vp.now();
         QVERIFY2(answered - f->hiddenAt <= 0.1,
                  qPrintable(QString("%1 s after the window closed\n").arg(answered - f->hiddenAt) + f->timeline()));
         if (!tally.isEmpty())
             QVERIFY2(main->message().endsWith(tally), qPrintable(main->message()));
+        QVERIFY(main->isVisible());
     }
 };
 

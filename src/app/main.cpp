@@ -1,3 +1,4 @@
+#include "app/CloseBox.h"
 #include "app/CommandLine.h"
 #include "app/OperationWindows.h"
 #include "app/StartUp.h"
@@ -67,6 +68,7 @@ int main(int argc, char **argv)
         auto *main = new frmMainMenu(connection);
         main->setAttribute(Qt::WA_DeleteOnClose);
         installOperationWindows(*main);
+        watchCloseBox(*main);
         // Over the main window once it shows: the records an unfinished save run kept.
         QTimer::singleShot(0, main, [main] { offerKeptSaveRecords(*main); });
         return main;

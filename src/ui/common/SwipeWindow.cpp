@@ -55,10 +55,13 @@ SwipeWindow::SwipeWindow(RecordView *records, QWidget *parent)
     Command1 = new QPushButton(tr("Cancel"), this);
     Command1->setObjectName("Command1");
     Command1->setAutoDefault(false);
-    connect(Command1, &QPushButton::clicked, this, [this] {
-        operation_->cancel();
-        close();
-    });
+    connect(Command1, &QPushButton::clicked, this, &SwipeWindow::cancelAndClose);
+}
+
+void SwipeWindow::cancelAndClose()
+{
+    operation_->cancel();
+    close();
 }
 
 void SwipeWindow::setOperation(std::unique_ptr<Operation> operation) { operation_ = std::move(operation); }

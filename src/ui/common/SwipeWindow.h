@@ -41,6 +41,8 @@ public:
     int showModal(QDialog &window);
 
     void done(int result) override;
+    // What Cancel does: the operation stops and the window closes, its closing sequence first.
+    void cancelAndClose();
 
     // Titles of the read and write error windows (the non-ISO windows have their own).
     void setErrorTitles(const QString &read, const QString &write);

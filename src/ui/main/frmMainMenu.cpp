@@ -3,6 +3,7 @@
 #include "card/Validators.h"
 #include "device/PortCatalog.h"
 #include "ui/common/PictureDialog.h"
+#include "ui/common/SwipeWindow.h"
 #include "card/InputRecord.h"
 #include "ui/main/TrackTextEdit.h"
 
@@ -13,6 +14,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QTimer>
 
 using namespace MainModule;
 namespace ML = MainLayout;
@@ -160,8 +163,61 @@ bool frmMainMenu::event(QEvent *event)
 
 void frmMainMenu::closeEvent(QCloseEvent *event)
 {
+    if (dispatching_) {
+        event->ignore();
+        requestClose();
+        return;
+    }
     event->accept();
     QCoreApplication::quit();
+}
+
+namespace {
+// Calls `gone` each time a window of the program is hidden.
+class WindowGoneWatch : public QObject {
+public:
+    WindowGoneWatch(QObject *parent, std::function<void()> gone) : QObject(parent), gone_(std::move(gone)) {}
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Hide && watched->isWidgetType() && static_cast<QWidget *>(watched)->isWindow())
+            gone_();
+        return false;
+    }
+
+private:
+    std::function<void()> gone_;
+};
+} // namespace
+
+void frmMainMenu::requestClose()
+{
+    if (!dispatching_) {
+        close();
+        return;
+    }
+    if (closeRequested_)
+        return;
+    closeRequested_ = true;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *swipe = qobject_cast<SwipeWindow *>(w))
+            swipe->operation().cancel();
+    // One window at a time, top first, each once the one above it has gone: an operation's
+    // window under an error window closes only after the operation has left that report.
+    qApp->installEventFilter(new WindowGoneWatch(this, [this] {
+        QTimer::singleShot(0, this, &frmMainMenu::answerTopWindow);
+    }));
+    answerTopWindow();
+}
+
+void frmMainMenu::answerTopWindow()
+{
+    QWidget *top = QApplication::activeModalWidget();
+    if (!top || top == this)
+        return;
+    if (auto *swipe = qobject_cast<SwipeWindow *>(top))
+        swipe->cancelAndClose();
+    else if (auto *dialog = qobject_cast<QDialog *>(top))
+        dialog->reject();
 }
 
 // ---- Records --------------------------------------------------------------------------------
@@ -363,6 +419,8 @@ int frmMainMenu::execModal(QDialog &dialog)
 
 StepAnswer frmMainMenu::runWindow(MainWindowStep step, const StepAnswer &previous)
 {
+    if (closeRequested_)
+        return {};
     const WindowRunner &runner = runners_[size_t(step)];
     const StepAnswer answer = runner ? runner(previous) : StepAnswer{};
     Form_Activate();
@@ -376,6 +434,11 @@ void frmMainMenu::Command1_Click(int index)
         return;
     if (dispatching_ || index < 0 || index > 7)
         return;
+    // The close box pressed during the run ends the program once the run is over.
+    const auto closeAfter = qScopeGuard([this] {
+        if (closeRequested_)
+            QTimer::singleShot(0, this, &QWidget::close);
+    });
     FlagScope busy(dispatching_);
 
     if (index != 1)

@@ -100,6 +100,12 @@ public:
     const MainLayout::Geometry &layoutGeometry() const { return geometry_; }
     QSize referenceSize() const { return reference_; }
 
+    // The close box. During an operation the windows over this one are answered as their
+    // Cancel would (an operation's window closes with its closing sequence on the wire), and
+    // the program ends once the button's run is over; no later step of it opens.
+    void requestClose();
+    bool closeRequested() const { return closeRequested_; }
+
 protected:
     bool event(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -139,4 +145,6 @@ private:
     bool passThrough_ = false;  // a key we re-sent in capitals
     bool applyingSize_ = false; // our own set-back of the window size
     bool dispatching_ = false;
+    bool closeRequested_ = false;
+    void answerTopWindow();
 };
