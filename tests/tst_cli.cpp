@@ -565,7 +565,9 @@ private slots:
         QVERIFY(traced.open(QIODevice::ReadOnly));
         const QByteArray text = traced.readAll();
         QVERIFY(!text.startsWith("old"));
-        QVERIFY(text.contains("* open port 1 9600,n,8,1: ok"));
+        QVERIFY(text.contains("* vnt410 0, trace started "));
+        QVERIFY(text.contains("* open port 1, " + dialectName(dialect).toLatin1()
+                              + ", 9600 baud, no parity, 8 data bits, 1 stop bit: ok"));
     }
 
     // The installed path: the built program on a pseudo-terminal, the simulated encoder at the

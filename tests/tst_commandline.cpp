@@ -58,13 +58,13 @@ private slots:
     void traceLines()
     {
         QTemporaryDir dir;
-        auto trace = std::make_shared<TraceFile>(TraceCardData::Shown);
-        QVERIFY(trace->open(dir.filePath("trace.txt")));
         VirtualPacer vp;
+        auto trace = std::make_shared<TraceFile>(vp, TraceCardData::Shown);
+        QVERIFY(trace->open(dir.filePath("trace.txt"), "vnt410-utility 0"));
         auto end = std::make_shared<ScriptedEnd>();
         end->clock = &vp;
         end->onWrite = [&](const QByteArray &) { end->reply("\x1b" "0", 0.0); };
-        TraceLink link(std::make_unique<ScriptedLink>(end), trace);
+        TraceLink link(std::make_unique<ScriptedLink>(end), trace, DialectId::Hkd382);
         QVERIFY(link.open(1, "9600,n,8,1"));
         QVERIFY(link.write("\x1b\x72"));
         QCOMPARE(link.takeAll(), QByteArray("\x1b" "0"));
@@ -74,10 +74,10 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = f.readAll().trimmed().split('\n');
         QCOMPARE(lines.size(), 5);
-        QVERIFY(lines[0].endsWith("* track data shown as sent and received (--trace-card-data)"));
-        QVERIFY(lines[1].endsWith("* open port 1 9600,n,8,1: ok"));
-        QVERIFY(lines[2].endsWith("> 1B 72"));
-        QVERIFY(lines[3].endsWith("< 1B 30"));
+        QVERIFY(lines[0].endsWith("; track data shown as sent and received (--trace-card-data)"));
+        QVERIFY(lines[1].endsWith("* open port 1, HKD382, 9600 baud, no parity, 8 data bits, 1 stop bit: ok"));
+        QVERIFY(lines[2].endsWith("> 1B 72  |.r|"));
+        QVERIFY(lines[3].endsWith("< 1B 30  |.0|"));
         QVERIFY(lines[4].endsWith("* close"));
     }
 };

@@ -2,6 +2,7 @@
 // whatever the umask lets other programs' files be; a data file it replaces keeps its own mode.
 #include "operation/EncodeDataFile.h"
 #include "batch/SaveJournal.h"
+#include "device/Pacer.h"
 #include "device/TraceLink.h"
 
 #include <QTemporaryDir>
@@ -59,8 +60,9 @@ private slots:
         if (existing >= 0)
             QVERIFY(makeFile(path, existing));
         if (kind == "trace") {
-            TraceFile trace;
-            QVERIFY2(trace.open(path), qPrintable(trace.errorText()));
+            VirtualPacer clock;
+            TraceFile trace(clock);
+            QVERIFY2(trace.open(path, "vnt410-utility 0"), qPrintable(trace.errorText()));
             trace.line('>', "\x1b\x72");
         } else if (kind == "journal") {
             SaveJournal journal({}, path);

@@ -13,6 +13,7 @@
 #include "noniso/nfrmSwipeWrite.h"
 
 #include <QTemporaryDir>
+#include <QTimeZone>
 #include <QtTest>
 
 using namespace NonIso;
@@ -51,24 +52,39 @@ QString flags(const std::vector<bool> &v)
     return s;
 }
 
-// The bytes of a trace's "<" and ">" lines as tokens, one list per line.
-QList<QStringList> traffic(const QString &path, QString *first = nullptr)
+// A trace's lines, without the spaces that right-align the times.
+QStringList traceLines(const QString &path)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return {};
-    QList<QStringList> out;
-    const QList<QByteArray> lines = f.readAll().split('\n');
+    QStringList out;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (!line.isEmpty())
+            out << QString::fromLatin1(line).mid(int(line.size() - line.trimmed().size()));
+    return out;
+}
+
+// The direction and bytes of a trace's "<" and ">" lines as tokens (".." hidden, "xN" a run's
+// count), one list per line.
+QList<QStringList> traffic(const QString &path, QString *first = nullptr)
+{
+    const QStringList lines = traceLines(path);
     if (first)
-        *first = QString::fromLatin1(lines.value(0));
-    for (const QByteArray &line : lines) {
-        QStringList tokens = QString::fromLatin1(line).split(' ', Qt::SkipEmptyParts);
-        if (tokens.size() < 2 || (tokens[1] != ">" && tokens[1] != "<"))
-            continue;
-        out << tokens.mid(1);
+        *first = lines.value(0);
+    QList<QStringList> out;
+    for (const QString &line : lines) {
+        const QStringList tokens = line.left(line.indexOf("  |")).split(' ', Qt::SkipEmptyParts);
+        if (tokens.size() >= 2 && (tokens[1] == ">" || tokens[1] == "<"))
+            out << tokens.mid(1);
     }
     return out;
 }
+
+const QString kHiddenHeader = "0.0 * vnt410 9.9, trace started 2025-03-04T05:06:07+01:00; track data hidden: each of "
+                              "its bytes is written as .. (# in the text)";
+const QString kShownHeader = "0.0 * vnt410 9.9, trace started 2025-03-04T05:06:07+01:00; track data shown as sent and "
+                             "received (--trace-card-data)";
 
 WriteJob job(bool standard, const std::array<QByteArray, 3> &data)
 {
@@ -89,8 +105,8 @@ class TraceTest : public QObject {
     {
         SwipeFixture f(dialect);
         f.sim.insertCard(Simulator::sampleStack()[0]);
-        auto trace = std::make_shared<TraceFile>(cardData);
-        QVERIFY(trace->open(path));
+        auto trace = std::make_shared<TraceFile>(f.vp, cardData);
+        QVERIFY(trace->open(path, "vnt410-utility 0"));
         const Connection &c = f.connection;
         f.connection.links = tracedLinks(f.sim.links(), trace, [](DialectId d) { return dialectFor(d).cardDataMasker(); });
         std::unique_ptr<QDialog> w;
@@ -186,6 +202,62 @@ private slots:
         }
     }
 
+    // The trace line by line: the first line, each opening, the text column, the runs folded.
+    // Steps: "open SETTINGS", "> HEX" written, "< HEX" received, "+MS" time passing.
+    void lines_data()
+    {
+        QTest::addColumn<DialectId>("dialect");
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("expected");
+        const QString hkd = "0.0 * open port 1, HKD382, 9600 baud, no parity, 8 data bits, 1 stop bit: ok";
+        const QString vnt = "0.0 * open port 1, VNT-290B, 9600 baud, no parity, 8 data bits, 1 stop bit: ok";
+        QTest::newRow("card data shown, other line settings") << DialectId::Vnt290b << true
+            << QStringList{"+2.5", "open 19200,e,7,2"}
+            << QStringList{kShownHeader, "2.5 * open port 1, VNT-290B, 19200 baud, even parity, 7 data bits, 2 stop bits: ok"};
+        QTest::newRow("text column, track data hidden") << DialectId::Hkd382 << false
+            << QStringList{"open 9600,n,8,1", "> 20 7E 7F 80 FF", "< 1B 73 1B 01 25 42 31 3F 1B 02 3B 2B 1B 03 3B 2B 3F 1C 1B 30"}
+            << QStringList{kHiddenHeader, hkd, "0.0 > 20 7E 7F 80 FF  | ~...|",
+                           "0.0 < 1B 73 1B 01 25 .. .. 3F 1B 02 3B 2B 1B 03 3B 2B 3F 1C 1B 30  |.s..%##?..;+..;+?..0|"};
+        // A count of hidden bytes would tell that the card holds the same character twice.
+        QTest::newRow("NUL lead-in in one line, hidden bytes never") << DialectId::Vnt290b << false
+            << QStringList{"open 9600,n,8,1", "> 45 35", "< 5E", "> 00", "> 00", "> 00", "> 00", "> 00", "> 00", "> 01", "> 01", "> 04"}
+            << QStringList{kHiddenHeader, vnt, "0.0 > 45 35  |E5|", "0.0 < 5E  |^|", "0.0 > 00 x6  |.|", "0.0 > ..  |#|",
+                           "0.0 > ..  |#|", "0.0 > 04  |.|"};
+        QTest::newRow("run split 0.9 ms apart; broken by 1.5 ms, a reply, another byte") << DialectId::Vnt290b << false
+            << QStringList{"open 9600,n,8,1", "+1", "> 00 00 00", "+0.9", "> 00 00", "+1.5", "> 00", "< 5E", "> 00", "> 01"}
+            << QStringList{kHiddenHeader, vnt, "1.0 > 00 x5  |.|", "3.4 > 00  |.|", "3.4 < 5E  |^|", "3.4 > 00  |.|",
+                           "3.4 > 01  |.|"};
+    }
+    void lines()
+    {
+        QFETCH(DialectId, dialect);
+        QFETCH(bool, shown);
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, expected);
+        QTemporaryDir dir;
+        VirtualPacer clock(100.0);
+        auto trace = std::make_shared<TraceFile>(clock, shown ? TraceCardData::Shown : TraceCardData::Hidden);
+        QVERIFY(trace->open(dir.filePath("t.trace"), "vnt410 9.9", QDateTime(QDate(2025, 3, 4), QTime(5, 6, 7), QTimeZone(3600))));
+        auto end = std::make_shared<ScriptedEnd>();
+        end->clock = &clock;
+        TraceLink link(std::make_unique<ScriptedLink>(end), trace, dialect, [dialect] { return dialectFor(dialect).cardDataMasker(); });
+        for (const QString &step : steps) {
+            const Chunk c = parseChunk(step);
+            if (step.startsWith("open "))
+                QVERIFY(link.open(1, step.mid(5)));
+            else if (step.startsWith('+'))
+                clock.advance(step.mid(1).toDouble() / 1000.0);
+            else if (c.sent)
+                QVERIFY(link.write(c.bytes));
+            else {
+                end->deliverAt(clock.now(), c.bytes);
+                QCOMPARE(link.takeAll(), c.bytes);
+            }
+        }
+        QCOMPARE(traceLines(dir.filePath("t.trace")), expected);
+    }
+
     // A window's whole run traced twice: with the card data hidden and shown. The two traces
     // differ exactly in the ".." bytes, and those are the track data, as often as it went over
     // the line, and nothing else.
@@ -226,8 +298,8 @@ private slots:
 
         QString hiddenFirst, shownFirst;
         const QList<QStringList> hidden = traffic(hiddenPath, &hiddenFirst), shown = traffic(shownPath, &shownFirst);
-        QVERIFY(hiddenFirst.endsWith("* track data hidden: each of its bytes is written as .."));
-        QVERIFY(shownFirst.endsWith("* track data shown as sent and received (--trace-card-data)"));
+        QVERIFY(hiddenFirst.endsWith("; track data hidden: each of its bytes is written as .. (# in the text)"));
+        QVERIFY(shownFirst.endsWith("; track data shown as sent and received (--trace-card-data)"));
         QCOMPARE(hidden.size(), shown.size());
         QByteArray masked;
         for (int i = 0; i < hidden.size(); ++i) {
@@ -248,13 +320,13 @@ private slots:
     void noMaskerHidesAll()
     {
         QTemporaryDir dir;
-        auto trace = std::make_shared<TraceFile>();
-        QVERIFY(trace->open(dir.filePath("t.trace")));
         VirtualPacer clock;
+        auto trace = std::make_shared<TraceFile>(clock);
+        QVERIFY(trace->open(dir.filePath("t.trace"), "vnt410-utility 0"));
         auto end = std::make_shared<ScriptedEnd>();
         end->clock = &clock;
         end->onWrite = [&](const QByteArray &) { end->reply("\x1b" "0", 0.0); };
-        TraceLink link(std::make_unique<ScriptedLink>(end), trace);
+        TraceLink link(std::make_unique<ScriptedLink>(end), trace, DialectId::Hkd382);
         QVERIFY(link.open(1, "9600,n,8,1"));
         QVERIFY(link.write("\x1b\x72"));
         QCOMPARE(link.takeAll(), QByteArray("\x1b" "0"));

@@ -54,8 +54,8 @@ int main(int argc, char **argv)
         base.links = qtSerialLinks();
     }
     if (!line.trace.isEmpty()) {
-        auto trace = std::make_shared<TraceFile>(line.traceCardData ? TraceCardData::Shown : TraceCardData::Hidden);
-        if (!trace->open(line.trace)) {
+        auto trace = std::make_shared<TraceFile>(pacer, line.traceCardData ? TraceCardData::Shown : TraceCardData::Hidden);
+        if (!trace->open(line.trace, QStringLiteral("vnt410-utility " PROJECT_VERSION))) {
             std::fprintf(stderr, "vnt410-utility: cannot write the trace file %s: %s\n", qPrintable(line.trace),
                          qPrintable(trace->errorText()));
             return 2;

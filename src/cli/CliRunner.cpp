@@ -161,8 +161,9 @@ bool Run::makeLinks()
     }
     if (!request_.trace.isEmpty()) {
         // As the windowed program: owner-only, the track data hidden unless asked for.
-        auto trace = std::make_shared<TraceFile>(request_.traceCardData ? TraceCardData::Shown : TraceCardData::Hidden);
-        if (!trace->open(request_.trace)) {
+        auto trace =
+            std::make_shared<TraceFile>(*io_.pacer, request_.traceCardData ? TraceCardData::Shown : TraceCardData::Hidden);
+        if (!trace->open(request_.trace, QStringLiteral("vnt410 ") + io_.version)) {
             note(QStringLiteral("vnt410: cannot write the trace file %1: %2").arg(request_.trace, trace->errorText()));
             return false;
         }

@@ -1,15 +1,50 @@
 #include "device/TraceLink.h"
 
 #include "device/OwnerOnlyFile.h"
+#include "device/Pacer.h"
 
-bool TraceFile::open(const QString &path)
+namespace {
+
+// Nothing hidden and every byte the same: a write that can start or continue a run.
+bool oneShownByte(const QByteArray &bytes, const std::vector<bool> &hidden)
 {
-    clock_.start();
+    if (bytes.isEmpty())
+        return false;
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        if (bytes[i] != bytes[0] || (size_t(i) < hidden.size() && hidden[size_t(i)]))
+            return false;
+    return true;
+}
+
+// "9600 baud, no parity, 8 data bits, 1 stop bit".
+QString lineText(const QString &settings)
+{
+    const LineSettings s = parseLineSettings(settings);
+    if (!s.ok)
+        return QStringLiteral("line settings \"%1\"").arg(settings);
+    const char *parity = s.parity == 'e' ? "even" : s.parity == 'o' ? "odd" : "no";
+    return QStringLiteral("%1 baud, %2 parity, %3 data bits, %4 stop bit%5")
+        .arg(s.baud)
+        .arg(parity)
+        .arg(s.dataBits)
+        .arg(s.stopBits)
+        .arg(s.stopBits == 1 ? "" : "s");
+}
+
+} // namespace
+
+bool TraceFile::open(const QString &path, const QString &program, const QDateTime &started)
+{
+    start_ = clock_.now();
+    run_ = {};
     // Owner-only from the first byte, written through at once so it survives a crash.
     if (!OwnerOnlyFile::create(file_, path, QIODevice::Unbuffered))
         return false;
-    line('*', {}, showsCardData() ? QStringLiteral("track data shown as sent and received (--trace-card-data)")
-                                  : QStringLiteral("track data hidden: each of its bytes is written as .."));
+    const QString date = started.toOffsetFromUtc(started.offsetFromUtc()).toString(Qt::ISODate);
+    QString cardData = QStringLiteral("track data hidden: each of its bytes is written as .. (# in the text)");
+    if (showsCardData())
+        cardData = QStringLiteral("track data shown as sent and received (--trace-card-data)");
+    line('*', {}, QStringLiteral("%1, trace started %2; %3").arg(program, date, cardData));
     return true;
 }
 
@@ -17,28 +52,59 @@ void TraceFile::line(char direction, const QByteArray &bytes, const QString &not
 {
     if (!file_.isOpen())
         return;
-    QByteArray text = QByteArray::number(double(clock_.nsecsElapsed()) / 1e6, 'f', 1).rightJustified(10);
-    text += ' ';
-    text += direction;
-    static const char digits[] = "0123456789ABCDEF";
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        text += ' ';
-        if (size_t(i) < hidden.size() && hidden[size_t(i)]) {
-            text += "..";
-        } else {
-            const auto b = uchar(bytes[i]);
-            text += digits[b >> 4];
-            text += digits[b & 0x0F];
-        }
+    const double at = clock_.now() - start_;
+    // Hidden bytes never fold: a count would tell that the card holds the same character again.
+    // A file that cannot seek (a pipe, a terminal) gets every write on its own line.
+    const bool run = direction == '>' && note.isEmpty() && !file_.isSequential() && oneShownByte(bytes, hidden);
+    if (run && run_.at >= 0 && bytes[0] == run_.byte && at - run_.last <= kFoldGap + 1e-9 && file_.seek(run_.at)) {
+        // The count only grows, so the new line covers the old one whole.
+        run_.times += bytes.size();
+        run_.last = at;
+        file_.write(text(run_.first, direction, bytes.first(1), {}, run_.times, note));
+        return;
     }
-    if (!note.isEmpty())
-        text += ' ' + note.toUtf8();
-    text += '\n';
-    file_.write(text);
+    run_ = {};
+    if (run) {
+        run_ = {file_.pos(), bytes[0], bytes.size(), at, at};
+        file_.write(text(at, direction, bytes.first(1), {}, bytes.size(), note));
+    } else {
+        file_.write(text(at, direction, bytes, hidden, 1, note));
+    }
 }
 
-TraceLink::TraceLink(std::unique_ptr<SerialLink> inner, std::shared_ptr<TraceFile> trace, CardDataMaskerFactory maskers)
-    : inner_(std::move(inner)), trace_(std::move(trace)), maskers_(std::move(maskers))
+QByteArray TraceFile::text(double at, char direction, QByteArrayView bytes, const std::vector<bool> &hidden, qint64 times,
+                           const QString &note) const
+{
+    QByteArray out = QByteArray::number(at * 1000.0, 'f', 1).rightJustified(10);
+    out += ' ';
+    out += direction;
+    QByteArray chars;
+    static const char digits[] = "0123456789ABCDEF";
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        out += ' ';
+        if (size_t(i) < hidden.size() && hidden[size_t(i)]) {
+            out += "..";
+            chars += '#';
+        } else {
+            const auto b = uchar(bytes[i]);
+            out += digits[b >> 4];
+            out += digits[b & 0x0F];
+            chars += b >= 0x20 && b < 0x7F ? char(b) : '.';
+        }
+    }
+    if (times > 1)
+        out += " x" + QByteArray::number(times);
+    if (!bytes.isEmpty())
+        out += "  |" + chars + '|';
+    if (!note.isEmpty())
+        out += ' ' + note.toUtf8();
+    out += '\n';
+    return out;
+}
+
+TraceLink::TraceLink(std::unique_ptr<SerialLink> inner, std::shared_ptr<TraceFile> trace, DialectId dialect,
+                     CardDataMaskerFactory maskers)
+    : inner_(std::move(inner)), trace_(std::move(trace)), dialect_(dialect), maskers_(std::move(maskers))
 {
     newMasker();
 }
@@ -67,7 +133,8 @@ bool TraceLink::open(int port, const QString &settings)
     const bool ok = inner_->open(port, settings);
     newMasker();
     droppedTraced_ = inner_->droppedBytes();
-    trace_->line('*', {}, QStringLiteral("open port %1 %2: %3").arg(port).arg(settings, ok ? QStringLiteral("ok") : inner_->errorText()));
+    const QString outcome = ok ? QStringLiteral("ok") : inner_->errorText();
+    trace_->line('*', {}, QStringLiteral("open port %1, %2, %3: %4").arg(port).arg(dialectName(dialect_), lineText(settings), outcome));
     return ok;
 }
 
@@ -121,6 +188,6 @@ LinkFactory tracedLinks(LinkFactory inner, std::shared_ptr<TraceFile> trace, Car
         CardDataMaskerFactory forDialect;
         if (maskers)
             forDialect = [maskers, dialect] { return maskers(dialect); };
-        return std::make_unique<TraceLink>(std::move(link), trace, forDialect);
+        return std::make_unique<TraceLink>(std::move(link), trace, dialect, forDialect);
     };
 }

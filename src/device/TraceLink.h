@@ -1,42 +1,64 @@
 #pragma once
 // A link that writes every byte sent and received to a trace file, for support: one line per
-// chunk with the milliseconds since the program started and the direction, flushed as written
-// so the trace survives a crash. Track data is written as ".." unless the trace was asked to
-// show it; commands, markers, sentinels and status bytes stay readable.
+// chunk with the milliseconds since the trace opened, the direction, the bytes in hex and as
+// text, written through at once so the trace survives a crash. Track data is written as ".."
+// ("#" in the text) unless the trace was asked to show it; commands, markers, sentinels and
+// status bytes stay readable.
 #include "device/CardDataMasker.h"
 #include "device/SerialLink.h"
 
-#include <QElapsedTimer>
+#include <QDateTime>
 #include <QFile>
 #include <memory>
 #include <vector>
+
+class Pacer;
 
 enum class TraceCardData { Hidden, Shown };
 
 class TraceFile {
 public:
-    explicit TraceFile(TraceCardData cardData = TraceCardData::Hidden) : cardData_(cardData) {}
+    // `clock`: the connection's pacer, which outlives the trace's writers.
+    explicit TraceFile(const Pacer &clock, TraceCardData cardData = TraceCardData::Hidden)
+        : clock_(clock), cardData_(cardData) {}
 
-    // Creates the file, owner-only, and writes the first line, which says whether track data is
-    // shown. False when the file cannot be created; errorText() says why.
-    bool open(const QString &path);
+    // Creates the file, owner-only, and writes the first line: `program` (name and version),
+    // `started` and whether track data is shown. False when the file cannot be created;
+    // errorText() says why.
+    bool open(const QString &path, const QString &program, const QDateTime &started = QDateTime::currentDateTime());
     QString errorText() const { return file_.errorString(); }
     bool showsCardData() const { return cardData_ == TraceCardData::Shown; }
-    // "   1234.5 > 1B 72" (sent), "<" received, "*" an event of the port. A byte flagged in
-    // `hidden` is written "..".
+    // "    1234.5 > 1B 72  |.r|" (sent), "<" received, "*" an event of the port. A byte flagged
+    // in `hidden` is written ".." and "#". Writes of one and the same shown byte, each within
+    // 1 ms of the last, are one line: "> 00 x15  |.|".
     void line(char direction, const QByteArray &bytes, const QString &note = {}, const std::vector<bool> &hidden = {});
 
 private:
+    static constexpr double kFoldGap = 0.001; // seconds
+    // One line; `times` > 1: `bytes`, one byte, written that many times.
+    QByteArray text(double at, char direction, QByteArrayView bytes, const std::vector<bool> &hidden, qint64 times,
+                    const QString &note) const;
+
+    const Pacer &clock_;
     TraceCardData cardData_;
     QFile file_;
-    QElapsedTimer clock_;
+    double start_ = 0.0;
+    // The last line while it may grow: a run of one byte written again and again. Folding
+    // rewrites that line in place, so every write is on disk at once.
+    struct Run {
+        qint64 at = -1; // where its line starts; -1: no run
+        char byte = 0;
+        qint64 times = 0;
+        double first = 0.0, last = 0.0;
+    } run_;
 };
 
 class TraceLink final : public SerialLink {
 public:
-    // `maskers` gives each opening of the port its masker (the active dialect's); without one,
-    // a trace that hides card data hides every byte.
-    TraceLink(std::unique_ptr<SerialLink> inner, std::shared_ptr<TraceFile> trace, CardDataMaskerFactory maskers = {});
+    // `dialect`: what the link speaks, for the line of each opening. `maskers` gives each
+    // opening its masker (the dialect's); without one, a trace that hides card data hides every byte.
+    TraceLink(std::unique_ptr<SerialLink> inner, std::shared_ptr<TraceFile> trace, DialectId dialect,
+              CardDataMaskerFactory maskers = {});
     bool open(int port, const QString &settings) override;
     void close() override;
     bool isOpen() const override { return inner_->isOpen(); }
@@ -56,6 +78,7 @@ private:
     std::unique_ptr<SerialLink> inner_;
     qint64 droppedTraced_ = 0;
     std::shared_ptr<TraceFile> trace_;
+    DialectId dialect_;
     CardDataMaskerFactory maskers_;
     std::unique_ptr<CardDataMasker> masker_;
 };
