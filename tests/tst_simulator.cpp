@@ -416,14 +416,17 @@ private slots:
     {
         QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<QByteArray>("written");
-        QTest::newRow("hkd") << D::Hkd382 << hx("1B30");
-        QTest::newRow("vnt") << D::Vnt290b << QByteArray("^^^^");
+        QTest::addColumn<QByteArray>("readBack"); // a read of the third written card
+        QTest::newRow("hkd") << D::Hkd382 << hx("1B30")
+                             << hx("1B73 1B01 25") + "CARD 3" + hx("3F 1B02 3B 2B 1B03 3B 2B 3F1C 1B30");
+        QTest::newRow("vnt") << D::Vnt290b << QByteArray("^^^^") << QByteArray("^^|CARD 3|+|+");
     }
     // Five different cards read in turn, then written back onto five blank cards in turn.
     void stackRoundTrip()
     {
         QFETCH(DialectId, dialect);
         QFETCH(QByteArray, written);
+        QFETCH(QByteArray, readBack);
         const D d = dialect;
         sim->setDialect(d);
         const QList<SimCard> samples = Simulator::sampleStack();
@@ -458,6 +461,18 @@ private slots:
         QVERIFY(!sim->hasCardToSwipe());
         sim->swipe();
         QVERIFY(sim->awaitingSwipe());
+        // A written card taken from the pile again reads back what was written, and keeps its place.
+        sim->swipeAgain(5);
+        QVERIFY(sim->awaitingSwipe());
+        sim->swipeAgain(2);
+        QByteArray reread = after(0.5);
+        if (d == D::Vnt290b) {
+            for (const char *t : {"Q", "R", "S"})
+                reread += "|" + vntExchange(t);
+        }
+        QCOMPARE(reread, readBack);
+        QCOMPARE(sim->swipedCards().size(), 5);
+        QCOMPARE(sim->swipedCards()[2].tracks[0].chars, QByteArray("CARD 3"));
         sim->useSlot();
         QVERIFY(!sim->stackMode());
         QCOMPARE(sim->cardInSlot(), Simulator::defaultDeck()[0]);
@@ -794,6 +809,35 @@ private slots:
         QCOMPARE(panel.deckList()->item(0)->text(), QStringLiteral("Card 1: Written: 1: AB  (swiped)"));
         QCOMPARE(panel.deckList()->item(1)->text(), QStringLiteral("Card 2: Blank card  (next)"));
         QCOMPARE(panel.trackField(0)->text(), QStringLiteral("AB"));
+
+        // Picked from the pile and swiped again, card 1 reads back what was written.
+        QVERIFY(panel.swipeAgainButton()->isEnabled());
+        panel.deckList()->setCurrentRow(1);
+        QVERIFY(!panel.swipeAgainButton()->isEnabled()); // the next card has not been swiped
+        panel.deckList()->setCurrentRow(0);
+        send(hx("1B72"));
+        panel.swipeAgainButton()->click();
+        QCOMPARE(after(0.1), hx("1B73 1B01 25 4142 3F 1B02 3B 2B 1B03 3B 2B 3F1C 1B30"));
+        QCOMPARE(panel.deckList()->currentRow(), 0);
+        QCOMPARE(panel.deckList()->item(1)->text(), QStringLiteral("Card 2: Blank card  (next)"));
+
+        // A long name is elided; the panel keeps its width and the tooltips hold the whole name.
+        send(hx("1B77 1B73 1B01") + "THE LONGEST NAME SO FAR" + hx("1B02") + QByteArray(39, '2') + hx("1B03")
+             + QByteArray(100, '3') + hx("3F1C"));
+        panel.swipeButton()->click();
+        QCOMPARE(after(0.1), hx("1B30"));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCOMPARE(panel.size(), sizeAt);
+        const QString longName = panel.deckList()->item(1)->text();
+        QVERIFY2(longName.endsWith(QStringLiteral("  (swiped)")), qPrintable(longName));
+        QCOMPARE(panel.deckList()->item(1)->toolTip(), longName);
+        QVERIFY(panel.deckList()->visualItemRect(panel.deckList()->item(1)).right() < panel.deckList()->viewport()->width());
+        QCOMPARE(panel.cardLabel()->toolTip(), longName);
+        // Elided in the middle: the number and the state stay in sight.
+        const QString shown = panel.cardLabel()->text();
+        QVERIFY2(shown.size() < longName.size() && shown.startsWith(QStringLiteral("Card 2: "))
+                     && shown.endsWith(QStringLiteral("(swiped)")),
+                 qPrintable(shown));
 
         // The hint's room is kept: nothing moves when it appears.
         panel.swipeButton()->click();

@@ -17,7 +17,25 @@ struct EntryCheck {
     bool ok() const { return title.isEmpty(); }
 };
 
-// `text` as typed for a track of format `item` (standard or custom) written at `density`.
+// What the entry takes of a typed text: without leading and trailing blanks (spaces, tabs, line
+// ends), in capitals.
+QString entryText(const QString &text);
+
+// The most a track of format `item` holds at `density`: characters (standard) or raw values.
+int entryCapacity(bool standardFormat, const QString &item, Density density);
+
+// The checks of the text alone, as made when the operator leaves a box: the standard item's
+// character set, or the custom format's hex pairs and raw values. A custom item of no known
+// width gets no check.
+EntryCheck checkText(bool standardFormat, const QString &item, const QString &text);
+
+// `text` as typed for a track of format `item` (standard or custom) written at `density`:
+// checkText, then the track's capacity.
 EntryCheck checkEntry(bool standardFormat, const QString &item, Density density, const QString &text);
+
+// The failures also reported as keys are typed and while a custom entry grows.
+EntryCheck characterError(bool sevenBit); // a character outside the 5-bit or 7-bit set
+EntryCheck hexCharacterError();
+EntryCheck tooLong(int max);
 
 } // namespace NonIso

@@ -27,6 +27,7 @@
 #include <unistd.h>
 
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -105,6 +106,13 @@ private:
     void commError(const QString &reason);
     int test();
     int operate(Operation &operation);
+    // A new operation of type Op, its own arguments between the connection and the operator, run.
+    template <class Op, class... Args>
+    int operateNew(Args &&...args)
+    {
+        Op op(connection_, std::forward<Args>(args)..., view_);
+        return operate(op);
+    }
     int interrupted() const { return CliExit::Interrupted + signal_; }
     void onSignal(int signal);
 
@@ -339,29 +347,18 @@ int Run::exec()
     switch (request_.command) {
     case CliCommand::Test:
         break;
-    case CliCommand::Read: {
-        ReadOperation op(connection_, view_);
-        return operate(op);
-    }
-    case CliCommand::Write: {
-        WriteOperation op(connection_, request_.tracks, view_);
-        return operate(op);
-    }
-    case CliCommand::Copy: {
-        CopyOperation op(connection_, view_);
-        return operate(op);
-    }
-    case CliCommand::Erase: {
-        EraseOperation op(connection_, request_.eraseMask, view_);
-        return operate(op);
-    }
-    case CliCommand::Save: {
-        SaveOperation op(connection_, view_);
-        return operate(op);
-    }
+    case CliCommand::Read:
+        return operateNew<ReadOperation>();
+    case CliCommand::Write:
+        return operateNew<WriteOperation>(request_.tracks);
+    case CliCommand::Copy:
+        return operateNew<CopyOperation>();
+    case CliCommand::Erase:
+        return operateNew<EraseOperation>(request_.eraseMask);
+    case CliCommand::Save:
+        return operateNew<SaveOperation>();
     case CliCommand::Encode: {
-        EncodeOperation op(connection_, *records, view_);
-        const int status = operate(op);
+        const int status = operateNew<EncodeOperation>(*records);
         if (status == CliExit::Done && records->atEnd())
             note(QStringLiteral("End of file reached."));
         return status;
@@ -374,16 +371,12 @@ int Run::exec()
             note(QStringLiteral("Last incremental encode done."));
         return status;
     }
-    case CliCommand::NonIsoRead: {
+    case CliCommand::NonIsoRead:
         view_.setNonIso(true, !request_.selection.standardFormat);
-        NonIsoReadOperation op(connection_, request_.selection, view_);
-        return operate(op);
-    }
-    case CliCommand::NonIsoWrite: {
+        return operateNew<NonIsoReadOperation>(request_.selection);
+    case CliCommand::NonIsoWrite:
         view_.setNonIso(true, false);
-        NonIsoWriteOperation op(connection_, request_.job, view_);
-        return operate(op);
-    }
+        return operateNew<NonIsoWriteOperation>(request_.job);
     }
     return CliExit::Usage;
 }

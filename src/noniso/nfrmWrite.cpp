@@ -1,9 +1,8 @@
 #include "noniso/nfrmWrite.h"
 
+#include "card/RawCodec.h"
 #include "card/Validators.h"
 #include "noniso/EntryBox.h"
-#include "card/RawCodec.h"
-#include "card/CharacterMessages.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -16,67 +15,6 @@
 using namespace NonIso;
 
 namespace {
-
-// Standard-format messages join their lines with CR LF, the custom length and value messages
-// with LF CR, as the operators have always seen them.
-const QString CrLf = QStringLiteral("\r\n");
-const QString LfCr = QStringLiteral("\n\r");
-
-const QString SevenBitTitle = CharacterMessages::sevenBitTitle();
-const QString FiveBitTitle = CharacterMessages::fiveBitTitle();
-const QString HexTitle = QStringLiteral(" Hex Format Error");
-const QString LengthTitle = QStringLiteral("Non-ISO Hex Character Length Error");
-const QString MaxTitle = QStringLiteral("Non-ISO Write");
-
-QString sevenBitText() { return CharacterMessages::sevenBitText(QStringLiteral("following"), CrLf); }
-QString fiveBitText() { return CharacterMessages::fiveBitText(QStringLiteral("following"), CrLf); }
-
-QString hexText()
-{
-    return QStringLiteral("Use the following characters only:   ") + CrLf
-           + QStringLiteral("0 1 2 3 4 5 6 7 8 9 A B C D E F ");
-}
-
-QString lengthText()
-{
-    return QStringLiteral("A hex character consists of a pair of  ") + LfCr + QStringLiteral("0123456789ABCDEF.") + LfCr
-           + QStringLiteral("Append a leading zero as necessary,") + LfCr + QStringLiteral("such as 0B.");
-}
-
-QString valueTitle(int bits) { return QStringLiteral("Non-ISO %1-Bit Data Format Error").arg(bits); }
-
-QString valueText(int bits)
-{
-    return QStringLiteral("Use number 01~03 and 05~%1F only.      ").arg(QLatin1Char(HexLimitDigit(bits))) + LfCr
-           + QStringLiteral("04 is reserved for encoder use. ") + LfCr + QStringLiteral("LSB of first character") + LfCr
-           + QStringLiteral("must be a '1'.");
-}
-
-QString maxText(int max) { return QStringLiteral("Max Characters are %1  ").arg(max); }
-
-bool isBlank(QChar c)
-{
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n');
-}
-
-QString trimmedBlanks(const QString &text)
-{
-    qsizetype from = 0, to = text.size();
-    while (from < to && isBlank(text.at(from)))
-        ++from;
-    while (to > from && isBlank(text.at(to - 1)))
-        --to;
-    return text.mid(from, to - from);
-}
-
-bool rawValid(int bits, const QByteArray &values)
-{
-    switch (bits) {
-    case 5: return MainModule::IsValidRaw5Bit(values);
-    case 6: return MainModule::IsValidRaw6Bit(values);
-    default: return MainModule::IsValidRaw7Bit(values);
-    }
-}
 
 QFrame *makeMarker(QWidget *parent, int index)
 {
@@ -178,15 +116,13 @@ void nfrmWrite::Form_Load()
         const QString &item = selection_.trackFormat[size_t(i)];
         const Density density = densities_[size_t(i)];
         const QString head = QStringLiteral("Track %1 Data ( ").arg(i + 1);
+        maxChars_[i] = entryCapacity(standard, item, density);
         if (standard) {
-            // The 7-bit format by its name, every other standard item as 5 bits.
-            maxChars_[i] = MaxCharacters(FormatCode(item) == '1' ? 7 : 5, density);
             TIT[i]->setMaxLength(maxChars_[i]);
             Label1[i]->setText(head + item.left(15) + QStringLiteral(" ) Max ") + QString::number(maxChars_[i])
                                + QStringLiteral(" Characters"));
         } else {
             const int bits = BitsPerCharacter(item);
-            maxChars_[i] = MaxCharacters(bits, density);
             TIT[i]->setMaxLength(0);
             Label1[i]->setText(head + item + QStringLiteral(", Hex Value 01 ~ ") + QLatin1Char(HexLimitDigit(bits))
                                + QStringLiteral("F ) Max ") + QString::number(maxChars_[i]) + QStringLiteral(" Characters."));
@@ -224,7 +160,7 @@ void nfrmWrite::TIT_Change(int box)
     LT[box]->setText(QString::number(count));
     // Typing beyond the limit is only reported here; "OK" refuses it.
     if (!selection_.standardFormat && !replacing_ && count > maxChars_[box])
-        showInformation(MaxTitle, maxText(maxChars_[box]));
+        showInformation(tooLong(maxChars_[box]));
 }
 
 void nfrmWrite::TIT_KeyDown(int box, int key)
@@ -262,7 +198,7 @@ bool nfrmWrite::TIT_KeyPress(int box, QKeyEvent *event)
             return false;
         if (!latin || !set.contains(latin)) {
             // Refused before it is inserted: nothing needs taking back.
-            showInformation(digit == '7' ? SevenBitTitle : FiveBitTitle, digit == '7' ? sevenBitText() : fiveBitText());
+            showInformation(characterError(digit == '7'));
             focusBack(box);
             return true;
         }
@@ -277,7 +213,7 @@ bool nfrmWrite::TIT_KeyPress(int box, QKeyEvent *event)
         return false;
     }
     if (!latin || !MainModule::HexChars.contains(latin)) {
-        showInformation(HexTitle, hexText());
+        showInformation(hexCharacterError());
         focusBack(box);
         return true;
     }
@@ -296,67 +232,16 @@ bool nfrmWrite::TIT_LostFocus(int box)
 {
     pairDigits_[box] = 0;
     const QString text = boxText(box);
-    const QString trimmed = trimmedBlanks(text);
-    if (trimmed.isEmpty()) {
-        // Blanks alone are no data.
-        if (!text.isEmpty())
-            setBoxText(box, QString());
-        data_[box].clear();
-        return true;
-    }
-    const QString upper = trimmed.toUpper();
+    const QString upper = entryText(text); // blanks alone are no data
     if (upper != text)
         setBoxText(box, upper);
-    const QString &item = selection_.trackFormat[size_t(box)];
-
-    if (selection_.standardFormat) {
-        const char digit = BitsDigit(item);
-        // Characters beyond Latin-1 become '?', which neither check admits.
-        const QByteArray bytes = upper.toLatin1();
-        if (digit == '5' && !MainModule::IsValid5BitText(bytes)) {
-            showInformation(FiveBitTitle, fiveBitText());
-            focusBack(box);
-            return false;
-        }
-        if (digit == '7' && !MainModule::IsValid7BitText(bytes)) {
-            showInformation(SevenBitTitle, sevenBitText());
-            focusBack(box);
-            return false;
-        }
-        return true;
-    }
-
-    const HexConversion conversion = HexPairsToData(upper.toLatin1());
-    data_[box] = conversion.values;
-    const int bits = BitsPerCharacter(item);
-    if (bits == 0)
-        return true;
-    QString title, message;
-    switch (conversion.status) {
-    case HexStatus::LengthFailure:
-        title = LengthTitle;
-        message = lengthText();
-        break;
-    case HexStatus::NotHex:
-        title = HexTitle;
-        message = hexText();
-        break;
-    case HexStatus::ReservedValue:
-        title = valueTitle(bits);
-        message = valueText(bits);
-        break;
-    case HexStatus::Ok:
-        if (!rawValid(bits, conversion.values)) {
-            title = valueTitle(bits);
-            message = valueText(bits);
-        }
-        break;
-    }
-    if (title.isEmpty())
-        return true;
+    const EntryCheck check = checkText(selection_.standardFormat, selection_.trackFormat[size_t(box)], upper);
     // A track that failed its check has no data to write.
-    data_[box].clear();
-    showInformation(title, message);
+    if (!selection_.standardFormat)
+        data_[box] = check.data;
+    if (check.ok())
+        return true;
+    showInformation(check);
     focusBack(box);
     return false;
 }
@@ -387,9 +272,9 @@ void nfrmWrite::focusBack(int box)
     leave_.focusBack(TIT[box]);
 }
 
-void nfrmWrite::showInformation(const QString &title, const QString &text)
+void nfrmWrite::showInformation(const EntryCheck &failed)
 {
-    leave_.showInformation(title, text);
+    leave_.showInformation(failed.title, failed.text);
 }
 
 // ---- Buttons -------------------------------------------------------------------------------
@@ -412,13 +297,14 @@ void nfrmWrite::Command1_Click(int index)
         TrackWrite &t = job.tracks[size_t(i)];
         t.item = selection_.trackFormat[size_t(i)];
         t.density = densities_[size_t(i)];
-        t.data = job.standardFormat ? boxText(i).toLatin1() : data_[i];
-        // An entry beyond the track's capacity would not fit on the card.
-        if (t.data.size() > maxChars_[i]) {
-            showInformation(MaxTitle, maxText(maxChars_[i]));
+        // Every box has passed its own checks: what is left is the track's capacity.
+        const EntryCheck check = checkEntry(job.standardFormat, t.item, t.density, boxText(i));
+        if (!check.ok()) {
+            showInformation(check);
             focusBack(i);
             return;
         }
+        t.data = check.data;
         any = any || HasData(t.data);
     }
     if (!any)

@@ -3,6 +3,7 @@
 // format, hex pairs of raw values in the custom format. Keys are filtered as they are typed,
 // each box is checked when it is left, and "OK" checks all three again and hands the data to
 // the swipe write.
+#include "card/NonIsoEntry.h"
 #include "card/NonIsoFormat.h"
 #include "ui/common/LeaveChecker.h"
 
@@ -48,7 +49,7 @@ private:
     void TIT_Click(int box);
     bool TIT_LostFocus(int box);                  // false when the box failed and took the focus
     void focusBack(int box);
-    void showInformation(const QString &title, const QString &text);
+    void showInformation(const NonIso::EntryCheck &failed);
     void setBoxText(int box, const QString &text);
     QString boxText(int box) const;
 

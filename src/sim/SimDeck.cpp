@@ -141,4 +141,6 @@ SimCard *SimDeck::takeForSwipe()
     return &swiped_.last();
 }
 
+SimCard *SimDeck::swipedCard(int index) { return index >= 0 && index < swiped_.size() ? &swiped_[index] : nullptr; }
+
 bool SimDeck::takeBadSwipe() { return std::exchange(nextBad_, false) || bad_; }

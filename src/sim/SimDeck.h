@@ -45,6 +45,7 @@ public:
     // when the stack is empty). takeForSwipe() moves a stack card onto the swiped pile.
     SimCard *nextCard();
     SimCard *takeForSwipe();
+    SimCard *swipedCard(int index); // on the swiped pile, nullptr out of range
 
     // ---- Bad swipes ----
     void setBadSwipe(bool bad) { bad_ = bad; }

@@ -112,12 +112,22 @@ void Simulator::setNextSwipeBad(bool bad)
 
 void Simulator::swipe()
 {
-    if (!awaitingSwipe() || !deck_.nextCard())
-        return;
+    if (awaitingSwipe() && deck_.nextCard())
+        swipeThrough(*deck_.takeForSwipe());
+}
+
+void Simulator::swipeAgain(int index)
+{
+    SimCard *card = stackMode() ? deck_.swipedCard(index) : nullptr;
+    if (awaitingSwipe() && card)
+        swipeThrough(*card);
+}
+
+void Simulator::swipeThrough(SimCard &card)
+{
     const SimPending p = std::exchange(pending_, SimPending{});
     const bool bad = deck_.takeBadSwipe();
-    SimCard *card = deck_.takeForSwipe();
-    parserFor(p.armedBy).swiped(p, card, bad);
+    parserFor(p.armedBy).swiped(p, &card, bad);
     emit changed();
 }
 

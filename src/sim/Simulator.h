@@ -85,6 +85,9 @@ public:
     // swipe (read, write, erase, non-ISO). A swipe with nothing pending is ignored.
     bool hasCardToSwipe() { return deck_.nextCard() != nullptr; }
     void swipe();
+    // Stack mode: swipes card `index` of the swiped pile once more, e.g. to read back what was
+    // written on it; it keeps its place on the pile. Ignored like swipe(), and out of range.
+    void swipeAgain(int index);
     bool awaitingSwipe() const { return pending_.op != Operation::None; }
     Operation pendingOperation() const { return pending_.op; }
     static QString operationName(Operation op);
@@ -155,6 +158,7 @@ signals:
     void changed(); // card, slot, pending operation or fault switches changed (for the panel)
 
 private:
+    void swipeThrough(SimCard &card);
     void receive(const QByteArray &bytes, double now);
     SimParser &parser();
     SimParser &parserFor(DialectId d);

@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -13,6 +14,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 QPoint besidePosition(const QRect &anchor, const QSize &size, const QRect &screen, int gap)
@@ -69,6 +71,10 @@ SimPanel::SimPanel(Simulator &sim) : QWidget(nullptr, Qt::Tool), sim_(sim)
     cardBox_ = new QGroupBox(QStringLiteral("Card in the slot"), this);
     auto *slotGrid = new QGridLayout(cardBox_);
     cardName_ = new QLabel(cardBox_);
+    cardName_->setTextFormat(Qt::PlainText);
+    // Its width is the layout's to give, never the name's.
+    cardName_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    cardName_->installEventFilter(this);
     slotGrid->addWidget(new QLabel(QStringLiteral("Card:"), cardBox_), 0, 0);
     slotGrid->addWidget(cardName_, 0, 1, 1, 2);
     for (int i = 0; i < 3; ++i) {
@@ -88,6 +94,18 @@ SimPanel::SimPanel(Simulator &sim) : QWidget(nullptr, Qt::Tool), sim_(sim)
     auto *deckLayout = new QVBoxLayout(deckBox);
     deck_ = new QListWidget(deckBox);
     deck_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Rows as wide as the list, not as their text: a long name is elided where the list ends
+    // instead of running into a horizontal scroll.
+    struct ElidingRows : QStyledItemDelegate {
+        using QStyledItemDelegate::QStyledItemDelegate;
+        QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+        {
+            return {1, QStyledItemDelegate::sizeHint(option, index).height()};
+        }
+    };
+    deck_->setItemDelegate(new ElidingRows(deck_));
+    deck_->setTextElideMode(Qt::ElideMiddle);
+    deck_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Room for the deck and a stack with both piles, no taller.
     deck_->setFixedHeight(deck_->fontMetrics().height() * 10 + 2 * deck_->frameWidth() + 12);
     deckLayout->addWidget(deck_);
@@ -115,8 +133,12 @@ SimPanel::SimPanel(Simulator &sim) : QWidget(nullptr, Qt::Tool), sim_(sim)
         if (!filling_)
             sim_.setNextSwipeBad(on);
     });
+    swipeAgain_ = new QPushButton(QStringLiteral("Swipe Again"), this);
+    swipeAgain_->setToolTip(QStringLiteral("Swipe the card shown once more, e.g. to read back what was written"));
+    connect(swipeAgain_, &QPushButton::clicked, this, &SimPanel::onSwipeAgain);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(swipe_);
+    buttons->addWidget(swipeAgain_);
     buttons->addWidget(badSwipe_);
     buttons->addWidget(nextBad_);
     buttons->addStretch();
@@ -157,9 +179,23 @@ void SimPanel::deal(int cards)
     }
 }
 
+void SimPanel::showCardName(const QString &name)
+{
+    fullName_ = name;
+    cardName_->setToolTip(name);
+    cardName_->setText(cardName_->fontMetrics().elidedText(name, Qt::ElideMiddle, cardName_->width()));
+}
+
+bool SimPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == cardName_ && event->type() == QEvent::Resize)
+        showCardName(fullName_);
+    return QWidget::eventFilter(watched, event);
+}
+
 void SimPanel::showCard(const SimCard &card, const QString &name)
 {
-    cardName_->setText(name);
+    showCardName(name);
     for (int i = 0; i < 3; ++i) {
         const SimTrack &track = card.tracks[size_t(i)];
         const QString text = Simulator::trackText(track);
@@ -204,6 +240,7 @@ void SimPanel::refresh()
             shownRow_ = -1;
         // Until the operator picks one, the next card (or, once all are swiped, the last one).
         current = shownRow_ >= 0 ? shownRow_ : (stack.isEmpty() ? total - 1 : int(swiped.size()));
+        shownCard_ = current;
         if (current >= 0) {
             const bool done = current < swiped.size();
             const SimCard &c = done ? swiped[current] : stack[current - swiped.size()];
@@ -218,12 +255,14 @@ void SimPanel::refresh()
         for (const SimCard &c : sim_.deck())
             names << c.name;
         current = sim_.slotIndex();
+        shownCard_ = -1;
         const SimCard &card = sim_.cardInSlot();
         showCard(card, current >= 0 ? card.name : card.name + QStringLiteral(" (inserted)"));
         cardBox_->setTitle(QStringLiteral("Card in the slot"));
         cards_->setCurrentIndex(SlotCard);
     }
     restack_->setEnabled(sim_.stackMode());
+    swipeAgain_->setEnabled(sim_.stackMode() && shownCard_ >= 0 && shownCard_ < sim_.swipedCards().size());
 
     if (deck_->count() != names.size()) {
         deck_->clear();
@@ -232,20 +271,28 @@ void SimPanel::refresh()
         for (int i = 0; i < names.size(); ++i)
             deck_->item(i)->setText(names[i]);
     }
+    for (int i = 0; i < names.size(); ++i)
+        deck_->item(i)->setToolTip(names[i]);
     deck_->setCurrentRow(current);
     badSwipe_->setChecked(sim_.badSwipe());
     nextBad_->setChecked(sim_.nextSwipeBad());
     filling_ = false;
 }
 
+bool SimPanel::swipeRefused()
+{
+    if (sim_.awaitingSwipe())
+        return false;
+    note_->setText(QStringLiteral("Nothing is waiting for a swipe."));
+    return true;
+}
+
 void SimPanel::onSwipe()
 {
-    if (!sim_.awaitingSwipe()) {
-        note_->setText(QStringLiteral("Nothing is waiting for a swipe."));
+    if (swipeRefused())
         return;
-    }
     if (!sim_.hasCardToSwipe()) {
-        note_->setText(QStringLiteral("The stack is empty: choose Restack or another set of cards."));
+        note_->setText(QStringLiteral("The stack is empty: pick a swiped card and choose Swipe Again, or Restack."));
         return;
     }
     note_->clear();
@@ -255,6 +302,16 @@ void SimPanel::onSwipe()
         shownRow_ = int(sim_.swipedCards().size()) - 1; // what the swipe did to the card
         refresh();
     }
+}
+
+void SimPanel::onSwipeAgain()
+{
+    if (swipeRefused())
+        return;
+    note_->clear();
+    // The card stays shown: what this swipe read from it or did to it.
+    shownRow_ = shownCard_;
+    sim_.swipeAgain(shownCard_);
 }
 
 void SimPanel::placeBeside(const QWidget *window)

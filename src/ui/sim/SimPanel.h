@@ -1,8 +1,9 @@
 #pragma once
 // The operator's side of the simulated encoder: the card in the slot or a stack of cards (each
-// swipe takes the next), the Swipe button and the bad-swipe switches. A top-level tool window
-// of its own, never a child of the main window, so it stays usable while operation windows are
-// window-modal.
+// swipe takes the next; a card already swiped can be picked and swiped again to check it), the
+// Swipe buttons and the bad-swipe switches. Long card names are elided, never widen the panel,
+// and are shown whole in their tooltips. A top-level tool window of its own, never a child of
+// the main window, so it stays usable while operation windows are window-modal.
 #include <QWidget>
 
 #include <array>
@@ -30,6 +31,7 @@ public:
     explicit SimPanel(Simulator &sim);
 
     QPushButton *swipeButton() const { return swipe_; }
+    QPushButton *swipeAgainButton() const { return swipeAgain_; }
     QCheckBox *badSwipeBox() const { return badSwipe_; }
     QCheckBox *nextBadBox() const { return nextBad_; }
     QComboBox *cardsBox() const { return cards_; }
@@ -46,8 +48,14 @@ public:
 public slots:
     void refresh();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void onSwipe();
+    void onSwipeAgain();
+    bool swipeRefused();
+    void showCardName(const QString &name);
     void deal(int cards);
     void showCard(const SimCard &card, const QString &name);
 
@@ -61,9 +69,12 @@ private:
     std::array<QLabel *, 3> formats_{};
     QListWidget *deck_;
     QPushButton *swipe_;
+    QPushButton *swipeAgain_;
     QCheckBox *badSwipe_;
     QCheckBox *nextBad_;
     QLabel *note_;
-    int shownRow_ = -1; // stack mode: the row whose card is shown, -1: the next card
+    int shownRow_ = -1; // stack mode: the row the operator or the last swipe chose, -1: the next card
+    int shownCard_ = -1; // stack mode: the row whose card is shown
+    QString fullName_; // the card's whole name, elided in cardName_
     bool filling_ = false;
 };
