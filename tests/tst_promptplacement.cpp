@@ -3,6 +3,7 @@
 #include "SwipeFixture.h"
 #include "batch/cfrmWriteIncr.h"
 #include "iso/cfrmReadCard.h"
+#include "ui/common/ScreenPlacement.h"
 #include "ui/common/SwipeWindow.h"
 #include "ui/main/frmMainMenu.h"
 
@@ -49,6 +50,30 @@ private slots:
         QCOMPARE(p, expected);
         QVERIFY(!QRect(p, prompt).intersects(kept));
         QVERIFY(screen.contains(QRect(p, prompt)));
+    }
+
+    // Setup and the main window with the simulator's panel: centred together, or at the screen's
+    // edges; wholly on the screen.
+    void sideBySide_data()
+    {
+        QTest::addColumn<QSize>("panel");
+        QTest::addColumn<QRect>("screen");
+        QTest::addColumn<QPoint>("window");
+        QTest::addColumn<QPoint>("panelAt");
+        QTest::newRow("side by side") << QSize(540, 500) << QRect(0, 0, 1280, 1024) << QPoint(56, 287) << QPoint(684, 287);
+        QTest::newRow("too wide: the edges") << QSize(540, 500) << QRect(0, 0, 1024, 768) << QPoint(404, 159) << QPoint(0, 159);
+        QTest::newRow("low screen: raised") << QSize(540, 700) << QRect(0, 0, 1280, 600) << QPoint(56, 75) << QPoint(684, 0);
+        QTest::newRow("no panel") << QSize() << QRect(100, 0, 1280, 1024) << QPoint(430, 287) << QPoint();
+    }
+    void sideBySide()
+    {
+        QFETCH(QSize, panel);
+        QFETCH(QRect, screen);
+        QFETCH(QPoint, window);
+        QFETCH(QPoint, panelAt);
+        const Placement::Pair at = Placement::sideBySide(QSize(620, 450), panel, screen, 8);
+        QCOMPARE(at.window, window);
+        QCOMPARE(at.panel.value_or(QPoint()), panelAt);
     }
 
     // The read window from the real main window: beside it or clear of its output record; the

@@ -620,34 +620,6 @@ private slots:
         QCOMPARE(StripeCodec::read(track, trackNo, bits, raw), read);
     }
 
-    void panelPosition_data()
-    {
-        QTest::addColumn<QRect>("anchor");
-        QTest::addColumn<QSize>("panel");
-        QTest::addColumn<QRect>("screen");
-        QTest::addColumn<QPoint>("pos");
-        const QRect screen(0, 0, 1280, 1024);
-        QTest::newRow("right") << QRect(0, 0, 610, 420) << QSize(530, 470) << screen << QPoint(618, 0);
-        QTest::newRow("right, exactly fits") << QRect(0, 0, 742, 420) << QSize(530, 470) << screen << QPoint(750, 0);
-        QTest::newRow("left") << QRect(700, 100, 500, 400) << QSize(530, 470) << screen << QPoint(162, 100);
-        QTest::newRow("below") << QRect(300, 0, 700, 400) << QSize(530, 470) << screen << QPoint(300, 408);
-        QTest::newRow("no side free: the corner covering least") << QRect(300, 200, 900, 700) << QSize(530, 470)
-                                                                 << screen << QPoint(0, 0);
-        QTest::newRow("centred setup window") << QRect(440, 300, 380, 340) << QSize(530, 470) << screen
-                                              << QPoint(750, 554);
-        QTest::newRow("low anchor: raised") << QRect(0, 800, 610, 200) << QSize(530, 470) << screen << QPoint(618, 554);
-        QTest::newRow("second screen") << QRect(1280, 0, 610, 420) << QSize(530, 470) << QRect(1280, 0, 1920, 1080)
-                                       << QPoint(1898, 0);
-    }
-    void panelPosition()
-    {
-        QFETCH(QRect, anchor);
-        QFETCH(QSize, panel);
-        QFETCH(QRect, screen);
-        QFETCH(QPoint, pos);
-        QCOMPARE(besidePosition(anchor, panel, screen), pos);
-    }
-
     void faults()
     {
         sim->setDialect(D::Hkd382);

@@ -40,8 +40,6 @@ void placeWithPanel(QWidget &window, SimPanel *panel)
         w->move(at.window);
         if (p && at.panel)
             p->move(*at.panel);
-        else if (p)
-            p->placeBeside(w);
     };
     place();
     Placement::placeWhenFramed(window, place);

@@ -14,8 +14,8 @@ class SimPanel;
 frmCommSetup *StartUp(const Connection &base, std::function<QWidget *(const Connection &)> openMain,
                       std::function<void(QWidget &)> place = {});
 
-// Centres `window` on its screen, with the simulator's panel (if any) at its right where the two
-// fit side by side, else where it covers the least of the window; shows the panel. Done again
+// Centres `window` on its screen, with the simulator's panel (if any) at its right (each at an
+// edge of the screen where the two do not fit side by side); shows the panel. Done again
 // once the window manager has framed the window, with the frames it drew, and every window kept
 // wholly on the screen.
 void placeWithPanel(QWidget &window, SimPanel *panel);

@@ -70,9 +70,15 @@ std::optional<QPoint> clearOf(const QRect &anchor, const QSize &size, const QRec
 Pair sideBySide(const QSize &window, const QSize &panel, const QRect &screen, int gap)
 {
     const int y = screen.top() + (screen.height() - window.height()) / 2;
-    const int together = window.width() + gap + panel.width();
-    if (panel.isEmpty() || together > screen.width())
+    if (panel.isEmpty())
         return {keptOn({screen.left() + (screen.width() - window.width()) / 2, y}, window, screen), std::nullopt};
+    const int together = window.width() + gap + panel.width();
+    if (together > screen.width()) {
+        // Too wide together: the panel at the screen's left edge, the window over its right part,
+        // so the window and the panel's own buttons (at its left) stay in sight.
+        const QPoint w = keptOn({screen.right() + 1 - window.width(), y}, window, screen);
+        return {w, keptOn({screen.left(), w.y()}, panel, screen)};
+    }
     const QPoint w = keptOn({screen.left() + (screen.width() - together) / 2, y}, window, screen);
     return {w, keptOn({w.x() + window.width() + gap, w.y()}, panel, screen)};
 }

@@ -19,8 +19,9 @@ QPoint keptOn(const QPoint &topLeft, const QSize &size, const QRect &screen);
 // aligned, `gap` apart) where `size` lies on the screen without covering `anchor`.
 std::optional<QPoint> clearOf(const QRect &anchor, const QSize &size, const QRect &screen, int gap = 0);
 
-// A window and the panel that stands at its right, centred together on the screen; the panel's
-// top-left is empty where the two do not fit side by side.
+// A window and the panel that stands at its right, centred together on the screen; where they
+// do not fit side by side, the panel at the screen's left edge and the window at its right
+// edge. No panel: the window centred.
 struct Pair {
     QPoint window;
     std::optional<QPoint> panel;

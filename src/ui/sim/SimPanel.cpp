@@ -1,7 +1,6 @@
 #include "ui/sim/SimPanel.h"
 
 #include "sim/Simulator.h"
-#include "ui/common/ScreenPlacement.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,35 +12,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
-QPoint besidePosition(const QRect &anchor, const QSize &size, const QRect &screen, int gap)
-{
-    if (const auto clear = Placement::clearOf(anchor, size, screen, gap))
-        return *clear;
-    // None is free (a window in the middle of a small screen): the screen corner that covers
-    // the least of it.
-    const QPoint corners[] = {
-        screen.topLeft(),
-        {screen.right() + 1 - size.width(), screen.top()},
-        {screen.left(), screen.bottom() + 1 - size.height()},
-        {screen.right() + 1 - size.width(), screen.bottom() + 1 - size.height()},
-    };
-    QPoint best;
-    qint64 leastCovered = -1;
-    for (const QPoint &corner : corners) {
-        const QPoint p = Placement::keptOn(corner, size, screen);
-        const QRect covered = QRect(p, size).intersected(anchor);
-        const qint64 area = covered.isEmpty() ? 0 : qint64(covered.width()) * covered.height();
-        if (leastCovered < 0 || area < leastCovered) {
-            leastCovered = area;
-            best = p;
-        }
-    }
-    return best;
-}
 
 SimPanel::SimPanel(Simulator &sim) : QWidget(nullptr, Qt::Tool), sim_(sim)
 {
@@ -314,14 +287,3 @@ void SimPanel::onSwipeAgain()
     sim_.swipeAgain(shownCard_);
 }
 
-void SimPanel::placeBeside(const QWidget *window)
-{
-    if (!window)
-        return;
-    const QScreen *screen = window->screen();
-    if (!screen)
-        return;
-    // Frames as the window manager draws them, also before the panel itself has one.
-    const QRect anchor(window->pos(), Placement::outerSize(*window));
-    move(besidePosition(anchor, Placement::outerSize(*this), screen->availableGeometry()));
-}

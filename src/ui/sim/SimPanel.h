@@ -18,11 +18,6 @@ class QPushButton;
 class Simulator;
 struct SimCard;
 
-// Where a window of `size` goes beside `anchor` (frame rectangles) on `screen`: to its right
-// when the screen has room, else to its left, below or above it, else in the screen corner that
-// covers the least of it; always inside the screen.
-QPoint besidePosition(const QRect &anchor, const QSize &size, const QRect &screen, int gap = 8);
-
 class SimPanel : public QWidget {
     Q_OBJECT
 public:
@@ -41,9 +36,6 @@ public:
     QLabel *cardLabel() const { return cardName_; }
     QLabel *noteLabel() const { return note_; }
     QLineEdit *trackField(int index) const { return tracks_[size_t(index)]; }
-
-    // Moves the panel beside `window` on its screen, never over it.
-    void placeBeside(const QWidget *window);
 
 public slots:
     void refresh();
