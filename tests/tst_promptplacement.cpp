@@ -21,18 +21,29 @@ private slots:
         QTest::addColumn<QRect>("mainFrame");
         QTest::addColumn<bool>("writes"); // keeps the input record in sight, not the output record
         QTest::addColumn<QPoint>("expected");
+        QTest::addColumn<QRect>("panel"); // the simulator's, where it stands by the main window
         const QSize main(620, 450);
-        QTest::newRow("room on the right") << QRect(0, 0, 1280, 1024) << QRect({100, 100}, main) << false << QPoint(720, 100);
-        QTest::newRow("room on the left only") << QRect(0, 0, 1280, 1024) << QRect({900, 100}, main) << false << QPoint(600, 100);
-        QTest::newRow("no room beside: below") << QRect(0, 0, 800, 1024) << QRect({0, 100}, main) << true << QPoint(0, 550);
-        QTest::newRow("room above only") << QRect(0, 0, 800, 800) << QRect({0, 300}, main) << true << QPoint(0, 140);
+        QTest::newRow("room on the right")
+            << QRect(0, 0, 1280, 1024) << QRect({100, 100}, main) << false << QPoint(720, 100) << QRect();
+        QTest::newRow("room on the left only")
+            << QRect(0, 0, 1280, 1024) << QRect({900, 100}, main) << false << QPoint(600, 100) << QRect();
+        QTest::newRow("no room beside: below")
+            << QRect(0, 0, 800, 1024) << QRect({0, 100}, main) << true << QPoint(0, 550) << QRect();
+        QTest::newRow("room above only")
+            << QRect(0, 0, 800, 800) << QRect({0, 300}, main) << true << QPoint(0, 140) << QRect();
         QTest::newRow("no room round it: a read covers the input record")
-            << QRect(0, 0, 800, 600) << QRect({0, 100}, main) << false << QPoint(158, 110);
+            << QRect(0, 0, 800, 600) << QRect({0, 100}, main) << false << QPoint(158, 110) << QRect();
         QTest::newRow("no room round it: a write covers the output record")
-            << QRect(0, 0, 800, 600) << QRect({0, 100}, main) << true << QPoint(158, 260);
+            << QRect(0, 0, 800, 600) << QRect({0, 100}, main) << true << QPoint(158, 260) << QRect();
         QTest::newRow("no room above the output record: below it")
-            << QRect(0, 0, 800, 450) << QRect({0, -60}, main) << false << QPoint(158, 210);
-        QTest::newRow("kept on the screen") << QRect(0, 0, 1280, 1024) << QRect({100, 900}, main) << false << QPoint(720, 864);
+            << QRect(0, 0, 800, 450) << QRect({0, -60}, main) << false << QPoint(158, 210) << QRect();
+        QTest::newRow("kept on the screen")
+            << QRect(0, 0, 1280, 1024) << QRect({100, 900}, main) << false << QPoint(720, 864) << QRect();
+        QTest::newRow("the panel at its right: right below the main window")
+            << QRect(0, 0, 1280, 1024) << QRect({56, 287}, main) << false << QPoint(56, 737)
+            << QRect(684, 287, 540, 500);
+        QTest::newRow("no room next to the main window: next to it and the panel")
+            << QRect(0, 0, 1600, 450) << QRect({0, 0}, main) << false << QPoint(928, 0) << QRect(628, 0, 300, 450);
     }
 
     void placement()
@@ -41,14 +52,17 @@ private slots:
         QFETCH(QRect, mainFrame);
         QFETCH(bool, writes);
         QFETCH(QPoint, expected);
+        QFETCH(QRect, panel);
         // Records as the main window has them, relative to its frame.
         const QRect input = QRect(4, 60, 610, 100).translated(mainFrame.topLeft());
         const QRect output = QRect(4, 170, 610, 100).translated(mainFrame.topLeft());
         const QRect kept = writes ? input : output;
         const QSize prompt(300, 160);
-        const QPoint p = placePrompt(prompt, mainFrame, kept, writes ? output : input, screen);
+        const QPoint p = placePrompt(prompt, mainFrame, kept, writes ? output : input, screen,
+                                     panel.isNull() ? QList<QRect>() : QList<QRect>{panel});
         QCOMPARE(p, expected);
         QVERIFY(!QRect(p, prompt).intersects(kept));
+        QVERIFY(!QRect(p, prompt).intersects(panel));
         QVERIFY(screen.contains(QRect(p, prompt)));
     }
 
@@ -60,9 +74,12 @@ private slots:
         QTest::addColumn<QRect>("screen");
         QTest::addColumn<QPoint>("window");
         QTest::addColumn<QPoint>("panelAt");
-        QTest::newRow("side by side") << QSize(540, 500) << QRect(0, 0, 1280, 1024) << QPoint(56, 287) << QPoint(684, 287);
-        QTest::newRow("too wide: the edges") << QSize(540, 500) << QRect(0, 0, 1024, 768) << QPoint(404, 159) << QPoint(0, 159);
-        QTest::newRow("low screen: raised") << QSize(540, 700) << QRect(0, 0, 1280, 600) << QPoint(56, 75) << QPoint(684, 0);
+        QTest::newRow("side by side")
+            << QSize(540, 500) << QRect(0, 0, 1280, 1024) << QPoint(56, 287) << QPoint(684, 287);
+        QTest::newRow("too wide: the edges")
+            << QSize(540, 500) << QRect(0, 0, 1024, 768) << QPoint(404, 159) << QPoint(0, 159);
+        QTest::newRow("low screen: raised")
+            << QSize(540, 700) << QRect(0, 0, 1280, 600) << QPoint(56, 75) << QPoint(684, 0);
         QTest::newRow("no panel") << QSize() << QRect(100, 0, 1280, 1024) << QPoint(430, 287) << QPoint();
     }
     void sideBySide()

@@ -35,8 +35,9 @@ void placeWithPanel(QWidget &window, SimPanel *panel)
         if (!w)
             return;
         const int gap = 8;
-        const Placement::Pair at = Placement::sideBySide(Placement::outerSize(*w), p ? Placement::outerSize(*p) : QSize(),
-                                                         Placement::availableScreen(*w), gap);
+        const QSize panel = p ? Placement::outerSize(*p) : QSize();
+        const Placement::Pair at = Placement::sideBySide(Placement::outerSize(*w), panel, Placement::availableScreen(*w), gap);
+        // Placed again once framed (below), when the position is the frame's.
         w->move(at.window);
         if (p && at.panel)
             p->move(*at.panel);

@@ -14,11 +14,14 @@ namespace {
 int clampTo(int value, int low, int high) { return std::max(low, std::min(value, high)); }
 
 // Seen on a framed window; used for windows the window manager has not framed yet.
-QSize lastFrame;
+QMargins lastFrame;
 
 class FramedWatch : public QObject {
 public:
-    FramedWatch(QWidget &window, std::function<void()> place) : QObject(&window), window_(&window), place_(std::move(place)) {}
+    FramedWatch(QWidget &window, std::function<void()> place)
+        : QObject(&window), window_(&window), place_(std::move(place))
+    {
+    }
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
@@ -28,8 +31,7 @@ public:
             QWidget &w = *window_;
             if (place_)
                 place_();
-            const QSize outer = outerSize(w);
-            const QPoint kept = keptOn(w.pos(), outer, availableScreen(w));
+            const QPoint kept = keptOn(w.pos(), outerSize(w), availableScreen(w));
             if (kept != w.pos())
                 w.move(kept);
             deleteLater();
@@ -51,7 +53,8 @@ QPoint keptOn(const QPoint &topLeft, const QSize &size, const QRect &screen)
             clampTo(topLeft.y(), screen.top(), screen.bottom() + 1 - size.height())};
 }
 
-std::optional<QPoint> clearOf(const QRect &anchor, const QSize &size, const QRect &screen, int gap)
+std::optional<QPoint> clearOf(const QRect &anchor, const QSize &size, const QRect &screen, int gap,
+                              const QList<QRect> &others)
 {
     const QPoint candidates[] = {
         {anchor.right() + 1 + gap, anchor.top()},
@@ -61,7 +64,10 @@ std::optional<QPoint> clearOf(const QRect &anchor, const QSize &size, const QRec
     };
     for (const QPoint &candidate : candidates) {
         const QPoint p = keptOn(candidate, size, screen);
-        if (!QRect(p, size).intersects(anchor) && (screen.isEmpty() || screen.contains(QRect(p, size))))
+        const QRect placed(p, size);
+        const auto covers = [&placed](const QRect &r) { return placed.intersects(r); };
+        if (!covers(anchor) && std::none_of(others.begin(), others.end(), covers) &&
+            (screen.isEmpty() || screen.contains(placed)))
             return p;
     }
     return std::nullopt;
@@ -83,9 +89,11 @@ Pair sideBySide(const QSize &window, const QSize &panel, const QRect &screen, in
     return {w, keptOn({w.x() + window.width() + gap, w.y()}, panel, screen)};
 }
 
-QSize frameExtra(const QWidget &window)
+QMargins frameMargins(const QWidget &window)
 {
-    const QSize own = window.frameGeometry().size() - window.size();
+    const QRect outer = window.frameGeometry(), inner = window.geometry();
+    const QMargins own(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                       outer.bottom() - inner.bottom());
     if (!own.isNull()) {
         lastFrame = own;
         return own;
@@ -95,7 +103,17 @@ QSize frameExtra(const QWidget &window)
     return lastFrame;
 }
 
-QSize outerSize(const QWidget &window) { return window.size() + frameExtra(window); }
+QSize outerSize(const QWidget &window) { return window.size().grownBy(frameMargins(window)); }
+
+void moveFrameTo(QWidget &window, const QPoint &frameTopLeft, const QMargins &frame)
+{
+    // X11 puts a window that exists but has not been framed yet by its inner position: the frame
+    // it is about to get is taken off here. Elsewhere (and on X11 before the window exists) the
+    // position is the frame's already.
+    const bool unframed = window.windowHandle() && window.windowHandle()->frameMargins().isNull();
+    const bool x11 = QGuiApplication::platformName() == QLatin1String("xcb");
+    window.move(unframed && x11 ? frameTopLeft + QPoint(frame.left(), frame.top()) : frameTopLeft);
+}
 
 QRect availableScreen(const QWidget &window)
 {

@@ -1,6 +1,8 @@
 #pragma once
 // Where the program puts its windows. Positions and sizes are outer ones (frame included), in
 // screen coordinates; `screen` is the screen's available geometry.
+#include <QList>
+#include <QMargins>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -16,8 +18,10 @@ namespace Placement {
 QPoint keptOn(const QPoint &topLeft, const QSize &size, const QRect &screen);
 
 // The first place right of `anchor`, left of it, below it or above it (top or left edges
-// aligned, `gap` apart) where `size` lies on the screen without covering `anchor`.
-std::optional<QPoint> clearOf(const QRect &anchor, const QSize &size, const QRect &screen, int gap = 0);
+// aligned, `gap` apart) where `size` lies on the screen without covering `anchor` or any of
+// `others`.
+std::optional<QPoint> clearOf(const QRect &anchor, const QSize &size, const QRect &screen, int gap = 0,
+                              const QList<QRect> &others = {});
 
 // A window and the panel that stands at its right, centred together on the screen; where they
 // do not fit side by side, the panel at the screen's left edge and the window at its right
@@ -28,11 +32,14 @@ struct Pair {
 };
 Pair sideBySide(const QSize &window, const QSize &panel, const QRect &screen, int gap);
 
-// The frame a window has or, not yet mapped, the frame the window manager gives the program's
+// The frame a window has or, not yet framed, the frame the window manager gave the program's
 // other windows (none before the first has been framed).
-QSize frameExtra(const QWidget &window);
+QMargins frameMargins(const QWidget &window);
 // The outer size a window will have.
 QSize outerSize(const QWidget &window);
+// Moves the window so that its frame, `frame` wide, starts at `frameTopLeft`, also before the
+// window manager has framed it.
+void moveFrameTo(QWidget &window, const QPoint &frameTopLeft, const QMargins &frame);
 // The available geometry of the window's screen (the primary one before it has one).
 QRect availableScreen(const QWidget &window);
 

@@ -17,14 +17,19 @@ namespace {
 // Outer size of a window not yet mapped: its size plus the frame its neighbour has.
 QSize outerSize(const QWidget &window, const QWidget &neighbour)
 {
-    return window.size() + Placement::frameExtra(neighbour);
+    return window.size().grownBy(Placement::frameMargins(neighbour));
 }
 } // namespace
 
 QPoint placePrompt(const QSize &prompt, const QRect &mainFrame, const QRect &kept, const QRect &coverable,
-                   const QRect &screen)
+                   const QRect &screen, const QList<QRect> &tools)
 {
-    if (const auto clear = Placement::clearOf(mainFrame, prompt, screen))
+    if (const auto clear = Placement::clearOf(mainFrame, prompt, screen, 0, tools))
+        return *clear;
+    QRect all = mainFrame;
+    for (const QRect &tool : tools)
+        all = all.united(tool);
+    if (const auto clear = Placement::clearOf(all, prompt, screen))
         return *clear;
     // No room round the main window: over the record the operation does not use, against the
     // one it does; where the screen ends there, on the kept record's other side.
@@ -43,8 +48,8 @@ QPoint placePrompt(const QSize &prompt, const QRect &mainFrame, const QRect &kep
 QPoint centreOn(const QSize &size, const QRect &over, const QRect &screen)
 {
     // Exact for equal sizes: a window as large as `over` lies right on it.
-    return Placement::keptOn(over.topLeft() + QPoint((over.width() - size.width()) / 2, (over.height() - size.height()) / 2),
-                             size, screen);
+    const QPoint offset((over.width() - size.width()) / 2, (over.height() - size.height()) / 2);
+    return Placement::keptOn(over.topLeft() + offset, size, screen);
 }
 
 SwipeWindow::SwipeWindow(RecordView *records, QWidget *parent)
@@ -106,15 +111,18 @@ void SwipeWindow::placeBesideRecords()
     if (!view || !main->isVisible() || view->outputRecordArea().isEmpty())
         return;
     // Tool windows that stand by the main window (the simulator's panel) stay in sight too.
-    QRect beside = main->frameGeometry();
+    QList<QRect> tools;
     for (const QWidget *w : QApplication::topLevelWidgets())
         if (w != this && w->isVisible() && w->windowType() == Qt::Tool)
-            beside = beside.united(w->frameGeometry());
+            tools << w->frameGeometry();
     adjustSize();
     const QRect input = view->inputRecordArea(), output = view->outputRecordArea();
     const bool writes = recordInUse_ == RecordInUse::Input;
-    move(placePrompt(outerSize(*this, *main), beside, writes ? input : output, writes ? output : input,
-                     Placement::availableScreen(*main)));
+    const QRect &kept = writes ? input : output, &coverable = writes ? output : input;
+    Placement::moveFrameTo(*this,
+                           placePrompt(outerSize(*this, *main), main->frameGeometry(), kept, coverable,
+                                       Placement::availableScreen(*main), tools),
+                           Placement::frameMargins(*main));
 }
 
 void SwipeWindow::startOnce()
@@ -211,7 +219,8 @@ int SwipeWindow::showModal(QDialog &window)
         window.adjustSize();
         // At least this window's size, so that nothing of it shows round the message.
         window.resize(window.size().expandedTo(size()));
-        window.move(centreOn(outerSize(window, *this), frameGeometry(), Placement::availableScreen(*this)));
+        Placement::moveFrameTo(window, centreOn(outerSize(window, *this), frameGeometry(), Placement::availableScreen(*this)),
+                               Placement::frameMargins(*this));
     }
     window.setWindowModality(Qt::WindowModal);
     return window.exec();

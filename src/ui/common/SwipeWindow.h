@@ -14,12 +14,12 @@ class QPushButton;
 class RecordView;
 
 // Where a swipe window goes, as outer top-left, from outer sizes and rectangles in screen
-// coordinates: clear of the main window where the screen has room (right, left, below, above),
-// otherwise over the `coverable` record, so that the `kept` record (the one the operation
-// shows or writes) stays in sight. `mainFrame` may take in the tool windows that stand beside
-// the main window.
+// coordinates: next to the main window where the screen has room (right, left, below, above),
+// clear of it and of the tool windows by it (`tools`: the simulator's panel), else next to all
+// of them; otherwise over the `coverable` record, so that the `kept` record (the one the
+// operation shows or writes) stays in sight.
 QPoint placePrompt(const QSize &prompt, const QRect &mainFrame, const QRect &kept, const QRect &coverable,
-                   const QRect &screen);
+                   const QRect &screen, const QList<QRect> &tools = {});
 // Outer top-left that centres a window of outer size `size` on `over`, kept on `screen`.
 QPoint centreOn(const QSize &size, const QRect &over, const QRect &screen);
 
