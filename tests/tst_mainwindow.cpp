@@ -891,25 +891,28 @@ void TestMainWindow::offerKeptRecords_data()
     QTest::addColumn<QStringList>("paths");  // what the save dialog gives, in turn; "" cancels
     QTest::addColumn<QStringList>("seen");   // title, "|", text of each window shown
     QTest::addColumn<QByteArray>("saved");   // what new.txt holds at the end; empty: no file
+    QTest::addColumn<bool>("closeFirst");    // the main window's close box while the offer is up
 
     const QByteArray two = "%B1^DOE^|1=2|\r\n+|+|+\r\n";
     const QString offer = QStringLiteral("Save to File|A save run that did not end kept %1 of swiped cards.\n"
                                          "Save them to a file, or discard them?");
     const QString abort = QStringLiteral("File Overwrite Abort|No card swipe(s) saved to \n*");
     const int save = QMessageBox::Save, discard = QMessageBox::Discard;
-    QTest::newRow("no journal") << QByteArray("none") << save << QStringList{} << QStringList{} << QByteArray();
-    QTest::newRow("empty journal") << QByteArray() << save << QStringList{} << QStringList{} << QByteArray();
+    QTest::newRow("no journal") << QByteArray("none") << save << QStringList{} << QStringList{} << QByteArray() << false;
+    QTest::newRow("empty journal") << QByteArray() << save << QStringList{} << QStringList{} << QByteArray() << false;
     QTest::newRow("two records, Save") << two << save << QStringList{"new.txt"} << QStringList{offer.arg("2 records")}
-                                       << two;
+                                       << two << false;
     QTest::newRow("a last line cut short by the crash") << two + "%B2^RO" << save << QStringList{"new.txt"}
-                                                        << QStringList{offer.arg("2 records")} << two;
+                                                        << QStringList{offer.arg("2 records")} << two << false;
     QTest::newRow("one record") << QByteArray("+|+|+\r\n") << save << QStringList{"new.txt"}
-                                << QStringList{offer.arg("1 record")} << QByteArray("+|+|+\r\n");
-    QTest::newRow("Discard") << two << discard << QStringList{} << QStringList{offer.arg("2 records")} << QByteArray();
+                                << QStringList{offer.arg("1 record")} << QByteArray("+|+|+\r\n") << false;
+    QTest::newRow("Discard") << two << discard << QStringList{} << QStringList{offer.arg("2 records")} << QByteArray() << false;
     QTest::newRow("Save, the dialog cancelled") << two << save << QStringList{""}
-                                                << QStringList{offer.arg("2 records")} << QByteArray();
+                                                << QStringList{offer.arg("2 records")} << QByteArray() << false;
     QTest::newRow("Save into a missing folder, then another") << two << save << QStringList{"missing/a.txt", "new.txt"}
-                                                              << QStringList{offer.arg("2 records"), abort} << two;
+                                                              << QStringList{offer.arg("2 records"), abort} << two << false;
+    QTest::newRow("the close box first: the question stays") << two << save << QStringList{"new.txt"}
+                                                            << QStringList{offer.arg("2 records")} << two << true;
 }
 
 void TestMainWindow::offerKeptRecords()
@@ -919,6 +922,7 @@ void TestMainWindow::offerKeptRecords()
     QFETCH(QStringList, paths);
     QFETCH(QStringList, seen);
     QFETCH(QByteArray, saved);
+    QFETCH(bool, closeFirst);
 
     QTemporaryDir dir;
     qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("data")));
@@ -930,7 +934,14 @@ void TestMainWindow::offerKeptRecords()
         f.write(journal);
     }
     QStringList asked;
-    answerer->queueButton(QMessageBox::StandardButton(answer));
+    if (closeFirst)
+        answerer->queueHandler([this, answer](QWidget *box) {
+            w->requestClose();
+            QVERIFY(box->isVisible() && w->isVisible());
+            static_cast<QMessageBox *>(box)->button(QMessageBox::StandardButton(answer))->click();
+        });
+    else
+        answerer->queueButton(QMessageBox::StandardButton(answer));
     answerer->setDialogHandler([](QWidget *dialog) { dialog->findChild<QPushButton *>("Command1")->click(); });
     offerKeptSaveRecords(*w, [&](QWidget *, const FileDialogRequest &r) {
         const QString name = paths.value(asked.size());

@@ -192,7 +192,10 @@ private:
 void frmMainMenu::requestClose()
 {
     if (!dispatching_) {
-        close();
+        // A question outside any run (the records a save run kept, at the start) is answered by
+        // the operator only: closing would answer it with a discard.
+        if (!QApplication::activeModalWidget())
+            close();
         return;
     }
     if (closeRequested_)
