@@ -68,10 +68,10 @@ Measurement measure(double settleSeconds, double waitSeconds)
         return m;
     }
     m.ptyOk = true;
-    PortCatalog::setOverride(1, pty.slavePath());
     RealPacer pacer;
     Connection connection;
-    connection.links = qtSerialLinks();
+    connection.ports.setOverride(1, pty.slavePath());
+    connection.links = qtSerialLinks(connection.ports);
     connection.pacer = &pacer;
 
     Records records;

@@ -81,19 +81,20 @@ RealPacer &pacer()
 }
 
 // Port 1 at 9600,n,8,1 on the real pacer.
-Connection benchConnection()
+Connection benchConnection(const QString &device = {})
 {
     Connection c;
-    c.links = qtSerialLinks();
+    if (!device.isEmpty())
+        c.ports.setOverride(1, device);
+    c.links = qtSerialLinks(c.ports);
     c.pacer = &pacer();
     return c;
 }
 
 std::unique_ptr<Device> openDevice(Pty &pty)
 {
-    PortCatalog::setOverride(1, pty.slavePath());
     static CancelToken token;
-    auto dev = std::make_unique<Device>(token, benchConnection());
+    auto dev = std::make_unique<Device>(token, benchConnection(pty.slavePath()));
     if (!dev->open()) {
         std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(pty.slavePath()), qPrintable(dev->portErrorText()));
         std::exit(2);
@@ -316,7 +317,6 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const bool quick = app.arguments().contains(QStringLiteral("--quick"));
-    PortCatalog::setSimulated(false);
 
     std::printf("%-44s %11s %11s  %11s %-6s %s\n", "measure", "busy-poll", "pacer", "target", "unit", "result");
     std::fflush(stdout);

@@ -228,7 +228,6 @@ private slots:
             if (kind == "encode")
                 f.sim.setStack(Simulator::blankStack(5));
             f.records.setInput("B123", "456", "");
-            EncodeDataFile::RecordTaker records(kThreeRecords);
             std::unique_ptr<QDialog> w;
             if (kind == "read")
                 w = std::make_unique<cfrmReadCard>(f.connection, &f.records, &f.records);
@@ -241,7 +240,7 @@ private slots:
             else if (kind == "noniso-write")
                 w = std::make_unique<nfrmSwipeWrite>(f.connection, parseCli(QStringList{"vnt410"} + args, "0").job, &f.records);
             else
-                w = std::make_unique<cfrmEncodeRF>(f.connection, records, &f.records, &f.records);
+                w = std::make_unique<cfrmEncodeRF>(f.connection, kThreeRecords, &f.records, &f.records);
             AutoOperator op(f.vp, f.sim, swipes, bad, [&f, &w] { f.clickAt(f.vp.now(), w.get()); });
             f.run(*w);
             QVERIFY(!f.timedOut);

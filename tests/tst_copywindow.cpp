@@ -100,7 +100,7 @@ private slots:
         bool closedBetween = false;
         f.at(1.5, [&] { reading = lookAt(w); });
         f.swipeAt(2.0);
-        f.at(2.8, [&] { closedBetween = !w.operation().device().isOpen(); });
+        f.at(2.8, [&] { closedBetween = !w.session().portOpen(); });
         f.at(3.5, [&] {
             writing = lookAt(w);
             f.sim.selectCard(kBlankCard);

@@ -2,6 +2,7 @@
 #include "Dialects.h"
 #include "ScriptedLink.h"
 #include "operation/BatchOperations.h"
+#include "operation/IsoOperations.h"
 #include "device/Device.h"
 #include "device/Pacer.h"
 #include "dialect/Commands.h"
@@ -61,7 +62,7 @@ private slots:
     void init()
     {
         end = std::make_shared<ScriptedEnd>();
-        token = {};
+        token.CancelRequested = token.StopCollecting = token.SkipRequested = false;
         connection = {};
         connection.port = 3; // at 9600,n,8,1
         useDialect(DialectId::Hkd382);

@@ -41,8 +41,7 @@ private slots:
     void windowControls()
     {
         SwipeFixture f(DialectId::Hkd382);
-        EncodeDataFile::RecordTaker none;
-        cfrmEncodeRF w(f.connection, none, &f.records, &f.records);
+        cfrmEncodeRF w(f.connection, QByteArray(), &f.records, &f.records);
         QCOMPARE(w.windowTitle(), QString("File Encode Prompt - Write Record"));
         QCOMPARE(w.findChild<QLabel *>("Label1")->text(), QString("You are writing card #                 ."));
         QCOMPARE(w.findChild<QLabel *>("LC")->text(), QString("1"));
@@ -123,7 +122,7 @@ private slots:
         bool timedOut = false, cancelledFlag = false;
         FileButtonHooks hooks;
         hooks.askPath = [&](QWidget *, const FileDialogRequest &) { return path; };
-        hooks.encodeWindow = [&](EncodeDataFile::RecordTaker &records) {
+        hooks.encodeWindow = [&](const QByteArray &records) {
             cfrmEncodeRF w(f.connection, records, &f.records, &f.records);
             auto *lc = w.findChild<QLabel *>("LC");
             for (int i = 0; i < script.size(); ++i) {
@@ -181,8 +180,7 @@ private slots:
     {
         SwipeFixture f(DialectId::Hkd382);
         f.sim.setStack(Simulator::blankStack(1));
-        EncodeDataFile::RecordTaker records("ABC|123|\r\n");
-        cfrmEncodeRF w(f.connection, records, &f.records, &f.records);
+        cfrmEncodeRF w(f.connection, "ABC|123|\r\n", &f.records, &f.records);
         f.at(1.0, [&] { f.records.texts[0] = "XYZ"; }); // the box changed behind the window's back
         f.swipeAt(1.5);
         f.run(w, 30.0);

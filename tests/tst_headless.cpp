@@ -4,11 +4,12 @@
 #include "ScriptedOperator.h"
 #include "device/Pacer.h"
 #include "dialect/Commands.h"
-#include "operation/BatchOperations.h"
-#include "operation/IsoOperations.h"
+#include "operation/Session.h"
 #include "sim/Simulator.h"
 
 #include <QCoreApplication>
+#include <QSemaphore>
+#include <QThread>
 #include <QtTest>
 
 using Bytes = QList<QByteArray>;
@@ -38,7 +39,7 @@ struct Bench {
         return out;
     }
     // The operator's Cancel at t, as a window's Cancel button: the flag, then the closing.
-    void cancelAt(double t, Operation &op)
+    void cancelAt(double t, Session &op)
     {
         vp.atEvent(t, [&op] {
             op.cancel();
@@ -81,19 +82,68 @@ private slots:
         QFETCH(Bytes, expected);
         Bench b(dialect);
         ScriptedOperator op;
-        ReadOperation read(b.connection, op);
+        Session read(b.connection, Job{.kind = JobKind::Read}, op);
         b.vp.at(1.2, [&] { b.sim.swipe(); });
         b.cancelAt(3.0, read);
-        QCOMPARE(read.run(), OperationEnd::Cancelled);
+        const RunSummary run = read.run();
+        QCOMPARE(run.end, OperationEnd::Cancelled);
 
         QCOMPARE(b.writes(), expected);
         QVERIFY(op.began);
         QCOMPARE(op.cards, (QList<qint64>{1, 2}));
-        QCOMPARE(read.cardsRead(), 1);
+        QCOMPARE(run.ok, 1);
         QVERIFY(op.output[0].startsWith("B4000123456789010^SAMPLE/CARD HOLDER^"));
-        QCOMPARE(op.messages, (QStringList{OperationText::kReadSuccess, QString()}));
+        QCOMPARE(op.notices, (QList<Notice>{Notice::ReadSuccess, Notice::Clear}));
         QVERIFY(op.errors.isEmpty());
         QCOMPARE(op.promptsShown, 2);
+    }
+
+    // Two encoders, each read by its own job on its own thread with its own pacer, both waiting
+    // for their second card when this thread cancels them: each encoder gets exactly its own
+    // bytes, closing sequence included.
+    void twoJobsOnTwoThreads()
+    {
+        struct Lane : ScriptedOperator {
+            explicit Lane(DialectId d) : bench(d) { bench.vp.at(1.2, [this] { bench.sim.swipe(); }); }
+            void showPrompt(bool shown) override
+            {
+                ScriptedOperator::showPrompt(shown);
+                if (shown && cards.size() == 2 && !held) {
+                    held = true;
+                    waiting.release();
+                    resume.acquire();
+                }
+            }
+            Bench bench;
+            Session *session = nullptr;
+            RunSummary run;
+            QSemaphore waiting, resume;
+            bool held = false;
+        };
+        Lane hkd(DialectId::Hkd382), vnt(DialectId::Vnt290b);
+        std::vector<std::unique_ptr<QThread>> threads;
+        for (Lane *lane : {&hkd, &vnt}) {
+            threads.emplace_back(QThread::create([lane] {
+                Session session(lane->bench.connection, Job{.kind = JobKind::Read}, *lane);
+                lane->session = &session;
+                lane->run = session.run();
+                session.close();
+            }));
+            threads.back()->start();
+        }
+        for (Lane *lane : {&hkd, &vnt}) {
+            lane->waiting.acquire();
+            lane->session->cancel();
+            lane->resume.release();
+        }
+        for (auto &t : threads)
+            QVERIFY(t->wait());
+        QCOMPARE(hkd.bench.writes(), (Bytes{kReset, kSwipe, kRead, kRead, kReset, kOff, kIdle}));
+        QCOMPARE(vnt.bench.writes(), (Bytes{kAtt, "L", "L", "P", "Q", "R", "S", "L", "P", kAtt}));
+        for (Lane *lane : {&hkd, &vnt}) {
+            QCOMPARE(lane->run.end, OperationEnd::Cancelled);
+            QCOMPARE(lane->run.ok, 1);
+        }
     }
 
     void writeThenCancel_data()
@@ -112,16 +162,16 @@ private slots:
         QFETCH(Bytes, expected);
         Bench b(dialect);
         ScriptedOperator op;
-        WriteOperation write(b.connection, {"B123", "", ""}, op);
+        Session write(b.connection, Job{.kind = JobKind::Write, .tracks = {"B123", "", ""}}, op);
         b.vp.at(1.5, [&] { b.sim.swipe(); });
         b.cancelAt(3.0, write);
-        QCOMPARE(write.run(), OperationEnd::Cancelled);
+        QCOMPARE(write.run().end, OperationEnd::Cancelled);
 
         QVERIFY2(b.writes() == expected, qPrintable(b.writes().join(' ').toHex(' ')));
         QCOMPARE(b.sim.cardInSlot().tracks[0].chars, QByteArray("B123"));
         QCOMPARE(op.output, (Iso::Tracks{"B123", "", ""}));
         QCOMPARE(op.cards, (QList<qint64>{2}));
-        QCOMPARE(op.messages, (QStringList{OperationText::kWriteComplete, QString()}));
+        QCOMPARE(op.notices, (QList<Notice>{Notice::WriteComplete, Notice::Clear}));
     }
 
     void eraseTwoThenCancel_data()
@@ -139,11 +189,12 @@ private slots:
         QFETCH(int, mask);
         Bench b(dialect);
         ScriptedOperator op;
-        EraseOperation erase(b.connection, mask, op);
+        Session erase(b.connection, Job{.kind = JobKind::Erase, .eraseMask = mask}, op);
         b.vp.at(1.5, [&] { b.sim.swipe(); });
         b.vp.at(4.5, [&] { b.sim.swipe(); });
         b.cancelAt(7.5, erase);
-        QCOMPARE(erase.run(), OperationEnd::Cancelled);
+        const RunSummary run = erase.run();
+        QCOMPARE(run.end, OperationEnd::Cancelled);
 
         const Bytes command = eraseCommand(dialect, mask);
         Bytes vnt{kAtt, "("};
@@ -152,7 +203,7 @@ private slots:
         vnt << command << kAtt;
         const Bytes expected = perDialect(dialect, Bytes{kReset, kSwipe} + command + command + command + Bytes{kReset}, vnt);
         QVERIFY2(b.writes() == expected, qPrintable(b.writes().join(' ').toHex(' ')));
-        QCOMPARE(erase.cardsErased(), 2);
+        QCOMPARE(run.ok, 2);
         QCOMPARE(op.cards, (QList<qint64>{1, 2, 3}));
         const SimCard before = Simulator::defaultDeck().at(0);
         for (int t = 0; t < 3; ++t) {
@@ -186,9 +237,8 @@ private slots:
         QFETCH(QList<qint64>, tally);
         Bench b(dialect);
         b.sim.setStack(Simulator::blankStack(5));
-        EncodeDataFile::RecordTaker records("B1||\r\n|2|\r\nC3||\r\n");
         ScriptedOperator op;
-        EncodeOperation encode(b.connection, records, op);
+        Session encode(b.connection, Job{.kind = JobKind::Encode, .records = "B1||\r\n|2|\r\nC3||\r\n"}, op);
         double t = 2.0;
         for (const QString &act : script) {
             b.vp.at(t, [&b, &encode, act] {
@@ -201,14 +251,16 @@ private slots:
             });
             t += 3.5;
         }
-        QCOMPARE(encode.run(), OperationEnd::Finished);
+        const RunSummary run = encode.run();
+        QCOMPARE(run.end, OperationEnd::Finished);
         encode.close();
 
         Bytes written;
         for (const SimCard &card : b.sim.swipedCards())
             written << card.tracks[0].chars + card.tracks[1].chars + card.tracks[2].chars;
         QCOMPARE(written, pile);
-        QCOMPARE((QList<qint64>{encode.written(), encode.skipped(), encode.failed()}), tally);
+        QCOMPARE((QList<qint64>{run.ok, run.skipped, run.failed}), tally);
+        QVERIFY(run.fileDone);
         QCOMPARE(op.errors.size(), int(tally[2]));
         QCOMPARE(b.writes().last(), kAtt); // the closing: Attention in both dialects
     }

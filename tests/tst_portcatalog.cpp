@@ -24,18 +24,20 @@ const QStringList kMachine = {
 class PortCatalogTest : public QObject {
     Q_OBJECT
 
+    PortCatalog ports;
+
 private slots:
     void init()
     {
-        PortCatalog::clearOverrides();
-        PortCatalog::setSimulated(false);
-        PortCatalog::setLister([] { return listing(kMachine); });
+        ports = PortCatalog{};
+        ports.setSimulated(false);
+        ports.setLister([] { return listing(kMachine); });
     }
     void cleanupTestCase()
     {
-        PortCatalog::setLister({});
-        PortCatalog::clearOverrides();
-        PortCatalog::setSimulated(false);
+        ports.setLister({});
+        ports = PortCatalog{};
+        ports.setSimulated(false);
     }
 
     void deviceFor_data()
@@ -73,9 +75,9 @@ private slots:
         QFETCH(int, n);
         QFETCH(QString, device);
         for (const QString &o : overrides)
-            QVERIFY(PortCatalog::setOverride(o.section('=', 0, 0).toInt(), o.section('=', 1)));
-        PortCatalog::setSimulated(simulated);
-        QCOMPARE(PortCatalog::deviceFor(n), device);
+            QVERIFY(ports.setOverride(o.section('=', 0, 0).toInt(), o.section('=', 1)));
+        ports.setSimulated(simulated);
+        QCOMPARE(ports.deviceFor(n), device);
     }
 
     void rejectsBadOverrides_data()
@@ -90,11 +92,11 @@ private slots:
     {
         QFETCH(int, n);
         QFETCH(QString, device);
-        PortCatalog::setLister([] { return QList<PortCatalog::Entry>{}; });
-        QVERIFY(!PortCatalog::setOverride(n, device));
+        ports.setLister([] { return QList<PortCatalog::Entry>{}; });
+        QVERIFY(!ports.setOverride(n, device));
 #ifndef Q_OS_WIN
         for (int port = PortCatalog::kFirstPort; port <= PortCatalog::kLastPort; ++port)
-            QVERIFY(PortCatalog::deviceFor(port).isEmpty());
+            QVERIFY(ports.deviceFor(port).isEmpty());
 #endif
     }
 
@@ -122,9 +124,9 @@ private slots:
         QFETCH(int, n);
         QFETCH(QString, text);
         for (const QString &o : overrides)
-            QVERIFY(PortCatalog::setOverride(o.section('=', 0, 0).toInt(), o.section('=', 1)));
-        PortCatalog::setSimulated(simulated);
-        QCOMPARE(PortCatalog::describe(n), text);
+            QVERIFY(ports.setOverride(o.section('=', 0, 0).toInt(), o.section('=', 1)));
+        ports.setSimulated(simulated);
+        QCOMPARE(ports.describe(n), text);
     }
 };
 

@@ -60,6 +60,8 @@ QByteArray allBytes()
 class QtSerialLinkTest : public QObject {
     Q_OBJECT
 
+    PortCatalog ports;
+
     std::unique_ptr<Pty> pty;
 
 private slots:
@@ -67,16 +69,16 @@ private slots:
     {
         pty = std::make_unique<Pty>();
         QVERIFY(pty->ok());
-        PortCatalog::clearOverrides();
-        PortCatalog::setSimulated(false);
-        PortCatalog::setLister([] { return QList<PortCatalog::Entry>{}; });
-        QVERIFY(PortCatalog::setOverride(kPort, pty->slavePath()));
+        ports = PortCatalog{};
+        ports.setSimulated(false);
+        ports.setLister([] { return QList<PortCatalog::Entry>{}; });
+        QVERIFY(ports.setOverride(kPort, pty->slavePath()));
     }
     void cleanup()
     {
         pty.reset();
-        PortCatalog::clearOverrides();
-        PortCatalog::setLister({});
+        ports = PortCatalog{};
+        ports.setLister({});
     }
 
     // Settings a pseudo-terminal refuses (parity, 7 bits) must not keep the port shut.
@@ -92,7 +94,7 @@ private slots:
     void bytesBothWaysWithoutEvents()
     {
         QFETCH(QString, settings);
-        QtSerialLink link;
+        QtSerialLink link(ports);
         QVERIFY2(link.open(kPort, settings), qPrintable(link.errorText()));
         QVERIFY(link.isOpen());
         QCOMPARE(link.error(), PortError::None);
@@ -126,7 +128,7 @@ private slots:
     // are kept, the rest is read off the line, dropped and counted.
     void floodIsCapped()
     {
-        QtSerialLink link;
+        QtSerialLink link(ports);
         QVERIFY(link.open(kPort, "9600,n,8,1"));
         QByteArray flood(200 * 1024, 0);
         for (int i = 0; i < flood.size(); ++i)
@@ -153,7 +155,7 @@ private slots:
 
     void reopenAfterClose()
     {
-        QtSerialLink link;
+        QtSerialLink link(ports);
         QVERIFY(link.open(kPort, "9600,n,8,1"));
         QVERIFY(link.open(kPort, "9600,n,8,1")); // open on an open link starts afresh
         link.close();
@@ -181,10 +183,10 @@ private slots:
 
         int port = kPort;
         QString settings = QStringLiteral("9600,n,8,1");
-        QtSerialLink holder;
+        QtSerialLink holder(ports);
         QTemporaryDir dir;
         if (kind == "missing") {
-            PortCatalog::setOverride(kPort, "/dev/vnt410-no-such-tty");
+            ports.setOverride(kPort, "/dev/vnt410-no-such-tty");
         } else if (kind == "unnamed") {
             port = 9;
         } else if (kind == "busy") {
@@ -197,12 +199,12 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.close();
             ::chmod(QFile::encodeName(path).constData(), 0);
-            PortCatalog::setOverride(kPort, path);
+            ports.setOverride(kPort, path);
         } else if (kind == "settings") {
             settings = QStringLiteral("9600,x,8,1");
         }
 
-        QtSerialLink link;
+        QtSerialLink link(ports);
         QVERIFY(!link.open(port, settings));
         QVERIFY(!link.isOpen());
         QCOMPARE(link.error(), error);
@@ -225,7 +227,7 @@ private slots:
     void vanishedDeviceClosesLink()
     {
         QFETCH(QString, call);
-        QtSerialLink link;
+        QtSerialLink link(ports);
         QVERIFY(link.open(kPort, "9600,n,8,1"));
         pty->closeMaster();
 
@@ -263,10 +265,10 @@ private slots:
     void vanishedDeviceEndsCancelableWait()
     {
         QFETCH(bool, midWait);
-        PortCatalog::setOverride(1, pty->slavePath());
+        ports.setOverride(1, pty->slavePath());
         RealPacer pacer;
         const Connection connection = portOne(pacer);
-        auto *link = new QtSerialLink;
+        auto *link = new QtSerialLink(ports);
         CancelToken token;
         Device dev{token, connection, std::unique_ptr<SerialLink>(link)};
         int lost = 0;
@@ -331,11 +333,11 @@ private slots:
     void floodedLine()
     {
         QFETCH(bool, pulled);
-        PortCatalog::setOverride(1, pty->slavePath());
+        ports.setOverride(1, pty->slavePath());
         RealPacer pacer;
         const Connection connection = portOne(pacer);
         CancelToken token;
-        Device dev{token, connection, std::make_unique<QtSerialLink>()};
+        Device dev{token, connection, std::make_unique<QtSerialLink>(ports)};
         int lost = 0;
         dev.setPortLostHandler([&] { ++lost; });
         QVERIFY(dev.open());

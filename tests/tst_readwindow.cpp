@@ -1,5 +1,6 @@
 // The ISO read window end to end against the simulated encoder, in both dialects, with a
 // scripted operator in virtual time; and the read attempt's other forms at the byte level.
+#include "operation/IsoOperations.h"
 #include "Dialects.h"
 #include "ScriptedLink.h"
 #include "SwipeFixture.h"

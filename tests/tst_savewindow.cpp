@@ -186,7 +186,7 @@ private slots:
         if (numbers.isEmpty())
             QVERIFY(w.collection().isEmpty());
         QCOMPARE(f.records.message(), QString());
-        QVERIFY(!w.operation().device().isOpen());
+        QVERIFY(!w.session().portOpen());
         // Every record also in the journal, and nothing else; no journal without a record.
         QCOMPARE(QFile::exists(SaveJournal::defaultPath()), !expected.isEmpty());
         if (!expected.isEmpty())

@@ -57,7 +57,7 @@ using Waits = QMap<DialectId, QList<Wait>>;
 
 // A start the VNT-290B encoder refuses: what the encoder receives, and how many writes it had
 // received when the read error window appeared (-1: none appears).
-struct Refusal {
+struct StartRefusal {
     const char *fault;
     Bytes expected;
     int errorAfter;
@@ -91,18 +91,17 @@ struct WindowRow {
     Script records;                // what its records need before it opens
     double noPortEndsBefore;       // a port that cannot be opened: the window closes before this
     Waits waits;                   // every dialect's
-    QList<Refusal> refusals;       // VNT-290B
+    QList<StartRefusal> refusals;       // VNT-290B
     Successes successes = countMessages;
     Normal normal = swipeOnce;
     bool portClosesWithWindow = false;  // its last exchange after a Cancel re-opens the port
 };
 
-// Windows that need something to outlive them: the holder is built first.
-struct FileHolder {
-    EncodeDataFile::RecordTaker file{"ABC|123|\r\nDEF|456|\r\nGHI|789|\r\nJKL|012|\r\nMNO|345|\r\n"};
-};
-struct EncodeFromFile : private FileHolder, public cfrmEncodeRF {
-    EncodeFromFile(const Connection &c, RecordView *r, QWidget *p) : cfrmEncodeRF(c, file, r, p) {}
+struct EncodeFromFile : public cfrmEncodeRF {
+    EncodeFromFile(const Connection &c, RecordView *r, QWidget *p)
+        : cfrmEncodeRF(c, "ABC|123|\r\nDEF|456|\r\nGHI|789|\r\nJKL|012|\r\nMNO|345|\r\n", r, p)
+    {
+    }
 };
 Batch::IncrementSeries series()
 {
@@ -288,7 +287,7 @@ struct Run {
 
 Q_DECLARE_METATYPE(WindowRow)
 Q_DECLARE_METATYPE(Wait)
-Q_DECLARE_METATYPE(Refusal)
+Q_DECLARE_METATYPE(StartRefusal)
 Q_DECLARE_METATYPE(CloseBy)
 Q_DECLARE_METATYPE(LineFault)
 
@@ -379,7 +378,7 @@ private slots:
         QVERIFY2(r.f.writes() == wait.before + wait.closing, qPrintable(r.f.timeline()));
         QVERIFY(r.f.shown.isEmpty());
         QVERIFY(!w.isVisible());
-        QVERIFY(window.portClosesWithWindow || !w.operation().device().isOpen());
+        QVERIFY(window.portClosesWithWindow || !w.session().portOpen());
         QVERIFY(!r.f.sim.awaitingSwipe());
         if (!wait.script) {  // closed before any swipe: the card as it was, the message box empty
             QCOMPARE(r.f.sim.cardInSlot().tracks[0].chars, Simulator::defaultDeck().at(0).tracks[0].chars);
@@ -400,9 +399,9 @@ private slots:
     void refusedStart_data()
     {
         QTest::addColumn<WindowRow>("window");
-        QTest::addColumn<Refusal>("refusal");
+        QTest::addColumn<StartRefusal>("refusal");
         for (const WindowRow &row : windows())
-            for (const Refusal &refusal : row.refusals)
+            for (const StartRefusal &refusal : row.refusals)
                 QTest::addRow("%s %s", row.name, refusal.fault) << row << refusal;
     }
     // VNT-290B: Attention answered with garbage, the first command after it not acknowledged
@@ -413,7 +412,7 @@ private slots:
     void refusedStart()
     {
         QFETCH(WindowRow, window);
-        QFETCH(Refusal, refusal);
+        QFETCH(StartRefusal, refusal);
         const QString fault = refusal.fault;
         Run r(window, DialectId::Vnt290b);
         if (fault == "attention")

@@ -1,5 +1,6 @@
 // The ISO write window end to end against the simulated encoder, in both dialects, with a
 // scripted operator in virtual time; and the write attempt's other forms at the byte level.
+#include "operation/IsoOperations.h"
 #include "Dialects.h"
 #include "ScriptedLink.h"
 #include "SwipeFixture.h"
@@ -231,7 +232,7 @@ private slots:
         end->clock = &vp;
         Device dev{token, connection, std::make_unique<ScriptedLink>(end)};
         QVERIFY(dev.open());
-        bool &skip = token.SkipRequested;
+        std::atomic<bool> &skip = token.SkipRequested;
         end->onWrite = [&](const QByteArray &b) {
             if (b.startsWith(hex("1B 77"))) {
                 if (event == "ok") {

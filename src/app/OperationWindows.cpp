@@ -36,8 +36,7 @@ void installOperationWindows(frmMainMenu &main, FilePathAsker askPath)
     main.setWindowRunner(MainWindowStep::ReadCard, [m](const StepAnswer &) { return runWindow<cfrmReadCard>(*m, m); });
     main.setWindowRunner(MainWindowStep::WriteCard, [m](const StepAnswer &) {
         // What is written is the input record as it stands when the button is pressed.
-        const Iso::Tracks tracks{m->trackText(0), m->trackText(1), m->trackText(2)};
-        return runWindow<cfrmWriteCard>(*m, tracks, m);
+        return runWindow<cfrmWriteCard>(*m, m->records().input(), m);
     });
     main.setWindowRunner(MainWindowStep::CopyCard, [m](const StepAnswer &) { return runWindow<cfrmCopyCard>(*m, m); });
     main.setWindowRunner(MainWindowStep::NonIsoFormatSelect, [m](const StepAnswer &) {
@@ -67,19 +66,17 @@ void installOperationWindows(frmMainMenu &main, FilePathAsker askPath)
     files.saveWindow = [m] {
         cfrmEncodeWF window(m->connection(), m, m);
         m->execModal(window);
-        const SaveOperation &save = window.save();
-        return SaveRun(save.collection(), window.started() ? OperationText::tallyLine(QStringLiteral("saved"),
-                                                                                       save.collection().count(), 0,
-                                                                                       save.failed(), false)
-                                                           : QString());
+        const RunSummary run = window.summary();
+        return SaveRun(run.collected, window.started() ? OperationText::tallyLine(QStringLiteral("saved"), run.ok, 0,
+                                                                                   run.failed, false)
+                                                       : QString());
     };
-    files.encodeWindow = [m](EncodeDataFile::RecordTaker &records) {
+    files.encodeWindow = [m](const QByteArray &records) {
         cfrmEncodeRF window(m->connection(), records, m, m);
         m->execModal(window);
-        const auto &encode = static_cast<const EncodeOperation &>(window.operation());
-        return EncodeRun(window.runEnd(), window.started() ? OperationText::tallyLine(QStringLiteral("written"),
-                                                                                       encode.written(), encode.skipped(),
-                                                                                       encode.failed(), true)
+        const RunSummary run = window.summary();
+        return EncodeRun(window.runEnd(), window.started() ? OperationText::tallyLine(QStringLiteral("written"), run.ok,
+                                                                                       run.skipped, run.failed, true)
                                                            : QString());
     };
     installFileButtons(main, std::move(files));
@@ -115,7 +112,7 @@ void installIncrementalWindows(frmMainMenu &main)
         m->execModal(write);
         chain->series = write.series();
         chain->tally = write.started() ? write.tally() : QString();
-        chain->completion = write.end() == cfrmWriteIncr::End::Completed || write.end() == cfrmWriteIncr::End::Cancelled;
+        chain->completion = write.started() && write.summary().ranItsCourse();
         return true;
     });
     main.setWindowRunner(MainWindowStep::IncrementComplete, [m, chain](const StepAnswer &) {

@@ -1,7 +1,6 @@
 #include "app/StartUp.h"
 
 #include "ui/setup/SettingsStore.h"
-#include "device/PortCatalog.h"
 #include "ui/common/ScreenPlacement.h"
 #include "ui/setup/frmCommSetup.h"
 #include "ui/sim/SimPanel.h"
@@ -13,7 +12,7 @@ frmCommSetup *StartUp(const Connection &base, std::function<QWidget *(const Conn
 {
     auto *setup = new frmCommSetup(base);
     setup->setAttribute(Qt::WA_DeleteOnClose);
-    setup->describePort = [](int n) { return PortCatalog::describe(n); };
+    setup->describePort = [ports = base.ports](int n) { return ports.describe(n); };
     setup->onSaveSettings = &SaveSettings;
     setup->onConnected = [openMain, place](const Connection &connection) {
         if (QWidget *main = openMain ? openMain(connection) : nullptr) {

@@ -3,7 +3,6 @@
 #include "app/OperationWindows.h"
 #include "app/StartUp.h"
 #include "device/Pacer.h"
-#include "device/PortCatalog.h"
 #include "device/QtSerialLink.h"
 #include "device/TraceLink.h"
 #include "dialect/Dialect.h"
@@ -37,21 +36,20 @@ int main(int argc, char **argv)
     QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("vnt410-utility"));
 
-    for (auto it = line.ports.begin(); it != line.ports.end(); ++it)
-        PortCatalog::setOverride(it.key(), it.value());
-
     RealPacer pacer;
     Connection base;
     base.pacer = &pacer;
+    for (auto it = line.ports.begin(); it != line.ports.end(); ++it)
+        base.ports.setOverride(it.key(), it.value());
     std::unique_ptr<Simulator> simulator;
     SimPanel *panel = nullptr;
     if (line.simulate) {
-        PortCatalog::setSimulated(true);
+        base.ports.setSimulated(true);
         simulator = std::make_unique<Simulator>(pacer);
         base.links = simulator->links();
         panel = new SimPanel(*simulator); // shown beside the first window
     } else {
-        base.links = qtSerialLinks();
+        base.links = qtSerialLinks(base.ports);
     }
     if (!line.trace.isEmpty()) {
         auto trace = std::make_shared<TraceFile>(pacer, line.traceCardData ? TraceCardData::Shown : TraceCardData::Hidden);

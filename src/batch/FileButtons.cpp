@@ -71,10 +71,8 @@ void FileButtons::EncodeFromFile()
     }
     if (!hooks_.encodeWindow)
         return;
-    RecordTaker records(loaded.content);
-    const EncodeRun run = hooks_.encodeWindow(records);
-    // Records still unwritten are no end of file, whatever stopped the run.
-    if (run.end == EncodeRunEnd::EndOfFile && records.atEnd()) {
+    const EncodeRun run = hooks_.encodeWindow(loaded.content);
+    if (run.end == EncodeRunEnd::EndOfFile) {
         sfrmRFOK done(main_);
         showModal(done);
     }

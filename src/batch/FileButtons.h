@@ -51,8 +51,8 @@ struct FileButtonHooks {
     FilePathAsker askPath;
     // Runs cfrmEncodeWF modally and hands back what it collected. Empty: nothing collected.
     std::function<SaveRun()> saveWindow;
-    // Runs cfrmEncodeRF modally over the checked records, taking them one by one. Empty: no run.
-    std::function<EncodeRun(EncodeDataFile::RecordTaker &records)> encodeWindow;
+    // Runs cfrmEncodeRF modally over a checked file's content, one card per record. Empty: no run.
+    std::function<EncodeRun(const QByteArray &records)> encodeWindow;
     // Empty: the wall clock (for the proposed file name only).
     std::function<QDateTime()> now;
 };

@@ -20,9 +20,9 @@ QBoxLayout *boxHolding(QLayout *layout, QWidget *widget)
 }
 } // namespace
 
-cfrmEncodeRF::cfrmEncodeRF(const Connection &connection, EncodeDataFile::RecordTaker &source, RecordView *records,
+cfrmEncodeRF::cfrmEncodeRF(const Connection &connection, const QByteArray &records, RecordView *view,
                            QWidget *parent)
-    : CardPromptWindow(records, parent, QStringLiteral("File Encode Prompt - Write Record"),
+    : CardPromptWindow(view, parent, QStringLiteral("File Encode Prompt - Write Record"),
                        QStringLiteral("You are writing card #") + QString(17, QLatin1Char(' ')) + QStringLiteral("."))
 {
     setObjectName("cfrmEncodeRF");
@@ -36,10 +36,10 @@ cfrmEncodeRF::cfrmEncodeRF(const Connection &connection, EncodeDataFile::RecordT
     connect(Skip, &QPushButton::clicked, this, [this] {
         hideCard();
         Skip->setEnabled(false);
-        operation().skip();
+        session().skip();
     });
     setRecordInUse(RecordInUse::Input);
-    setOperation(std::make_unique<EncodeOperation>(connection, source, *this));
+    setJob(connection, Job{.kind = JobKind::Encode, .records = records});
 }
 
 EncodeRunEnd cfrmEncodeRF::runEnd() const

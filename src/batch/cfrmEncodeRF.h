@@ -1,8 +1,7 @@
 #pragma once
 // The encode-from-file window: writes the records of a checked file onto one card after
 // another, in file order; a failed card is written again, a record can be skipped.
-#include "operation/BatchOperations.h"
-#include "operation/IsoOperations.h"
+#include "ui/common/OperatorTexts.h"
 #include "batch/FileButtons.h"
 #include "ui/common/CardPromptWindow.h"
 
@@ -11,8 +10,8 @@ class QPushButton;
 class cfrmEncodeRF : public CardPromptWindow {
     Q_OBJECT
 public:
-    cfrmEncodeRF(const Connection &connection, EncodeDataFile::RecordTaker &source, RecordView *records,
-                 QWidget *parent = nullptr);
+    // `records`: a data file's content that passed its check.
+    cfrmEncodeRF(const Connection &connection, const QByteArray &records, RecordView *view, QWidget *parent = nullptr);
 
     QPushButton *Skip = nullptr; // Command1 index 1
 

@@ -8,8 +8,13 @@ cfrmEncodeWF::cfrmEncodeWF(const Connection &connection, RecordView *records, QW
 {
     setObjectName("cfrmEncodeWF");
     Label1->hide(); // shown when the run starts
-    setOperation(std::make_unique<SaveOperation>(connection, *this));
-    save().onCollected = [this](const EncodeDataFile::Record &record) { journal_.append(record); };
+    setJob(connection, Job{.kind = JobKind::Save});
+}
+
+void cfrmEncodeWF::cardEnded(const CardReport &report)
+{
+    if (report.result == CardResult::Ok)
+        journal_.append({report.tracks});
 }
 
 void cfrmEncodeWF::begin() { Label1->show(); }

@@ -3,7 +3,6 @@
 // record, until Cancel; the file button writes the collection afterwards.
 #include "batch/BatchMessages.h"
 #include "batch/SaveJournal.h"
-#include "operation/BatchOperations.h"
 #include "ui/common/CardPromptWindow.h"
 
 class cfrmEncodeWF : public CardPromptWindow {
@@ -11,12 +10,13 @@ class cfrmEncodeWF : public CardPromptWindow {
 public:
     cfrmEncodeWF(const Connection &connection, RecordView *records, QWidget *parent = nullptr);
 
-    SaveOperation &save() { return static_cast<SaveOperation &>(operation()); }
-    const EncodeDataFile::SaveCollection &collection() { return save().collection(); }
+    EncodeDataFile::SaveCollection collection() const { return summary().collected; }
     // The card the run waits for: one more than the records collected.
-    int SaveCardNumber() { return collection().cardNumber(); }
+    int SaveCardNumber() const { return collection().cardNumber(); }
 
     void begin() override;
+    // Each record saved goes to the journal at once.
+    void cardEnded(const CardReport &report) override;
 
 private:
     SaveJournal journal_{journalProblemBox(this)}; // each record also at once, for a crash

@@ -13,7 +13,7 @@ cfrmWriteIncr::cfrmWriteIncr(const Connection &connection, const Batch::Incremen
     Label1->hide();
     LC->hide();
     setRecordInUse(RecordInUse::Input);
-    setOperation(std::make_unique<IncrementalOperation>(connection, series, *this));
+    setJob(connection, Job{.kind = JobKind::Incremental, .series = series});
 }
 
 QString cfrmWriteIncr::promptLine(qint64 total)

@@ -2,8 +2,7 @@
 // The incremental write window: writes the series card by card, the chosen track carrying the
 // running number. A written card advances the number and counts down; a failed card is tried
 // again with the same number.
-#include "operation/BatchOperations.h"
-#include "operation/IsoOperations.h"
+#include "ui/common/OperatorTexts.h"
 #include "ui/common/CardPromptWindow.h"
 #include "ui/common/MessageWindow.h"
 
@@ -18,14 +17,15 @@ public:
     enum class End { Running, Completed, Cancelled, Refused, StartFailed, PortLost };
     End end() const;
     // The series as it stands: CurrentNumber is the number of the next (unwritten) card.
-    const Batch::IncrementSeries &series() { return incremental().series(); }
+    Batch::IncrementSeries series() const { return summary().series; }
 
     static QString promptLine(qint64 total);
     // The line that tells how the series' cards went.
-    QString tally() { return OperationText::tallyLine(QStringLiteral("written"), incremental().written(), 0, incremental().failed(), false); }
-
-private:
-    IncrementalOperation &incremental() { return static_cast<IncrementalOperation &>(operation()); }
+    QString tally() const
+    {
+        const RunSummary s = summary();
+        return OperationText::tallyLine(QStringLiteral("written"), s.ok, 0, s.failed, false);
+    }
 };
 
 // "Incremental Encode Complete".

@@ -33,6 +33,18 @@ QString upperCased(const QString &text)
     return out;
 }
 
+std::optional<QString> typedText(int box, const QString &typed)
+{
+    QString given;
+    for (QChar c : typed) {
+        const QChar k = isControl(c) ? c : typedChar(box, c);
+        if (!isControl(c) && !allowedWhileTyping(box, k))
+            return std::nullopt;
+        given += k;
+    }
+    return given;
+}
+
 bool allowedWhileTyping(int box, QChar c)
 {
     if (c.unicode() > 0xFF)

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 // The rules of the input record boxes (tracks 1..3 in boxes 0..2): what may be typed, what
 // passes when a box is left, and the messages that say so.
 #include <QByteArray>
@@ -25,6 +26,9 @@ QChar typedChar(int box, QChar c);
 QString upperCased(const QString &text);
 // True when `c` (after typedChar) may be typed into `box`.
 bool allowedWhileTyping(int box, QChar c);
+// What a key's text puts into `box`: each character as typedChar gives it, control characters
+// as they are; nothing when a character may not be typed there.
+std::optional<QString> typedText(int box, const QString &typed);
 // True when the whole text passes the check on leaving `box` (box 0 after upper-casing).
 bool passesLeaveCheck(int box, const QString &text);
 

@@ -1,7 +1,6 @@
 #include "cli/CliOperator.h"
 
 #include "card/RawCodec.h"
-#include "operation/IsoOperations.h"
 
 #include <QFileDevice>
 #include <QJsonArray>
@@ -67,8 +66,9 @@ void CliOperator::announcePrompt()
 }
 
 // The copy keeps its prompt up from the source card to the target card: a new card is asked for.
-void CliOperator::showWritePhase(bool writing)
+void CliOperator::showPhase(PromptPhase phase)
 {
+    const bool writing = phase == PromptPhase::Target;
     const bool changed = writing != writing_;
     writing_ = writing;
     if (changed && prompt_)
@@ -86,9 +86,8 @@ void CliOperator::cardEnded(const CardReport &report)
     QJsonObject object{{QStringLiteral("card"), report.card}, {QStringLiteral("result"), resultWord(report.result)}};
     QString text = QStringLiteral("card %1").arg(report.card);
     if (report.record > 0) {
-        const qint64 record = report.record + recordOffset_;
-        object.insert(QStringLiteral("record"), record);
-        text += QStringLiteral(" (record %1)").arg(record);
+        object.insert(QStringLiteral("record"), report.record);
+        text += QStringLiteral(" (record %1)").arg(report.record);
     }
     text += QStringLiteral(": ") + resultWord(report.result);
     // What the card holds now, as the main window shows the tracks: "+" no data, "*" unreadable.
@@ -109,17 +108,26 @@ void CliOperator::cardEnded(const CardReport &report)
         object.insert(QStringLiteral("tracks"), list);
     }
     output_.result(object, text);
-    if (ok) {
-        ++good_;
+    if (ok)
         next_ = std::max(next_, report.card + 1);
-    }
-    if (countReached() || output_.failed())
+    if (output_.failed())
         stop();
 }
 
+namespace {
+// The error windows' titles and texts, as one line each.
+const QString kReadErrorTitle = QStringLiteral("Read Swipe Error");
+const QString kNonIsoReadErrorTitle = QStringLiteral("Non-ISO Read Swipe Error");
+const QString kReadErrorText = QStringLiteral("Read error!  Please try again.");
+const QString kWriteErrorTitle = QStringLiteral("Write Swipe Error");
+const QString kNonIsoWriteErrorTitle = QStringLiteral("Non-ISO Write Swipe Error");
+const QString kWriteErrorText = QStringLiteral("Write error!  Please try again.");
+const QString kEraseErrorTitle = QStringLiteral("Erase Swipe Error");
+const QString kEraseErrorText = QStringLiteral("Erase error!  Please try again.");
+} // namespace
+
 void CliOperator::reportError(OperationError error)
 {
-    using namespace OperationText;
     switch (error) {
     case OperationError::Read:
         output_.note((nonIso_ ? kNonIsoReadErrorTitle : kReadErrorTitle) + QStringLiteral(": ") + kReadErrorText);
@@ -136,6 +144,6 @@ void CliOperator::reportError(OperationError error)
 // As Cancel would: every wait ends at its next pass; the runner closes once run() returned.
 void CliOperator::stop()
 {
-    if (operation_)
-        operation_->cancel();
+    if (session_)
+        session_->cancel();
 }

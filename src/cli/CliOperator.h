@@ -4,7 +4,7 @@
 // reading a pipe sees every card as it happens. Errors are acknowledged at once: the operation
 // tries the card again, as it does after the operator closes a window's error window.
 #include "cli/CliOptions.h"
-#include "operation/Operation.h"
+#include "operation/Session.h"
 
 #include <QJsonObject>
 #include <functional>
@@ -37,11 +37,7 @@ class CliOperator : public Operator {
 public:
     CliOperator(CliOutput &output, CliCommand command) : output_(output), command_(command) {}
 
-    void attach(Operation *operation) { operation_ = operation; }
-    // After `count` good cards the run is cancelled (0: never).
-    void setCount(qint64 count) { count_ = count; }
-    // Added to the record numbers the operation reports (a run that starts further on in a file).
-    void setRecordOffset(qint64 offset) { recordOffset_ = offset; }
+    void attach(Session *session) { session_ = session; }
     // Non-ISO: the error reports' titles say so; raw tracks show as hex pairs.
     void setNonIso(bool nonIso, bool rawTracks)
     {
@@ -53,18 +49,16 @@ public:
     // The swipe prompt came up or went away (the simulated operator watches it).
     std::function<void(bool shown)> promptChanged;
 
-    qint64 good() const { return good_; }
-    bool countReached() const { return count_ > 0 && good_ >= count_; }
     bool keepFailed() const { return keepFailed_; }
 
     void showPrompt(bool shown) override;
     void showCard(qint64 number) override { next_ = number; }
     void showOutput(const Iso::Tracks &, Counts) override {}
     void showInput(const Iso::Tracks &, Counts) override {}
-    void setMessage(const QString &) override {}
+    void notice(Notice) override {}
     void cardEnded(const CardReport &report) override;
     void reportError(OperationError error) override;
-    void showWritePhase(bool writing) override;
+    void showPhase(PromptPhase phase) override;
 
 private:
     void stop();
@@ -72,10 +66,7 @@ private:
 
     CliOutput &output_;
     CliCommand command_;
-    Operation *operation_ = nullptr;
-    qint64 count_ = 0;
-    qint64 recordOffset_ = 0;
-    qint64 good_ = 0;
+    Session *session_ = nullptr;
     qint64 next_ = 1; // the card the prompt asks for
     bool prompt_ = false;
     bool writing_ = false;

@@ -5,16 +5,13 @@
 #include "cli/SaveFile.h"
 #include "cli/SignalWatch.h"
 #include "device/Connection.h"
-#include "device/Device.h"
 #include "device/Pacer.h"
-#include "device/PortCatalog.h"
 #include "device/QtSerialLink.h"
 #include "device/TraceLink.h"
 #include "dialect/CommErrorText.h"
 #include "dialect/Dialect.h"
-#include "operation/BatchOperations.h"
-#include "operation/IsoOperations.h"
-#include "operation/NonIsoOperations.h"
+#include "operation/Connecting.h"
+#include "operation/Session.h"
 #include "sim/Simulator.h"
 
 #include <QFile>
@@ -105,14 +102,7 @@ private:
     bool handshake(DialectId dialect, bool report);
     void commError(const QString &reason);
     int test();
-    int operate(Operation &operation);
-    // A new operation of type Op, its own arguments between the connection and the operator, run.
-    template <class Op, class... Args>
-    int operateNew(Args &&...args)
-    {
-        Op op(connection_, std::forward<Args>(args)..., view_);
-        return operate(op);
-    }
+    int operate(const Job &job);
     int interrupted() const { return CliExit::Interrupted + signal_; }
     void onSignal(int signal);
 
@@ -125,7 +115,7 @@ private:
     std::unique_ptr<Simulator> sim_;
     std::unique_ptr<SimulatedOperator> simOperator_;
     std::unique_ptr<SignalWatch> signals_;
-    Operation *current_ = nullptr;
+    Session *current_ = nullptr;
     int signal_ = 0;
 };
 
@@ -164,8 +154,8 @@ bool Run::makeLinks()
         connection_.links = sim_->links();
     } else {
         if (!request_.device.isEmpty())
-            PortCatalog::setOverride(request_.port, request_.device);
-        connection_.links = qtSerialLinks();
+            connection_.ports.setOverride(request_.port, request_.device);
+        connection_.links = qtSerialLinks(connection_.ports);
     }
     if (!request_.trace.isEmpty()) {
         // As the windowed program: owner-only, the track data hidden unless asked for.
@@ -195,33 +185,12 @@ bool Run::handshake(DialectId dialect, bool report)
 {
     Connection c = connection_;
     c.dialect = dialect;
-    CancelToken token;
-    Device port(token, c);
-    if (!port.open()) {
-        if (report)
-            commError(port.portErrorText());
-        return false;
-    }
-    const Handshake outcome = dialectFor(dialect).handshake(port, c.highCoercivity, [this] { return signal_ != 0; });
-    const QString reason = port.portFailed() ? port.portErrorText() : QString();
-    port.close();
+    const Connecting::Verdict v = Connecting(c).run([this] { return signal_ != 0; });
     if (signal_)
         return false;
-    switch (outcome) {
-    case Handshake::Connected:
-        return true;
-    case Handshake::ConnectedAfterError:
-        // Setup shows its error window and goes on all the same.
-        if (report)
-            commError(reason);
-        return true;
-    case Handshake::Failed:
-    case Handshake::FailedQuietly:
-        if (report)
-            commError(reason);
-        return false;
-    }
-    return false;
+    if (report && v.report)
+        commError(v.reason);
+    return v.connected;
 }
 
 int Run::test()
@@ -244,16 +213,18 @@ int Run::test()
     return CliExit::Encoder;
 }
 
-int Run::operate(Operation &operation)
+int Run::operate(const Job &job)
 {
-    view_.attach(&operation);
-    current_ = &operation;
-    const OperationEnd end = operation.run();
-    operation.close();
+    Session session(connection_, job, view_);
+    view_.attach(&session);
+    current_ = &session;
+    const RunSummary summary = session.run();
+    session.close();
     current_ = nullptr;
     view_.attach(nullptr);
-    if (view_.good() > 0 || end != OperationEnd::PortLost)
-        note(cardsDone(request_.command, view_.good()));
+    const OperationEnd end = summary.end;
+    if (summary.ok > 0 || end != OperationEnd::PortLost)
+        note(cardsDone(request_.command, summary.ok));
     if (signal_)
         return interrupted();
     if (view_.keepFailed())
@@ -269,9 +240,13 @@ int Run::operate(Operation &operation)
     switch (end) {
     case OperationEnd::Finished:
     case OperationEnd::Cancelled:
+        if (summary.fileDone)
+            note(QStringLiteral("End of file reached."));
+        else if (request_.command == CliCommand::Incremental && summary.ranItsCourse())
+            note(QStringLiteral("Last incremental encode done."));
         return CliExit::Done;
     case OperationEnd::PortLost: {
-        QString why = operation.portErrorText();
+        QString why = summary.portError;
         if (why.isEmpty())
             why = QStringLiteral("The serial port failed.");
         note(QStringLiteral("vnt410: Communication with the encoder failed.\n") + why);
@@ -299,7 +274,8 @@ int Run::exec()
     // What the command needs from files comes first: nothing goes to the encoder for a file
     // that is refused.
     SaveFile saved;
-    std::optional<EncodeDataFile::RecordTaker> records;
+    Job job;
+    job.count = request_.count;
     if (request_.command == CliCommand::Save) {
         const SaveFile::Opened opened = saved.open(request_.file, request_.append);
         if (opened != SaveFile::Opened::Ok) {
@@ -330,10 +306,8 @@ int Run::exec()
                      .arg(request_.from));
             return CliExit::Usage;
         }
-        records.emplace(loaded.content);
-        for (qint64 i = 1; i < request_.from; ++i)
-            records->next();
-        view_.setRecordOffset(request_.from - 1);
+        job.records = loaded.content;
+        job.from = request_.from;
     }
 
     if (!makeLinks())
@@ -343,40 +317,44 @@ int Run::exec()
     if (!handshake(request_.dialect, true))
         return signal_ ? interrupted() : CliExit::Encoder;
 
-    view_.setCount(request_.count);
     switch (request_.command) {
     case CliCommand::Test:
         break;
     case CliCommand::Read:
-        return operateNew<ReadOperation>();
+        job.kind = JobKind::Read;
+        return operate(job);
     case CliCommand::Write:
-        return operateNew<WriteOperation>(request_.tracks);
+        job.kind = JobKind::Write;
+        job.tracks = request_.tracks;
+        return operate(job);
     case CliCommand::Copy:
-        return operateNew<CopyOperation>();
+        job.kind = JobKind::Copy;
+        return operate(job);
     case CliCommand::Erase:
-        return operateNew<EraseOperation>(request_.eraseMask);
+        job.kind = JobKind::Erase;
+        job.eraseMask = request_.eraseMask;
+        return operate(job);
     case CliCommand::Save:
-        return operateNew<SaveOperation>();
-    case CliCommand::Encode: {
-        const int status = operateNew<EncodeOperation>(*records);
-        if (status == CliExit::Done && records->atEnd())
-            note(QStringLiteral("End of file reached."));
-        return status;
-    }
-    case CliCommand::Incremental: {
-        view_.setCount(0); // the series has its own count
-        IncrementalOperation op(connection_, request_.series, view_);
-        const int status = operate(op);
-        if (status == CliExit::Done && op.series().IncrementRemaining <= 0)
-            note(QStringLiteral("Last incremental encode done."));
-        return status;
-    }
+        job.kind = JobKind::Save;
+        return operate(job);
+    case CliCommand::Encode:
+        job.kind = JobKind::Encode;
+        return operate(job);
+    case CliCommand::Incremental:
+        job.kind = JobKind::Incremental;
+        job.count = 0; // the series has its own count
+        job.series = request_.series;
+        return operate(job);
     case CliCommand::NonIsoRead:
         view_.setNonIso(true, !request_.selection.standardFormat);
-        return operateNew<NonIsoReadOperation>(request_.selection);
+        job.kind = JobKind::NonIsoRead;
+        job.selection = request_.selection;
+        return operate(job);
     case CliCommand::NonIsoWrite:
         view_.setNonIso(true, false);
-        return operateNew<NonIsoWriteOperation>(request_.job);
+        job.kind = JobKind::NonIsoWrite;
+        job.nonIsoWrite = request_.job;
+        return operate(job);
     }
     return CliExit::Usage;
 }

@@ -1,10 +1,13 @@
 #pragma once
-// A window's wait flags. Each swipe window owns one and hands it to its Device; every wait
-// reads it fresh on each pass, which is how a click reaches a running exchange.
+// An operation's wait flags, handed to its Device; every wait reads them fresh on each pass,
+// which is how a click reaches a running exchange. Atomic: Cancel and Skip may come from another
+// thread than the one that waits (the service's network thread).
+#include <atomic>
+
 struct CancelToken {
-    bool CancelRequested = false;
-    bool StopCollecting = false;
-    bool SkipRequested = false; // the encode-from-file window's Skip
+    std::atomic<bool> CancelRequested = false;
+    std::atomic<bool> StopCollecting = false;
+    std::atomic<bool> SkipRequested = false; // the encode-from-file window's Skip
 };
 
 // Which flags end a wait besides its own condition.

@@ -3,6 +3,7 @@
 // port and its line, the dialect, the coercivity, where links come from and the clock every wait
 // goes through. A value: nothing of it is process-wide.
 #include "device/DialectId.h"
+#include "device/PortCatalog.h"
 #include "device/SerialLink.h"
 
 #include <QString>
@@ -18,6 +19,7 @@ struct Connection {
     QString dataBits = QStringLiteral("8");
     DialectId dialect = DialectId::Hkd382;
     bool highCoercivity = true;
+    PortCatalog ports; // which device each port number names
     LinkFactory links;
     Pacer *pacer = nullptr; // not owned; outlives every Device made from this connection
 

@@ -1,23 +1,10 @@
 #include "device/PortCatalog.h"
 
-#include <QMap>
 #include <QSerialPortInfo>
 
 #include <algorithm>
 
 namespace {
-struct State {
-    QMap<int, QString> overrides;
-    bool simulated = false;
-    std::function<QList<PortCatalog::Entry>()> lister;
-};
-
-State &state()
-{
-    static State s;
-    return s;
-}
-
 bool inRange(int n) { return n >= PortCatalog::kFirstPort && n <= PortCatalog::kLastPort; }
 
 QList<PortCatalog::Entry> systemListing()
@@ -79,17 +66,9 @@ bool PortCatalog::setOverride(int n, const QString &device)
 {
     if (!inRange(n) || device.trimmed().isEmpty())
         return false;
-    state().overrides.insert(n, device.trimmed());
+    overrides_.insert(n, device.trimmed());
     return true;
 }
-
-void PortCatalog::clearOverrides() { state().overrides.clear(); }
-
-void PortCatalog::setSimulated(bool simulated) { state().simulated = simulated; }
-
-bool PortCatalog::simulated() { return state().simulated; }
-
-void PortCatalog::setLister(std::function<QList<Entry>()> lister) { state().lister = std::move(lister); }
 
 QList<PortCatalog::Entry> PortCatalog::ordered(QList<Entry> entries)
 {
@@ -101,18 +80,18 @@ QList<PortCatalog::Entry> PortCatalog::ordered(QList<Entry> entries)
     return entries;
 }
 
-QList<PortCatalog::Entry> PortCatalog::listed()
+QList<PortCatalog::Entry> PortCatalog::listed() const
 {
-    return ordered(state().lister ? state().lister() : systemListing());
+    return ordered(lister_ ? lister_() : systemListing());
 }
 
-QString PortCatalog::deviceFor(int n)
+QString PortCatalog::deviceFor(int n) const
 {
     if (!inRange(n))
         return {};
-    if (state().simulated)
+    if (simulated_)
         return kSimulatedDevice;
-    if (const auto it = state().overrides.constFind(n); it != state().overrides.cend())
+    if (const auto it = overrides_.constFind(n); it != overrides_.cend())
         return *it;
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(n);
@@ -122,9 +101,9 @@ QString PortCatalog::deviceFor(int n)
 #endif
 }
 
-QString PortCatalog::describe(int n)
+QString PortCatalog::describe(int n) const
 {
-    if (inRange(n) && state().simulated)
+    if (inRange(n) && simulated_)
         return QStringLiteral("Simulated encoder");
     const QString device = deviceFor(n);
     if (device.isEmpty())

@@ -2,7 +2,9 @@
 // Which device a port number (1..12) names. An explicit override (--port N=DEVICE) wins; on
 // Windows N is COMN; elsewhere N is the N-th serial device the system lists, USB adapters
 // first, then built-in ports. In simulated mode every number names the built-in encoder.
+// A value: each connection's links hold their own.
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <functional>
 
@@ -19,23 +21,27 @@ public:
     };
 
     // False for a number outside 1..12 or an empty device.
-    static bool setOverride(int n, const QString &device);
-    static void clearOverrides();
-    static void setSimulated(bool simulated);
-    static bool simulated();
+    bool setOverride(int n, const QString &device);
+    void setSimulated(bool simulated) { simulated_ = simulated; }
+    bool simulated() const { return simulated_; }
 
     // The device port number n names; empty when none.
-    static QString deviceFor(int n);
+    QString deviceFor(int n) const;
     // A short text for the operator, e.g. "/dev/ttyUSB0 (FT232R USB UART)".
-    static QString describe(int n);
+    QString describe(int n) const;
 
     // The listed devices in numbering order.
-    static QList<Entry> listed();
+    QList<Entry> listed() const;
     // USB adapters first, then the rest, each group in natural name order (ttyS2 before ttyS10).
     static QList<Entry> ordered(QList<Entry> entries);
 
     // Replaces the system's device listing (tests); an empty function restores it.
-    static void setLister(std::function<QList<Entry>()> lister);
+    void setLister(std::function<QList<Entry>()> lister) { lister_ = std::move(lister); }
 
     static inline const QString kSimulatedDevice = QStringLiteral("simulated");
+
+private:
+    QMap<int, QString> overrides_;
+    bool simulated_ = false;
+    std::function<QList<Entry>()> lister_;
 };

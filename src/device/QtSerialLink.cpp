@@ -40,7 +40,7 @@ bool mayUse(const QString &device)
 }
 } // namespace
 
-QtSerialLink::QtSerialLink()
+QtSerialLink::QtSerialLink(PortCatalog ports) : ports_(std::move(ports))
 {
     QObject::connect(&port_, &QSerialPort::errorOccurred, &port_,
                      [this](QSerialPort::SerialPortError e) { onError(e); });
@@ -66,7 +66,7 @@ bool QtSerialLink::open(int port, const QString &settings)
     errorText_.clear();
     dropped_ = 0;
 
-    device_ = PortCatalog::deviceFor(port);
+    device_ = ports_.deviceFor(port);
     if (device_.isEmpty() || device_ == PortCatalog::kSimulatedDevice) {
         device_.clear();
         failOpen(PortError::NoSuchDevice, QStringLiteral("There is no serial device for port %1.").arg(port));
@@ -266,7 +266,7 @@ bool QtSerialLink::write(const QByteArray &bytes)
     return port_.isOpen();
 }
 
-LinkFactory qtSerialLinks()
+LinkFactory qtSerialLinks(const PortCatalog &ports)
 {
-    return [](DialectId) { return std::make_unique<QtSerialLink>(); };
+    return [ports](DialectId) { return std::make_unique<QtSerialLink>(ports); };
 }

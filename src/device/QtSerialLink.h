@@ -4,6 +4,7 @@
 // (adapter unplugged) closes the link on the first read, write or resource error. At most
 // kInputCap bytes wait to be taken: no reply is longer than a few hundred bytes, and a flooded
 // line must not fill the memory while a message window is open; the oldest are kept.
+#include "device/PortCatalog.h"
 #include "device/SerialLink.h"
 
 #include <QSerialPort>
@@ -12,7 +13,7 @@ class QtSerialLink final : public SerialLink {
 public:
     static constexpr qint64 kInputCap = 64 * 1024;
 
-    QtSerialLink();
+    explicit QtSerialLink(PortCatalog ports = {});
     ~QtSerialLink() override;
 
     bool open(int port, const QString &settings) override;
@@ -37,6 +38,7 @@ private:
     void failOpen(PortError error, const QString &text);
 
     QSerialPort port_;
+    PortCatalog ports_;
     QString device_;
     PortError error_ = PortError::None;
     QString errorText_;
@@ -45,4 +47,4 @@ private:
 };
 
 // Links to the system's serial ports.
-LinkFactory qtSerialLinks();
+LinkFactory qtSerialLinks(const PortCatalog &ports = {});

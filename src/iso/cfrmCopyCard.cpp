@@ -1,6 +1,5 @@
 #include "iso/cfrmCopyCard.h"
 
-#include "operation/IsoOperations.h"
 #include "ui/common/PictureDialog.h"
 
 #include <QLabel>
@@ -30,22 +29,23 @@ cfrmCopyCard::cfrmCopyCard(const Connection &connection, RecordView *records, QW
     QSizePolicy keep = Label1->sizePolicy();
     keep.setRetainSizeWhenHidden(true);
     Label1->setSizePolicy(keep);
-    showWritePhase(false);
+    showPhase(PromptPhase::Source);
     Label1->hide();
 
     auto *content = new QVBoxLayout;
     content->addWidget(Label1, 1, Qt::AlignVCenter);
     layoutPictureDialog(this, Picture1, content, {Command1});
     setRecordInUse(RecordInUse::Input);
-    setOperation(std::make_unique<CopyOperation>(connection, *this));
+    setJob(connection, Job{.kind = JobKind::Copy});
 }
 
 QColor cfrmCopyCard::readPromptColour() const { return palette().color(QPalette::ButtonText); }
 
 QColor cfrmCopyCard::writePromptColour() { return QColor(255, 0, 0); }
 
-void cfrmCopyCard::showWritePhase(bool writing)
+void cfrmCopyCard::showPhase(PromptPhase phase)
 {
+    const bool writing = phase == PromptPhase::Target;
     setWindowTitle(writing ? kWriteTitle : kReadTitle);
     Label1->setText(writing ? kWritePrompt : kReadPrompt);
     QPalette colours = Label1->palette();

@@ -1,7 +1,7 @@
 #pragma once
 // The copy window: reads a source card into the main window's input record, writes that record
 // onto a target card, and starts over with the next source card until Cancel.
-#include "operation/IsoOperations.h"
+#include "ui/common/OperatorTexts.h"
 #include "ui/common/SwipeWindow.h"
 
 class QLabel;
@@ -27,7 +27,7 @@ public:
     void begin() override;
     void showPrompt(bool shown) override;
     void showCard(qint64) override {}
-    void showWritePhase(bool writing) override;
+    void showPhase(PromptPhase phase) override;
 
 protected:
     QLabel *statusLine() const override { return Label1; }

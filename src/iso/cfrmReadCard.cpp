@@ -1,11 +1,10 @@
 #include "iso/cfrmReadCard.h"
 
-#include "operation/IsoOperations.h"
 
 cfrmReadCard::cfrmReadCard(const Connection &connection, RecordView *records, QWidget *parent)
     : CardPromptWindow(records, parent, QStringLiteral("Read Swipe Prompt"),
                        QStringLiteral("You are reading card #") + QString(17, QLatin1Char(' ')) + QStringLiteral("."))
 {
     setObjectName("cfrmReadCard");
-    setOperation(std::make_unique<ReadOperation>(connection, *this));
+    setJob(connection, Job{.kind = JobKind::Read});
 }

@@ -1,6 +1,5 @@
 #include "iso/cfrmWriteCard.h"
 
-#include "operation/IsoOperations.h"
 
 cfrmWriteCard::cfrmWriteCard(const Connection &connection, const Iso::Tracks &tracks, RecordView *records,
                              QWidget *parent)
@@ -9,5 +8,5 @@ cfrmWriteCard::cfrmWriteCard(const Connection &connection, const Iso::Tracks &tr
 {
     setObjectName("cfrmWriteCard");
     setRecordInUse(RecordInUse::Input);
-    setOperation(std::make_unique<WriteOperation>(connection, tracks, *this));
+    setJob(connection, Job{.kind = JobKind::Write, .tracks = tracks});
 }

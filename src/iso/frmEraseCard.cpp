@@ -1,6 +1,5 @@
 #include "iso/frmEraseCard.h"
 
-#include "operation/IsoOperations.h"
 
 #include <QLabel>
 #include <QStyle>
@@ -19,5 +18,5 @@ frmEraseCard::frmEraseCard(const Connection &connection, int mask, RecordView *r
     // The card-number line appears when the loop starts.
     Label1->hide();
     LC->hide();
-    setOperation(std::make_unique<EraseOperation>(connection, mask, *this));
+    setJob(connection, Job{.kind = JobKind::Erase, .eraseMask = mask});
 }

@@ -1,7 +1,7 @@
 #pragma once
 // A view of the erase operation: the chosen tracks erased from one card after another, the
 // cards counted, the outcome of each in the main window's message box.
-#include "operation/IsoOperations.h"
+#include "ui/common/OperatorTexts.h"
 #include "ui/common/CardPromptWindow.h"
 
 class frmEraseCard : public CardPromptWindow {

@@ -10,7 +10,7 @@ nfrmReadCard::nfrmReadCard(const Connection &connection, const NonIso::Selection
 {
     setObjectName("nfrmReadCard");
     setErrorTitles(sfrmReadErr::kNonIsoTitle, sfrmWriteErr::kNonIsoTitle);
-    setOperation(std::make_unique<NonIsoReadOperation>(connection, selection, *this));
+    setJob(connection, Job{.kind = JobKind::NonIsoRead, .selection = selection});
 }
 
 void nfrmReadCard::showNonIsoCard(const Iso::Tracks &tracks)

@@ -2,7 +2,6 @@
 // The non-ISO read window: a view of the non-ISO read operation, each card shown in the
 // result window.
 #include "card/NonIsoFormat.h"
-#include "operation/NonIsoOperations.h"
 #include "ui/common/CardPromptWindow.h"
 
 class nfrmReadCard : public CardPromptWindow {
@@ -11,7 +10,7 @@ public:
     nfrmReadCard(const Connection &connection, const NonIso::Selection &selection, QWidget *parent = nullptr);
 
     // The last card read well (TrackData).
-    const Iso::Tracks &TrackData() { return static_cast<NonIsoReadOperation &>(operation()).lastCard(); }
+    Iso::Tracks TrackData() const { return summary().lastCard; }
 
     void showNonIsoCard(const Iso::Tracks &tracks) override;
 

@@ -1,6 +1,5 @@
 #include "noniso/nfrmSwipeWrite.h"
 
-#include "operation/NonIsoOperations.h"
 #include "ui/common/MessageWindow.h"
 
 #include <QLabel>
@@ -14,7 +13,7 @@ nfrmSwipeWrite::nfrmSwipeWrite(const Connection &connection, const NonIso::Write
     LC->setText(QStringLiteral("0"));
     Label1->hide();
     setRecordInUse(RecordInUse::Input);
-    setOperation(std::make_unique<NonIsoWriteOperation>(connection, job, *this));
+    setJob(connection, Job{.kind = JobKind::NonIsoWrite, .nonIsoWrite = job});
 }
 
 const QString nfrmSwipeWrite::kWriteComplete = QStringLiteral("Write complete.");

@@ -3,7 +3,6 @@
 #include "operation/IsoOperations.h"
 
 using EncodeDataFile::Record;
-using namespace OperationText;
 
 // ---- Save run -------------------------------------------------------------------------------
 
@@ -43,9 +42,7 @@ OperationEnd SaveOperation::loop()
             const Record record{read.tracks};
             if (collection_.append(record)) {
                 op().cardEnded({collection_.count(), CardResult::Ok, read.tracks, collection_.count()});
-                if (onCollected)
-                    onCollected(record);
-                op().setMessage(kReadSuccess);
+                op().notice(Notice::ReadSuccess);
                 continue;
             }
             op().cardEnded({collection_.cardNumber(), CardResult::ReadError, read.tracks});
@@ -54,10 +51,10 @@ OperationEnd SaveOperation::loop()
             op().cardEnded({collection_.cardNumber(), CardResult::ReadError, {}});
         }
         ++failed_;
-        op().setMessage(QString());
+        op().notice(Notice::Clear);
         reportIndicated(OperationError::Read);
     }
-    op().setMessage(QString());
+    op().notice(Notice::Clear);
     return stopped();
 }
 
@@ -117,7 +114,7 @@ OperationEnd EncodeOperation::loop()
         if (outcome == Outcome::Succeeded && !cancelled()) {
             op().cardEnded({card_, CardResult::Ok, tracks, record_});
             op().showOutput(tracks, Counts::Lengths);
-            op().setMessage(kWriteComplete);
+            op().notice(Notice::WriteComplete);
             op().hideCard();
             ++card_;
             nextRecordDue = true;
@@ -134,7 +131,7 @@ OperationEnd EncodeOperation::loop()
             ++failed_;
             op().cardEnded({card_, CardResult::WriteError, tracks, record_});
             showFailedOutput();
-            op().setMessage(QString());
+            op().notice(Notice::Clear);
             op().stepAside(true);
             dialect().indicatorOffBeforeError(device());
             dialect().disarm(device(), Exchange::Settling);
@@ -152,9 +149,9 @@ OperationEnd EncodeOperation::loop()
         }
         dialect().rearmWrite(device(), Rearm::Disarm, Exchange::Settling);
         device().pauseUnlessCancelled(1.5);
-        op().setMessage(QString());
+        op().notice(Notice::Clear);
     }
-    op().setMessage(QString());
+    op().notice(Notice::Clear);
     return end == OperationEnd::Cancelled ? stopped() : end;
 }
 
@@ -197,7 +194,7 @@ OperationEnd IncrementalOperation::loop()
         if (outcome == Outcome::Succeeded && !cancelled()) {
             op().cardEnded({card, CardResult::Ok, tracks});
             op().showOutput(tracks, Counts::Lengths);
-            op().setMessage(kWriteComplete);
+            op().notice(Notice::WriteComplete);
             series_.CurrentNumber += series_.IncrementStep;
             const qint64 before = series_.IncrementRemaining--;
             // At or below 1 before the decrement the series is complete, so it always ends.
@@ -218,8 +215,8 @@ OperationEnd IncrementalOperation::loop()
         }
         dialect().rearmWrite(device(), Rearm::DisarmAndPrepare);
         device().pauseUnlessCancelled(0.5);
-        op().setMessage(QString());
+        op().notice(Notice::Clear);
     }
-    op().setMessage(QString());
+    op().notice(Notice::Clear);
     return end == OperationEnd::Cancelled ? stopped() : end;
 }

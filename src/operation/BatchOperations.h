@@ -17,8 +17,6 @@ public:
     const EncodeDataFile::SaveCollection &collection() const { return collection_; }
     // Cards that could not be read or saved.
     qint64 failed() const { return failed_; }
-    // Called with each record as it is collected (the journal).
-    std::function<void(const EncodeDataFile::Record &)> onCollected;
 
 protected:
     OperationEnd loop() override;

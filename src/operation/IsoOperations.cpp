@@ -1,6 +1,5 @@
 #include "operation/IsoOperations.h"
 
-using namespace OperationText;
 
 // ---- Read -----------------------------------------------------------------------------------
 
@@ -27,7 +26,7 @@ OperationEnd ReadOperation::loop()
             const bool good = !Iso::AnyUnreadable(read.tracks);
             op().cardEnded({card_, good ? CardResult::Ok : CardResult::ReadError, read.tracks});
             if (good) {
-                op().setMessage(kReadSuccess);
+                op().notice(Notice::ReadSuccess);
                 op().showCard(++card_);
                 continue;
             }
@@ -35,11 +34,11 @@ OperationEnd ReadOperation::loop()
             showFailedOutput();
             op().cardEnded({card_, CardResult::ReadError, {}});
         }
-        op().setMessage(QString());
+        op().notice(Notice::Clear);
         reportIndicated(OperationError::Read);
         dialect().signalReady(device());
     }
-    op().setMessage(QString());
+    op().notice(Notice::Clear);
     return stopped();
 }
 
@@ -64,7 +63,7 @@ OperationEnd WriteOperation::loop()
         if (outcome == Outcome::Succeeded && !cancelled()) {
             op().cardEnded({card_, CardResult::Ok, tracks_});
             op().showOutput(tracks_, Counts::Lengths);
-            op().setMessage(kWriteComplete);
+            op().notice(Notice::WriteComplete);
             op().showCard(++card_);
         } else {
             if (!cancelled())
@@ -72,13 +71,13 @@ OperationEnd WriteOperation::loop()
             if (!reportWriteFailure())
                 break;
             if (outcome == Outcome::Aborted) {
-                op().setMessage(QString());
+                op().notice(Notice::Clear);
                 return OperationEnd::Refused;
             }
         }
         dialect().rearmWrite(device(), Rearm::PrepareAndSettle);
     }
-    op().setMessage(QString());
+    op().notice(Notice::Clear);
     return stopped();
 }
 
@@ -99,12 +98,12 @@ OperationEnd EraseOperation::loop()
     while (!cancelled()) {
         op().showPrompt(false);
         op().showCard(card_);
-        op().setMessage(QString());
+        op().notice(Notice::Clear);
 
         const Outcome outcome = dialect().erase(device(), mask_, prompt());
         if (outcome == Outcome::Succeeded && !cancelled()) {
             op().cardEnded({card_, CardResult::Ok, {}});
-            op().setMessage(kEraseComplete);
+            op().notice(Notice::EraseComplete);
             ++card_;
         } else {
             if (cancelled())
@@ -173,7 +172,7 @@ void CopyOperation::reportAside(OperationError error, bool indicated)
 void CopyOperation::finish()
 {
     op().showOutput({}, Counts::Zero);
-    op().setMessage(QString());
+    op().notice(Notice::Clear);
 }
 
 OperationEnd CopyOperation::loop()
@@ -201,7 +200,7 @@ OperationEnd CopyOperation::loop()
 CopyOperation::Next CopyOperation::readSource()
 {
     op().showPrompt(false);
-    op().showWritePhase(false);
+    op().showPhase(PromptPhase::Source);
     for (;;) {
         const bool armed = dialect().armRead(device(), ArmRead::Checked);
         if (cancelled())
@@ -228,12 +227,12 @@ CopyOperation::Next CopyOperation::readSource()
             if (!Iso::AnyUnreadable(source_))
                 return Next::Write;
             op().cardEnded({copied_ + 1, CardResult::ReadError, source_});
-            op().setMessage(QString());
+            op().notice(Notice::Clear);
             reportAside(OperationError::Read, false);
         } else {
             op().cardEnded({copied_ + 1, CardResult::ReadError, {}});
             op().showInput({}, Counts::Zero);
-            op().setMessage(QString());
+            op().notice(Notice::Clear);
             reportAside(OperationError::Read, true);
         }
     }
@@ -242,21 +241,21 @@ CopyOperation::Next CopyOperation::readSource()
 bool CopyOperation::writeTarget()
 {
     op().showOutput({}, Counts::Zero);
-    op().setMessage(QString());
-    op().showWritePhase(true);
+    op().notice(Notice::Clear);
+    op().showPhase(PromptPhase::Target);
     for (;;) {
         const Outcome outcome = dialect().writeIso(device(), source_, kWrite, prompt());
         if (outcome == Outcome::Succeeded && !cancelled()) {
             op().cardEnded({copied_ + 1, CardResult::Ok, source_});
             op().showOutput(source_, Counts::AsRead);
-            op().setMessage(kWriteComplete);
+            op().notice(Notice::WriteComplete);
             return true;
         }
         if (cancelled())
             return false;
         op().cardEnded({copied_ + 1, CardResult::WriteError, source_});
         showFailedOutput();
-        op().setMessage(QString());
+        op().notice(Notice::Clear);
         reportAside(OperationError::Write, true);
         if (outcome == Outcome::Aborted || cancelled())
             return false;

@@ -90,7 +90,7 @@ bool Operation::reportWriteFailure()
     if (cancelled())
         return false;
     showFailedOutput();
-    op_.setMessage(QString());
+    op_.notice(Notice::Clear);
     dialect_.disarm(*device_);
     if (cancelled())
         return false;

@@ -46,6 +46,7 @@ public:
     QString portErrorText() const { return device_->portErrorText(); }
 
     Device &device() { return *device_; }
+    bool portOpen() const { return device_->isOpen(); }
     const Dialect &dialect() const { return dialect_; }
     CancelToken &token() { return token_; }
     const Connection &connection() const { return connection_; }

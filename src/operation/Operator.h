@@ -1,11 +1,11 @@
 #pragma once
-// What an operation needs of whoever runs it: the prompt, the records, the messages and the error
-// reports with the operator's answer. The windows implement it with their texts and message
-// windows, a test with a script, the command line with its streams. Cancel and Skip reach the
-// operation through Operation::cancel() and skip().
+// What an operation tells whoever runs it, as events: the prompt (which card, which phase), the
+// records, each card's end, notices, and the error reports that wait for the operator's answer.
+// No words here: the windows give them their texts and message windows, a test a script, the
+// command line its streams, the service its JSON. Cancel, Skip and answers reach the operation
+// through its Session.
 #include "card/TrackBlock.h"
 
-#include <QString>
 
 // Which error the operator is told of (each front end has its own words and titles for it).
 enum class OperationError { Read, Write, Erase };
@@ -17,6 +17,12 @@ enum class Counts {
     Zero,    // 0 whatever the text
     Kept,    // the record counts the text itself, as if typed
 };
+
+// What the operation has to say after a card (the front end words it); Clear: nothing now.
+enum class Notice { Clear, ReadSuccess, WriteComplete, EraseComplete };
+
+// Which card the prompt asks for: any card, or copy's source or target card.
+enum class PromptPhase { Swipe, Source, Target };
 
 // How one card ended.
 enum class CardResult { Ok, ReadError, WriteError, EraseError, Skipped };
@@ -44,7 +50,7 @@ public:
     virtual void showOutput(const Iso::Tracks &tracks, Counts counts) = 0;
     // The input record: what is about to be written, or a source card read.
     virtual void showInput(const Iso::Tracks &tracks, Counts counts) = 0;
-    virtual void setMessage(const QString &text) = 0;
+    virtual void notice(Notice notice) = 0;
     // A card has ended, well or not (before its error is reported). Windows show it through the
     // records; a script's front end reports it.
     virtual void cardEnded(const CardReport &report) { (void)report; }
@@ -54,8 +60,8 @@ public:
     virtual void stepAside(bool aside) { (void)aside; }
     // Whether Skip may be pressed now (encode from file).
     virtual void enableSkip(bool enabled) { (void)enabled; }
-    // Copy: the source card is to be read (false) or the target written (true).
-    virtual void showWritePhase(bool writing) { (void)writing; }
+    // Copy: the source card is to be read, or the target written.
+    virtual void showPhase(PromptPhase phase) { (void)phase; }
     // A non-ISO card read; returns once the operator has seen it.
     virtual void showNonIsoCard(const Iso::Tracks &tracks) { (void)tracks; }
 };

@@ -10,7 +10,7 @@
 class ScriptedOperator : public Operator {
 public:
     QStringList errors;      // "read", "write", "erase", in order
-    QStringList messages;    // every message box text set
+    QList<Notice> notices;   // every notice, in order
     QList<qint64> cards;     // every card number shown
     Iso::Tracks output;      // the output record as it stands
     Iso::Tracks input;       // the input record as it stands
@@ -28,7 +28,7 @@ public:
     void showCard(qint64 number) override { cards << number; }
     void showOutput(const Iso::Tracks &tracks, Counts) override { output = tracks; }
     void showInput(const Iso::Tracks &tracks, Counts) override { input = tracks; }
-    void setMessage(const QString &text) override { messages << text; }
+    void notice(Notice notice) override { notices << notice; }
     void reportError(OperationError error) override
     {
         errors << (error == OperationError::Read    ? QStringLiteral("read")

@@ -1,6 +1,6 @@
 #include "ui/common/MessageWindow.h"
 
-#include "operation/IsoOperations.h"
+#include "ui/common/OperatorTexts.h"
 #include "ui/common/PictureDialog.h"
 
 #include <QApplication>

@@ -3,6 +3,7 @@
 #include "ui/common/BusyScope.h"
 #include "ui/common/LeaveChecker.h"
 #include "ui/common/MessageWindow.h"
+#include "ui/common/OperatorTexts.h"
 #include "ui/common/RecordView.h"
 #include "ui/common/ScreenPlacement.h"
 
@@ -65,11 +66,14 @@ SwipeWindow::SwipeWindow(RecordView *records, QWidget *parent)
 
 void SwipeWindow::cancelAndClose()
 {
-    operation_->cancel();
+    session_->cancel();
     close();
 }
 
-void SwipeWindow::setOperation(std::unique_ptr<Operation> operation) { operation_ = std::move(operation); }
+void SwipeWindow::setJob(const Connection &connection, const Job &job)
+{
+    session_ = std::make_unique<Session>(connection, job, *this);
+}
 
 SwipeWindow::~SwipeWindow() = default;
 
@@ -130,8 +134,8 @@ void SwipeWindow::startOnce()
     if (Started || closed_)
         return;
     Started = true;
-    end_ = operation_->run();
-    if (end_ == OperationEnd::PortLost)
+    summary_ = session_->run();
+    if (summary_.end == OperationEnd::PortLost)
         reportPortLost();
     close();
 }
@@ -162,10 +166,10 @@ void SwipeWindow::showOutput(const Iso::Tracks &tracks, Counts counts) { showRec
 
 void SwipeWindow::showInput(const Iso::Tracks &tracks, Counts counts) { showRecord(0, tracks, counts); }
 
-void SwipeWindow::setMessage(const QString &text)
+void SwipeWindow::notice(Notice notice)
 {
     if (records_)
-        records_->setMessage(text);
+        records_->setMessage(noticeText(notice));
 }
 
 void SwipeWindow::reportError(OperationError error)
@@ -200,7 +204,7 @@ void SwipeWindow::reportPortLost()
     if (portLostShown_)
         return;
     portLostShown_ = true;
-    QString why = operation_->portErrorText();
+    QString why = summary_.portError;
     if (why.isEmpty())
         why = tr("The serial port failed.");
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Communications Error"),
@@ -237,7 +241,7 @@ void SwipeWindow::done(int result)
         closed_ = true;
         const FlagScope closing(closing_);
         const BusyScope busy(isVisible() ? statusLine() : nullptr, tr("Closing\u2026"));
-        operation_->close();
+        session_->close();
     }
     QDialog::done(result);
 }

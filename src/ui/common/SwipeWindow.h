@@ -4,7 +4,7 @@
 // absorbs the activations that follow message windows), and runs its closing sequence exactly
 // once however the window is closed (Cancel, Escape, close box), even while the operation is
 // still waiting.
-#include "operation/Operation.h"
+#include "operation/Session.h"
 
 #include <QDialog>
 #include <memory>
@@ -29,12 +29,14 @@ public:
     SwipeWindow(RecordView *records, QWidget *parent = nullptr);
     ~SwipeWindow() override;
 
-    Operation &operation() { return *operation_; }
-    bool cancelled() const { return operation_->cancelled(); }
+    Session &session() { return *session_; }
+    bool cancelled() const { return session_->cancelled(); }
     bool started() const { return Started; }
-    bool operationRunning() const { return operation_->running(); }
+    bool operationRunning() const { return session_->running(); }
     // How the operation ended (Cancelled until it has).
-    OperationEnd end() const { return end_; }
+    OperationEnd end() const { return summary_.end; }
+    // How the run ended and how its cards went (whole once it has ended).
+    RunSummary summary() const { return Started ? session_->summary() : RunSummary{}; }
 
     // Shows a modal message window centred on this one and returns when the operator closed
     // it. Started is set first, so the re-activation after it does nothing.
@@ -52,13 +54,13 @@ public:
     // Operator: the main window's records and the message windows.
     void showOutput(const Iso::Tracks &tracks, Counts counts) override;
     void showInput(const Iso::Tracks &tracks, Counts counts) override;
-    void setMessage(const QString &text) override;
+    void notice(Notice notice) override;
     void reportError(OperationError error) override;
     void stepAside(bool aside) override;
 
 protected:
-    // The operation this window shows; set once by the subclass's constructor.
-    void setOperation(std::unique_ptr<Operation> operation);
+    // The job this window runs; set once by the subclass's constructor.
+    void setJob(const Connection &connection, const Job &job);
 
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -81,8 +83,8 @@ private:
     void showRecord(int firstBox, const Iso::Tracks &tracks, Counts counts);
 
     RecordView *records_;
-    std::unique_ptr<Operation> operation_;
-    OperationEnd end_ = OperationEnd::Cancelled;
+    std::unique_ptr<Session> session_;
+    RunSummary summary_;
     QString readErrorTitle_;
     QString writeErrorTitle_;
     bool closed_ = false;

@@ -1,9 +1,7 @@
 #include "ui/main/frmMainMenu.h"
 
 #include "card/Validators.h"
-#include "device/PortCatalog.h"
 #include "ui/common/PictureDialog.h"
-#include "ui/common/SwipeWindow.h"
 #include "card/InputRecord.h"
 #include "ui/main/TrackTextEdit.h"
 
@@ -19,6 +17,18 @@
 
 using namespace MainModule;
 namespace ML = MainLayout;
+
+namespace {
+// Black on `window`, whatever the style.
+void setColours(QLabel *label, const QColor &window)
+{
+    label->setAutoFillBackground(true);
+    QPalette p = label->palette();
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, Qt::black);
+    label->setPalette(p);
+}
+} // namespace
 
 frmMainMenu::frmMainMenu(const Connection &connection, QWidget *parent) : QWidget(parent), connection_(connection)
 {
@@ -40,13 +50,7 @@ frmMainMenu::frmMainMenu(const Connection &connection, QWidget *parent) : QWidge
 
     Label5 = makeLabel(QString(), this, "Label5");
     Label5->setAlignment(Qt::AlignCenter);
-    Label5->setAutoFillBackground(true);
-    {
-        QPalette p = Label5->palette();
-        p.setColor(QPalette::Window, QColor(0xC0, 0xFF, 0xC0));
-        p.setColor(QPalette::WindowText, Qt::black);
-        Label5->setPalette(p);
-    }
+    setColours(Label5, QColor(0xC0, 0xFF, 0xC0));
     Label5->setFrameStyle(QFrame::Panel | QFrame::Sunken);
 
     const char *headings[] = {
@@ -66,23 +70,17 @@ frmMainMenu::frmMainMenu(const Connection &connection, QWidget *parent) : QWidge
         LIT1[i] = makeLabel(QString::fromLatin1(trackNames[i]), this, QStringLiteral("LIT1_%1").arg(i));
 
     // Boxes 0..2 take typed data; 3..5 show the last card read. Track 3 is two lines high.
+    const auto trackBox = [this](auto *edit, int i, auto changed) -> QWidget * {
+        if (i < 3)
+            edit->setMaxLength(InputRecord::MaxLength[i]);
+        edit->setReadOnly(i >= 3);
+        connect(edit, changed, this, [this, i] { TIT_Change(i); });
+        return edit;
+    };
     for (int i = 0; i < 6; ++i) {
         const bool input = i < 3;
-        if (i == 2 || i == 5) {
-            auto *edit = new TrackTextEdit(this);
-            if (input)
-                edit->setMaxLength(InputRecord::MaxLength[i]);
-            edit->setReadOnly(!input);
-            connect(edit, &QPlainTextEdit::textChanged, this, [this, i] { TIT_Change(i); });
-            TIT[i] = edit;
-        } else {
-            auto *edit = new QLineEdit(this);
-            if (input)
-                edit->setMaxLength(InputRecord::MaxLength[i]);
-            edit->setReadOnly(!input);
-            connect(edit, &QLineEdit::textChanged, this, [this, i] { TIT_Change(i); });
-            TIT[i] = edit;
-        }
+        TIT[i] = i == 2 || i == 5 ? trackBox(new TrackTextEdit(this), i, &QPlainTextEdit::textChanged)
+                                  : trackBox(new QLineEdit(this), i, &QLineEdit::textChanged);
         TIT[i]->setObjectName(QStringLiteral("TIT_%1").arg(i));
         TIT[i]->installEventFilter(this);
         if (!input)
@@ -95,13 +93,7 @@ frmMainMenu::frmMainMenu(const Connection &connection, QWidget *parent) : QWidge
     Label4->setWordWrap(true);
     Label4->setMargin(2);
     Label4->setFrameStyle(QFrame::Box | QFrame::Plain);
-    Label4->setAutoFillBackground(true);
-    {
-        QPalette p = Label4->palette();
-        p.setColor(QPalette::Window, QColor(0xC8, 0xC8, 0xC8));
-        p.setColor(QPalette::WindowText, Qt::black);
-        Label4->setPalette(p);
-    }
+    setColours(Label4, QColor(0xC8, 0xC8, 0xC8));
 
     const char *captions[] = {"Read", "Write", "Copy", "Encode from File", "Save to File",
                               "Incremental Encode", "Non-ISO Read/Write", "Erase"};
@@ -125,6 +117,10 @@ frmMainMenu::frmMainMenu(const Connection &connection, QWidget *parent) : QWidge
         previous = Command1[i];
     }
 
+    connect(&records_, &MainRecords::trackChanged, this, &frmMainMenu::showTrack);
+    connect(&records_, &MainRecords::countChanged, this, [this](int box) { LT[box]->setText(records_.count(box)); });
+    connect(&records_, &MainRecords::messageChanged, this, [this] { Label4->setText(records_.message()); });
+
     Form_Load();
     initLayout();
     Form_Activate();
@@ -139,7 +135,7 @@ void frmMainMenu::Form_Load()
 {
     Label2[0]->setText(QStringLiteral("COM ") + QString::number(connection_.port));
     // The caption stays as it always was; which device that is shows on hovering.
-    Label2[0]->setToolTip(PortCatalog::describe(connection_.port));
+    Label2[0]->setToolTip(connection_.ports.describe(connection_.port));
     Label2[1]->setText(connection_.baud);
     Label2[2]->setText(connection_.parity);
     Label2[3]->setText(connection_.dataBits);
@@ -172,23 +168,6 @@ void frmMainMenu::closeEvent(QCloseEvent *event)
     QCoreApplication::quit();
 }
 
-namespace {
-// Calls `gone` each time a window of the program is hidden.
-class WindowGoneWatch : public QObject {
-public:
-    WindowGoneWatch(QObject *parent, std::function<void()> gone) : QObject(parent), gone_(std::move(gone)) {}
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Hide && watched->isWidgetType() && static_cast<QWidget *>(watched)->isWindow())
-            gone_();
-        return false;
-    }
-
-private:
-    std::function<void()> gone_;
-};
-} // namespace
-
 void frmMainMenu::requestClose()
 {
     if (!dispatching_) {
@@ -198,29 +177,7 @@ void frmMainMenu::requestClose()
             close();
         return;
     }
-    if (closeRequested_)
-        return;
-    closeRequested_ = true;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *swipe = qobject_cast<SwipeWindow *>(w))
-            swipe->operation().cancel();
-    // One window at a time, top first, each once the one above it has gone: an operation's
-    // window under an error window closes only after the operation has left that report.
-    qApp->installEventFilter(new WindowGoneWatch(this, [this] {
-        QTimer::singleShot(0, this, &frmMainMenu::answerTopWindow);
-    }));
-    answerTopWindow();
-}
-
-void frmMainMenu::answerTopWindow()
-{
-    QWidget *top = QApplication::activeModalWidget();
-    if (!top || top == this)
-        return;
-    if (auto *swipe = qobject_cast<SwipeWindow *>(top))
-        swipe->cancelAndClose();
-    else if (auto *dialog = qobject_cast<QDialog *>(top))
-        dialog->reject();
+    closer_.start();
 }
 
 // ---- Records --------------------------------------------------------------------------------
@@ -234,18 +191,27 @@ QString frmMainMenu::trackString(int box) const
     return static_cast<TrackTextEdit *>(TIT[box])->text();
 }
 
-QByteArray frmMainMenu::trackText(int box) const { return trackString(box).toLatin1(); }
+QByteArray frmMainMenu::trackText(int box) const { return records_.track(box); }
 
 void frmMainMenu::setTrackText(int box, const QByteArray &text)
 {
     if (box < 0 || box >= 6)
         return;
-    const QString shown = QString::fromLatin1(text);
+    records_.setTrack(box, text);
+    showStart(box);
+}
+
+// The records as they change: what the boxes, counts and message box show.
+void frmMainMenu::showTrack(int box)
+{
+    // Typed text the record cannot hold stays in sight until the leave-check refuses it.
+    if (trackString(box).toLatin1() == records_.track(box))
+        return;
+    const QString shown = QString::fromLatin1(records_.track(box));
     if (auto *line = qobject_cast<QLineEdit *>(TIT[box]))
         line->setText(shown);
     else
         static_cast<TrackTextEdit *>(TIT[box])->setText(shown);
-    showStart(box);
 }
 
 void frmMainMenu::showStart(int box)
@@ -269,29 +235,22 @@ QRect frmMainMenu::recordArea(int heading, int firstBox) const
 QRect frmMainMenu::inputRecordArea() const { return recordArea(0, 0); }
 QRect frmMainMenu::outputRecordArea() const { return recordArea(1, 3); }
 
-void frmMainMenu::setCount(int box, const QString &count)
-{
-    if (box >= 0 && box < 6)
-        LT[box]->setText(count);
-}
-
-QString frmMainMenu::message() const { return Label4->text(); }
-void frmMainMenu::setMessage(const QString &text) { Label4->setText(text); }
+void frmMainMenu::setCount(int box, const QString &count) { records_.setCount(box, count); }
+QString frmMainMenu::message() const { return records_.message(); }
+void frmMainMenu::setMessage(const QString &text) { records_.setMessage(text); }
 
 void frmMainMenu::ClearInputRecord()
 {
-    for (int i = 0; i < 3; ++i) {
-        setTrackText(i, {});
-        LT[i]->setText(QStringLiteral("0"));
-    }
+    records_.clearInput();
+    for (int i = 0; i < 3; ++i)
+        showStart(i);
 }
 
 void frmMainMenu::ClearOutputRecord()
 {
-    for (int i = 3; i < 6; ++i) {
-        setTrackText(i, {});
-        LT[i]->setText(QStringLiteral("0"));
-    }
+    records_.clearOutput();
+    for (int i = 3; i < 6; ++i)
+        showStart(i);
 }
 
 void frmMainMenu::clearRecords()
@@ -300,15 +259,13 @@ void frmMainMenu::clearRecords()
     ClearOutputRecord();
 }
 
-bool frmMainMenu::inputRecordEmpty() const
-{
-    return trackString(0).isEmpty() && trackString(1).isEmpty() && trackString(2).isEmpty();
-}
+bool frmMainMenu::inputRecordEmpty() const { return records_.inputEmpty(); }
 
 void frmMainMenu::TIT_Change(int box)
 {
     const QString text = trackString(box);
-    LT[box]->setText(QString::number(text.size()));
+    records_.setTrack(box, text.toLatin1());
+    records_.setCount(box, QString::number(text.size()));
     // The whole text on hovering, never taken for markup (track 1 may hold "<").
     TIT[box]->setToolTip(text.isEmpty() ? QString()
                                         : QStringLiteral("<p style='white-space:pre'>%1</p>").arg(text.toHtmlEscaped()));
@@ -351,26 +308,18 @@ bool frmMainMenu::TIT_KeyPress(int box, QKeyEvent *event)
         return false;
     if (isCommandKey(event))
         return false;
-    QString given;
-    for (QChar c : typed) {
-        if (InputRecord::isControl(c)) {
-            given += c;
-            continue;
-        }
-        const QChar k = InputRecord::typedChar(box, c);
-        if (!InputRecord::allowedWhileTyping(box, k)) {
-            // Refused before it is inserted, so nothing needs taking back.
-            const InputRecord::Message m = InputRecord::typingMessage(box);
-            showInformation(m.title, m.text);
-            focusBack(box);
-            return true;
-        }
-        given += k;
+    const std::optional<QString> given = InputRecord::typedText(box, typed);
+    if (!given) {
+        // Refused before it is inserted, so nothing needs taking back.
+        const InputRecord::Message m = InputRecord::typingMessage(box);
+        showInformation(m.title, m.text);
+        focusBack(box);
+        return true;
     }
-    if (given == typed)
+    if (*given == typed)
         return false;
     // The box receives the capital letter.
-    QKeyEvent replaced(event->type(), event->key(), event->modifiers(), given, event->isAutoRepeat(),
+    QKeyEvent replaced(event->type(), event->key(), event->modifiers(), *given, event->isAutoRepeat(),
                        ushort(event->count()));
     FlagScope scope(passThrough_);
     QCoreApplication::sendEvent(TIT[box], &replaced);
@@ -422,7 +371,7 @@ int frmMainMenu::execModal(QDialog &dialog)
 
 StepAnswer frmMainMenu::runWindow(MainWindowStep step, const StepAnswer &previous)
 {
-    if (closeRequested_)
+    if (closer_.started())
         return {};
     const WindowRunner &runner = runners_[size_t(step)];
     const StepAnswer answer = runner ? runner(previous) : StepAnswer{};
@@ -439,7 +388,7 @@ void frmMainMenu::Command1_Click(int index)
         return;
     // The close box pressed during the run ends the program once the run is over.
     const auto closeAfter = qScopeGuard([this] {
-        if (closeRequested_)
+        if (closer_.started())
             QTimer::singleShot(0, this, &QWidget::close);
     });
     FlagScope busy(dispatching_);
@@ -465,18 +414,12 @@ void frmMainMenu::Command1_Click(int index)
         clearRecords();
         break;
     case 2: // Copy
-        clearRecords();
-        runWindow(MainWindowStep::CopyCard);
-        clearRecords();
-        break;
     case 3: // Encode from File
-        clearRecords();
-        runWindow(MainWindowStep::EncodeFromFile);
-        clearRecords();
-        break;
     case 4: // Save to File
         clearRecords();
-        runWindow(MainWindowStep::SaveToFile);
+        runWindow(index == 2 ? MainWindowStep::CopyCard
+                  : index == 3 ? MainWindowStep::EncodeFromFile
+                               : MainWindowStep::SaveToFile);
         clearRecords();
         break;
     case 5: // Incremental Encode
@@ -538,72 +481,18 @@ QWidget *frmMainMenu::itemWidget(int item) const
 
 void frmMainMenu::initLayout()
 {
-    const double dx = logicalDpiX(), dy = logicalDpiY();
-    // Captions keep the size their text needs; the design layout sets the rest.
-    for (int item = 0; item < ML::ItemCount; ++item) {
-        QWidget *w = itemWidget(item);
-        geometry_[item] = QRect(QPoint(0, 0), ML::toTwips(w->sizeHint(), dx, dy));
-    }
-    for (int i = 0; i < 6; ++i)
-        geometry_[ML::lt(i)].setWidth(420);
-    // Room for the longest port name.
-    geometry_[ML::label2(0)].setWidth(std::max(geometry_[ML::label2(0)].width(), 1000));
-    geometry_ = ML::designLayout(geometry_);
-    reference_ = ML::DesignClient;
-    applyGeometry();
-
+    layout_.init();
     // The mode display and "Emulation" follow "Device Settings:" and keep their places.
-    const QRect heading = ML::toPixels(geometry_[ML::label1(0)], dx, dy);
-    const QSize mode(ML::toPixels(1080, dx), heading.height() + 4);
-    Label5->setGeometry(heading.right() + ML::toPixels(150, dx), heading.top() - 2, mode.width(), mode.height());
+    const double dx = logicalDpiX();
+    const QRect heading = Label1[0]->geometry();
+    const QSize mode(MainLayout::toPixels(1080, dx), heading.height() + 4);
+    Label5->setGeometry(heading.right() + MainLayout::toPixels(150, dx), heading.top() - 2, mode.width(), mode.height());
     Label1[6]->adjustSize();
-    Label1[6]->move(Label5->geometry().right() + ML::toPixels(90, dx), heading.top());
-
-    const QSize design = ML::toPixelsFloor(ML::DesignClient, dx, dy);
-    setMinimumSize(design);
-    FlagScope scope(applyingSize_);
-    resize(design);
-}
-
-void frmMainMenu::applyGeometry()
-{
-    const double dx = logicalDpiX(), dy = logicalDpiY();
-    for (int item = 0; item < ML::ItemCount; ++item)
-        itemWidget(item)->setGeometry(ML::toPixels(geometry_[item], dx, dy));
+    Label1[6]->move(Label5->geometry().right() + MainLayout::toPixels(90, dx), heading.top());
 }
 
 void frmMainMenu::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    if (!applyingSize_)
-        relayoutNow();
-}
-
-void frmMainMenu::relayoutNow()
-{
-    const double dx = logicalDpiX(), dy = logicalDpiY();
-    ML::Request request;
-    request.geometry = geometry_;
-    request.reference = reference_;
-    request.client = ML::toTwips(size(), dx, dy);
-    const QSize framePixels = frameGeometry().size() - size();
-    const QSize frame = framePixels == QSize(0, 0) ? ML::DefaultFrame : ML::toTwips(framePixels, dx, dy);
-    request.outer = request.client + frame;
-    request.minimized = isMinimized();
-
-    const ML::Result result = ML::relayout(request);
-    reference_ = result.reference;
-    if (!result.changed)
-        return;
-    geometry_ = result.geometry;
-    applyGeometry();
-    if (result.clientToSet) {
-        // Pixels never beyond the twips asked for, so the size set back stays within its limit.
-        const QSize pixels = ML::toPixelsFloor(*result.clientToSet, dx, dy);
-        if (pixels != size()) {
-            FlagScope scope(applyingSize_);
-            resize(pixels);
-        }
-        reference_ = ML::toTwips(pixels, dx, dy);
-    }
+    layout_.resized();
 }

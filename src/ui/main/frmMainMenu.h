@@ -5,6 +5,9 @@
 #include "ui/common/RecordView.h"
 #include "ui/common/LeaveChecker.h"
 #include "ui/main/MainLayout.h"
+#include "ui/main/MainWindowLayout.h"
+#include "ui/main/MainRecords.h"
+#include "ui/main/RunCloser.h"
 
 #include <QWidget>
 #include <array>
@@ -63,6 +66,8 @@ public:
     // Shows `dialog` modal to this window and waits for it to close.
     int execModal(QDialog &dialog);
 
+    // The records this window shows; the write chain writes its input record.
+    const MainRecords &records() const { return records_; }
     // RecordView: boxes 0..2 input tracks 1..3, boxes 3..5 output tracks 1..3.
     QByteArray trackText(int box) const override;
     // Latin-1; updates the count like any edit (input boxes keep at most their longest text).
@@ -97,14 +102,14 @@ public:
     QPushButton *Command1[8] = {};
 
     // The layout state, in twips.
-    const MainLayout::Geometry &layoutGeometry() const { return geometry_; }
-    QSize referenceSize() const { return reference_; }
+    const MainLayout::Geometry &layoutGeometry() const { return layout_.geometry(); }
+    QSize referenceSize() const { return layout_.reference(); }
 
     // The close box. During an operation the windows over this one are answered as their
     // Cancel would (an operation's window closes with its closing sequence on the wire), and
     // the program ends once the button's run is over; no later step of it opens.
     void requestClose();
-    bool closeRequested() const { return closeRequested_; }
+    bool closeRequested() const { return closer_.started(); }
 
 protected:
     bool event(QEvent *event) override;
@@ -115,6 +120,7 @@ protected:
 private:
     void Form_Load();
     void TIT_Change(int box);
+    void showTrack(int box);
     // The typing filter; true when the key was refused or replaced.
     bool TIT_KeyPress(int box, QKeyEvent *event);
     // The check on leaving; false when the box was not valid and took the focus back.
@@ -131,20 +137,16 @@ private:
     void clearRecords();
 
     void initLayout();
-    void applyGeometry();
-    void relayoutNow();
     QWidget *itemWidget(int item) const;
 
     Connection connection_;
+    MainRecords records_;
     std::array<WindowRunner, MainWindowStepCount> runners_;
-    MainLayout::Geometry geometry_{};
-    QSize reference_;
+    MainWindowLayout layout_{*this, [this](int item) { return itemWidget(item); }};
     // The main window checks even while hidden and leaves the activation to the system.
     LeaveChecker leave_{this, [this](int box) { return TIT_LostFocus(box); },
                         LeaveChecker::Options{false, false}};
     bool passThrough_ = false;  // a key we re-sent in capitals
-    bool applyingSize_ = false; // our own set-back of the window size
     bool dispatching_ = false;
-    bool closeRequested_ = false;
-    void answerTopWindow();
+    RunCloser closer_{*this};
 };

@@ -1,7 +1,6 @@
 #include "ui/setup/frmCommSetup.h"
 
-#include "device/Device.h"
-#include "dialect/Dialect.h"
+#include "operation/Connecting.h"
 #include "ui/common/BusyScope.h"
 #include "ui/setup/sfrmErrComm1.h"
 
@@ -17,8 +16,7 @@
 #include <QVBoxLayout>
 
 frmCommSetup::frmCommSetup(const Connection &base, QWidget *parent)
-    : QDialog(parent), connection_(base), token_(std::make_unique<CancelToken>()),
-      MSComm1(std::make_unique<Device>(*token_, connection_))
+    : QDialog(parent), connection_(base)
 {
     setObjectName("frmCommSetup");
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -129,22 +127,20 @@ void frmCommSetup::endProgram()
     // A handshake still waiting must not go on to open a window once the program is ending;
     // without its port it ends at once and sends nothing more.
     quitting_ = true;
-    MSComm1->close();
+    if (MSComm1)
+        MSComm1->abandon();
     if (onEndProgram)
         onEndProgram();
     else
         QApplication::exit(0);
 }
 
-void frmCommSetup::showCommError(bool beep)
+void frmCommSetup::showCommError(bool beep, const QString &reason)
 {
     if (quitting_)
         return;
     if (beep)
         QApplication::beep();
-    QString reason;
-    if (MSComm1->portFailed())
-        reason = MSComm1->portErrorText();
     sfrmErrComm1 err(reason, this);
     err.setWindowModality(Qt::WindowModal);
     err.exec();
@@ -172,35 +168,19 @@ void frmCommSetup::Command1_Click()
     connection_.parity = Combo3->currentText();
     connection_.dataBits = Combo4->currentText();
 
-    // A new link for the chosen line (and dialect, which the simulator answers in).
-    MSComm1.reset();
-    MSComm1 = std::make_unique<Device>(*token_, connection_);
-    Device &port = *MSComm1;
-    if (!port.open()) {
-        showCommError(true);
-        return;
-    }
     connection_.highCoercivity = Option1[0]->isChecked();
 
-    const Dialect &dialect = dialectFor(connection_.dialect);
-    Handshake outcome;
+    // A new link for the chosen line (and dialect, which the simulator answers in).
+    MSComm1 = std::make_unique<Connecting>(connection_);
+    Connecting::Verdict verdict;
     {
         const BusyScope busy(Status, tr("Testing the encoder\u2026"));
-        outcome = dialect.handshake(port, connection_.highCoercivity, [this] { return quitting_; });
+        verdict = MSComm1->run([this] { return quitting_; });
     }
-    switch (outcome) {
-    case Handshake::Connected:
-        break;
-    case Handshake::ConnectedAfterError:
-        showCommError(false);
-        break;
-    case Handshake::Failed:
-        showCommError(true);
+    if (verdict.report)
+        showCommError(verdict.beep, verdict.reason);
+    if (!verdict.connected)
         return;
-    case Handshake::FailedQuietly:
-        showCommError(false);
-        return;
-    }
     if (onSaveSettings)
         onSaveSettings(connection_);
     connected();
@@ -216,6 +196,7 @@ void frmCommSetup::reject()
 
 void frmCommSetup::closeEvent(QCloseEvent *event)
 {
-    MSComm1->close();
+    if (MSComm1)
+        MSComm1->abandon();
     QDialog::closeEvent(event);
 }

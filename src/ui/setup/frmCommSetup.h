@@ -5,8 +5,7 @@
 #include <functional>
 #include <memory>
 
-class Device;
-struct CancelToken;
+class Connecting;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -60,13 +59,12 @@ protected:
 
 private:
     void Form_Load();
-    void showCommError(bool beep);
+    void showCommError(bool beep, const QString &reason);
     void connected();
     void endProgram();
 
     Connection connection_;
-    std::unique_ptr<CancelToken> token_;
-    std::unique_ptr<Device> MSComm1;
+    std::unique_ptr<Connecting> MSComm1; // the encoder test on the chosen port
     bool finished_ = false;
     bool quitting_ = false;
 };
