@@ -237,9 +237,9 @@ private slots:
             else if (kind == "erase")
                 w = std::make_unique<frmEraseCard>(f.connection, 5, &f.records, &f.records);
             else if (kind == "noniso-read")
-                w = std::make_unique<nfrmReadCard>(f.connection, parseCli(QStringList{"vnt410"} + args, "0").selection, &f.records);
+                w = std::make_unique<nfrmReadCard>(f.connection, parseCli(QStringList{"vnt410"} + args, "0").job.selection, &f.records);
             else if (kind == "noniso-write")
-                w = std::make_unique<nfrmSwipeWrite>(f.connection, parseCli(QStringList{"vnt410"} + args, "0").job, &f.records);
+                w = std::make_unique<nfrmSwipeWrite>(f.connection, parseCli(QStringList{"vnt410"} + args, "0").job.nonIsoWrite, &f.records);
             else
                 w = std::make_unique<cfrmEncodeRF>(f.connection, records, &f.records, &f.records);
             AutoOperator op(f.vp, f.sim, swipes, bad, [&f, &w] { f.clickAt(f.vp.now(), w.get()); });
@@ -385,6 +385,9 @@ private slots:
         QTest::newRow("incremental, last card too long")
             << QStringList{"incremental", "--track", "2", "--start", "99", "--count", "2", "--prefix", QString(35, '1')}
             << 2 << "Track 2 holds at most 37 characters.  Prefix, number and suffix of the last card (number 100) make 38.";
+        QTest::newRow("incremental, nothing entered")
+            << QStringList{"incremental", "--track", "1", "--start", "", "--count", "2"} << 2
+            << "incremental expects a base record";
         QTest::newRow("incremental, chosen track as --track2")
             << QStringList{"incremental", "--track", "2", "--start", "1", "--count", "2", "--track2", "1"} << 2
             << "give its data with --prefix";

@@ -93,7 +93,7 @@ QString cardsDone(CliCommand command, qint64 n)
 class Run {
 public:
     Run(const CliRequest &request, CliIo &io)
-        : request_(request), io_(io), output_(io.out, io.err, request.json), view_(output_, request.command)
+        : request_(request), io_(io), output_(io.out, io.err, request.json), view_(output_, request.job.kind)
     {
     }
     int exec();
@@ -253,14 +253,14 @@ int Run::operate(Operation &operation)
     current_ = nullptr;
     view_.attach(nullptr);
     if (view_.good() > 0 || end != OperationEnd::PortLost)
-        note(cardsDone(request_.command, view_.good()));
+        note(cardsDone(request_.job.kind, view_.good()));
     if (signal_)
         return interrupted();
     if (view_.keepFailed())
         return CliExit::FileFailed;
     if (output_.failed())
         return CliExit::FileFailed;
-    const bool nonIso = request_.command == CliCommand::NonIsoRead || request_.command == CliCommand::NonIsoWrite;
+    const bool nonIso = request_.job.kind == CliCommand::NonIsoRead || request_.job.kind == CliCommand::NonIsoWrite;
     if (end == OperationEnd::Finished && nonIso) {
         // Ends of themselves only when this encoder cannot take the format or its densities.
         note(QStringLiteral("vnt410: the encoder cannot take this format."));
@@ -300,7 +300,7 @@ int Run::exec()
     // that is refused.
     SaveFile saved;
     std::optional<EncodeDataFile::RecordTaker> records;
-    if (request_.command == CliCommand::Save) {
+    if (request_.job.kind == CliCommand::Save) {
         const SaveFile::Opened opened = saved.open(request_.file, request_.append);
         if (opened != SaveFile::Opened::Ok) {
             note(QStringLiteral("vnt410: ") + saved.problem());
@@ -312,49 +312,32 @@ int Run::exec()
             note(QStringLiteral("vnt410: ") + saved.problem());
             return false;
         };
-    } else if (request_.command == CliCommand::Encode) {
-        if (!QFileInfo::exists(request_.file)) {
-            note(QStringLiteral("vnt410: %1: File not exists. ").arg(request_.file));
-            return CliExit::Usage;
-        }
-        const EncodeDataFile::Loaded loaded = EncodeDataFile::ReadEncodeDataFile(request_.file);
-        if (!loaded.ok) {
-            note(QStringLiteral("vnt410: %1: Incorrect file format. Select ASCII format only.\n%2")
-                     .arg(request_.file, loaded.problem));
-            return CliExit::Usage;
-        }
-        if (request_.from > loaded.records) {
-            note(QStringLiteral("vnt410: %1 holds %2 records; there is no record %3.")
-                     .arg(request_.file)
-                     .arg(loaded.records)
-                     .arg(request_.from));
-            return CliExit::Usage;
-        }
-        records.emplace(loaded.content);
-        for (qint64 i = 1; i < request_.from; ++i)
+    } else if (request_.job.kind == CliCommand::Encode) {
+        records.emplace(request_.job.records);
+        for (qint64 i = 1; i < request_.job.from; ++i)
             records->next();
-        view_.setRecordOffset(request_.from - 1);
+        view_.setRecordOffset(request_.job.from - 1);
     }
 
     if (!makeLinks())
         return CliExit::FileFailed;
-    if (request_.command == CliCommand::Test)
+    if (request_.job.kind == CliCommand::Test)
         return test();
     if (!handshake(request_.dialect, true))
         return signal_ ? interrupted() : CliExit::Encoder;
 
-    view_.setCount(request_.count);
-    switch (request_.command) {
+    view_.setCount(request_.job.count);
+    switch (request_.job.kind) {
     case CliCommand::Test:
         break;
     case CliCommand::Read:
         return operateNew<ReadOperation>();
     case CliCommand::Write:
-        return operateNew<WriteOperation>(request_.tracks);
+        return operateNew<WriteOperation>(request_.job.tracks);
     case CliCommand::Copy:
         return operateNew<CopyOperation>();
     case CliCommand::Erase:
-        return operateNew<EraseOperation>(request_.eraseMask);
+        return operateNew<EraseOperation>(request_.job.eraseMask);
     case CliCommand::Save:
         return operateNew<SaveOperation>();
     case CliCommand::Encode: {
@@ -365,18 +348,18 @@ int Run::exec()
     }
     case CliCommand::Incremental: {
         view_.setCount(0); // the series has its own count
-        IncrementalOperation op(connection_, request_.series, view_);
+        IncrementalOperation op(connection_, request_.job.series, view_);
         const int status = operate(op);
         if (status == CliExit::Done && op.series().IncrementRemaining <= 0)
             note(QStringLiteral("Last incremental encode done."));
         return status;
     }
     case CliCommand::NonIsoRead:
-        view_.setNonIso(true, !request_.selection.standardFormat);
-        return operateNew<NonIsoReadOperation>(request_.selection);
+        view_.setNonIso(true, !request_.job.selection.standardFormat);
+        return operateNew<NonIsoReadOperation>(request_.job.selection);
     case CliCommand::NonIsoWrite:
         view_.setNonIso(true, false);
-        return operateNew<NonIsoWriteOperation>(request_.job);
+        return operateNew<NonIsoWriteOperation>(request_.job.nonIsoWrite);
     }
     return CliExit::Usage;
 }
