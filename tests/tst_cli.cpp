@@ -14,6 +14,7 @@
 #include "operation/EncodeDataFile.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -25,6 +26,7 @@
 
 #include <csignal>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using Bytes = QList<QByteArray>;
 
@@ -130,6 +132,33 @@ QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArra
         file.write(content);
     return path;
 }
+
+// Standard input from a pipe that holds `bytes`, while it lives.
+class StdinFeed {
+public:
+    explicit StdinFeed(const QByteArray &bytes)
+    {
+        int fds[2];
+        if (bytes.isEmpty() || ::pipe(fds) != 0)
+            return;
+        const ssize_t written = ::write(fds[1], bytes.constData(), size_t(bytes.size()));
+        ::close(fds[1]);
+        saved_ = written == bytes.size() ? ::dup(STDIN_FILENO) : -1;
+        if (saved_ >= 0)
+            ::dup2(fds[0], STDIN_FILENO);
+        ::close(fds[0]);
+    }
+    ~StdinFeed()
+    {
+        if (saved_ < 0)
+            return;
+        ::dup2(saved_, STDIN_FILENO);
+        ::close(saved_);
+    }
+
+private:
+    int saved_ = -1;
+};
 
 // Standard output that, at every result line, notes how many records the save file holds
 // then and whether the file passes the encode-from-file check.
@@ -402,6 +431,8 @@ private slots:
         QTest::newRow("non-ISO write, nothing") << QStringList{"noniso-write", "--track2", "  "} << 2
                                                 << "expects the data of at least one track";
         QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: vnt410 [LINE OPTIONS]";
+        QTest::newRow("help: arguments are seen") << QStringList{"--help"} << 0
+                                                  << "Other users of the machine can see a program's arguments";
         QTest::newRow("command help") << QStringList{"encode", "--help"} << 0 << "--from N";
     }
     // Refused before anything reaches the encoder.
@@ -421,6 +452,79 @@ private slots:
         const QString text = status == 0 ? QString::fromUtf8(run.out.data()) : run.errText();
         QVERIFY2(text.contains(told), qPrintable(text));
         QVERIFY(f.sim.received().isEmpty());
+    }
+
+    void tracksFrom_data()
+    {
+        QTest::addColumn<QStringList>("args"); // %from% names the record's file
+        QTest::addColumn<QString>("source");   // what is there: file, fifo, folder; or stdin
+        QTest::addColumn<QByteArray>("record");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("told"); // in standard error; status 0: the card's tracks
+        const QStringList write{"write", "--count", "1", "--tracks-from"};
+        QTest::newRow("write, a file, CR LF") << write + QStringList{"%from%"} << "file" << QByteArray("b1|23|\r\n") << 0
+                                              << "B1|23|";
+        QTest::newRow("write, standard input") << write + QStringList{"-"} << "stdin" << QByteArray("|45|67\n") << 0
+                                               << "|45|67";
+        QTest::newRow("incremental, the other tracks")
+            << QStringList{"incremental", "--track", "2", "--start", "7", "--count", "1", "--tracks-from", "%from%"}
+            << "file" << QByteArray("AB||9") << 0 << "AB|7|9";
+        QTest::newRow("incremental, the chosen track too")
+            << QStringList{"incremental", "--track", "2", "--start", "7", "--count", "1", "--tracks-from", "%from%"}
+            << "file" << QByteArray("|5|\n") << 2 << "track 2 carries the number";
+        QTest::newRow("a FIFO, refused at once") << write + QStringList{"%from%"} << "fifo" << QByteArray() << 2
+                                                 << "--tracks-from %from%: not a regular file";
+        QTest::newRow("a folder") << write + QStringList{"%from%"} << "folder" << QByteArray() << 2 << "not a regular file";
+        QTest::newRow("no such file") << write + QStringList{"%from%"} << "none" << QByteArray() << 2
+                                      << "no such file or directory";
+        QTest::newRow("two lines") << write + QStringList{"%from%"} << "file" << QByteArray("1||\n2||\n") << 2
+                                   << "more than one line";
+        QTest::newRow("no separator") << write + QStringList{"%from%"} << "file" << QByteArray("123\n") << 2
+                                      << "0 \"|\" where the record t1|t2|t3 holds two";
+        QTest::newRow("larger than 64 KiB") << write + QStringList{"%from%"} << "file" << QByteArray(70000, '1') << 2
+                                            << "larger than 64 KiB";
+        QTest::newRow("and --track1") << write + QStringList{"%from%", "--track1", "A"} << "file" << QByteArray("A||\n")
+                                      << 2 << "exclude each other";
+        QTest::newRow("a refused track, named by the record") << write + QStringList{"-"} << "stdin"
+                                                              << QByteArray("|12A|\n") << 2 << "standard input: track 2:";
+        QTest::newRow("noniso-write, raw hex pairs")
+            << QStringList{"--dialect", "vnt-290b", "noniso-write", "--format", "custom", "--tracks-from", "-"} << "stdin"
+            << QByteArray("|02 1F|\n") << 2 << "standard input: track 2: Non-ISO 5-Bit Data Format Error";
+    }
+    // --tracks-from: the record's tracks are checked and written as the options' would be; a
+    // source that is no regular file is refused without waiting for it.
+    void tracksFrom()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, source);
+        QFETCH(QByteArray, record);
+        QFETCH(int, status);
+        QFETCH(QString, told);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("tracks");
+        if (source == "file")
+            writeFile(dir, "tracks", record);
+        if (source == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        if (source == "folder")
+            QVERIFY(QDir(dir.path()).mkdir("tracks"));
+        args.replaceInStrings("%from%", path);
+        told.replace("%from%", path);
+        StdinFeed feed(source == "stdin" ? record : QByteArray());
+        SwipeFixture f(DialectId::Hkd382);
+        f.sim.setStack(Simulator::blankStack(1));
+        AutoOperator op(f.vp, f.sim, status == 0 ? 1 : 0, {}, {});
+        CliRun run;
+        runIn(f, run, args);
+        QCOMPARE(run.status, status);
+        if (status != 0) {
+            QVERIFY2(run.errText().contains(told), qPrintable(run.errText()));
+            QVERIFY(f.sim.received().isEmpty());
+            return;
+        }
+        QCOMPARE(f.sim.swipedCards().size(), 1);
+        const SimCard card = f.sim.swipedCards().first();
+        QCOMPARE(cardText(card, 0) + "|" + cardText(card, 1) + "|" + cardText(card, 2), told.toLatin1());
     }
 
     void saveFile_data()

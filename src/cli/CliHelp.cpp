@@ -101,6 +101,10 @@ const QList<CommandDef> &commands()
     static const Opt track1{QStringLiteral("track1"), QStringLiteral("T"), QStringLiteral("Track 1 data (at most 76 characters).")};
     static const Opt track2{QStringLiteral("track2"), QStringLiteral("T"), QStringLiteral("Track 2 data (at most 37 numerics).")};
     static const Opt track3{QStringLiteral("track3"), QStringLiteral("T"), QStringLiteral("Track 3 data (at most 104 numerics).")};
+    static const Opt tracksFrom{QStringLiteral("tracks-from"), QStringLiteral("FILE"),
+                                QStringLiteral("The tracks as one record track1|track2|track3 (as --track1 to --track3 "
+                                               "take them) from FILE, or from standard input for -. Other users can see "
+                                               "a program's arguments: give card data this way.")};
     static const QList<CommandDef> specs{
         {JobKind::Test, QStringLiteral("test"), QString(),
          QStringLiteral("Test the encoder (the setup handshake) and say which dialect answered. Without --dialect "
@@ -108,9 +112,9 @@ const QList<CommandDef> &commands()
          {}},
         {JobKind::Read, QStringLiteral("read"), QStringLiteral("[--count N]"),
          QStringLiteral("Read cards, one result line each."), {countOption()}},
-        {JobKind::Write, QStringLiteral("write"), QStringLiteral("[--track1 T] [--track2 T] [--track3 T] [--count N]"),
+        {JobKind::Write, QStringLiteral("write"), QStringLiteral("[--track1 T] [--track2 T] [--track3 T] [--tracks-from FILE] [--count N]"),
          QStringLiteral("Write the given tracks onto each card swiped (at least one track)."),
-         {track1, track2, track3, countOption()}},
+         {track1, track2, track3, tracksFrom, countOption()}},
         {JobKind::Copy, QStringLiteral("copy"), QStringLiteral("[--count N]"),
          QStringLiteral("Read a source card, write it onto a target card; again."), {countOption()}},
         {JobKind::Erase, QStringLiteral("erase"), QStringLiteral("--tracks LIST [--count N]"),
@@ -126,7 +130,7 @@ const QList<CommandDef> &commands()
            QStringLiteral("Start at record N (to go on after an interrupted run; default 1).")}}},
         {JobKind::Incremental, QStringLiteral("incremental"),
          QStringLiteral("--track 1|2|3 --start N [--step S] --count C [--prefix P] [--suffix X] [--track1 T] "
-                        "[--track2 T] [--track3 T]"),
+                        "[--track2 T] [--track3 T] [--tracks-from FILE]"),
          QStringLiteral("Write a numbered series of C cards: the chosen track holds prefix, running number and "
                         "suffix; the other tracks hold their --trackN data."),
          {{QStringLiteral("track"), QStringLiteral("1|2|3"), QStringLiteral("The track that carries the number.")},
@@ -135,14 +139,14 @@ const QList<CommandDef> &commands()
           {QStringLiteral("count"), QStringLiteral("C"), QStringLiteral("How many cards.")},
           {QStringLiteral("prefix"), QStringLiteral("P"), QStringLiteral("Before the number on the chosen track.")},
           {QStringLiteral("suffix"), QStringLiteral("X"), QStringLiteral("After the number on the chosen track.")},
-          track1, track2, track3}},
+          track1, track2, track3, tracksFrom}},
         {JobKind::NonIsoRead, QStringLiteral("noniso-read"), QStringLiteral("[FORMAT OPTIONS] [--count N]"),
          QStringLiteral("Read cards in a non-ISO format: a standard format on another track, or raw characters "
                         "(shown as hex pairs)."),
          formatOptions() + QList<Opt>{countOption()}},
         {JobKind::NonIsoWrite, QStringLiteral("noniso-write"),
          QStringLiteral("[FORMAT OPTIONS] [--density1 210|75]... [--track1 DATA] [--track2 DATA] [--track3 DATA] "
-                        "[--count N]"),
+                        "[--tracks-from FILE] [--count N]"),
          QStringLiteral("Write the same data in a non-ISO format onto each card swiped (at least one track): text in "
                         "a standard format, hex pairs of raw values (e.g. \"01 1F 0B\") in the custom format."),
          formatOptions()
@@ -153,6 +157,7 @@ const QList<CommandDef> &commands()
                  {QStringLiteral("track1"), QStringLiteral("DATA"), QStringLiteral("Track 1 data.")},
                  {QStringLiteral("track2"), QStringLiteral("DATA"), QStringLiteral("Track 2 data.")},
                  {QStringLiteral("track3"), QStringLiteral("DATA"), QStringLiteral("Track 3 data.")},
+                 tracksFrom,
                  countOption()}},
     };
     return specs;
@@ -173,6 +178,11 @@ QString globalHelp()
         text += (QStringLiteral("  ") + c.name).leftJustified(16)
                 + wrapped(c.summary.section(QLatin1Char('.'), 0, 0) + QLatin1Char('.'), 16, 16) + QLatin1Char('\n');
     text += QLatin1Char('\n')
+            + wrapped(QStringLiteral("Other users of the machine can see a program's arguments: give track data with "
+                                     "--tracks-from FILE, or - for standard input, rather than with --track1 to "
+                                     "--track3."),
+                      0)
+            + QStringLiteral("\n\n")
             + wrapped(QStringLiteral("Exit status: 0 done as asked, 1 a file could not be written, 2 usage or data "
                                      "refused, 3 the port cannot be opened, the encoder does not answer or refuses, "
                                      "or the port is lost, 130 after SIGINT, 143 after SIGTERM."),

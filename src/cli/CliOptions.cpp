@@ -1,6 +1,7 @@
 #include "cli/CliOptions.h"
 
 #include "cli/CliHelp.h"
+#include "cli/TracksFrom.h"
 #include "cli/CliWords.h"
 #include "dialect/Dialect.h"
 #include "operation/EncodeDataFile.h"
@@ -47,7 +48,17 @@ std::optional<QString> choice(const QString &value, const QStringList &choices)
     return std::nullopt;
 }
 
-QString trackOption(int t) { return QStringLiteral("--track%1").arg(t + 1); }
+
+// The tracks given, or the request that refuses them.
+std::optional<CliRequest> trackTexts(const QCommandLineParser &q, Jobs::Texts &texts, QString &from)
+{
+    const GivenTracks given = givenTracks(q);
+    if (!given.problem.isEmpty())
+        return given.usage ? usage(given.problem) : refusedLine(given.problem);
+    texts = given.texts;
+    from = given.from;
+    return std::nullopt;
+}
 
 CliRequest parseLine(const QCommandLineParser &p, CliRequest r)
 {
@@ -110,12 +121,12 @@ CliRequest parseLine(const QCommandLineParser &p, CliRequest r)
 }
 
 // The entry's field as the option that gave it.
-QString seriesOption(int field, int chosen)
+QString seriesOption(int field, int chosen, const QString &from)
 {
     static const char *const roles[] = {"--prefix", "--start", "--step", "--count", "--suffix"};
     if (field < 0)
         return QStringLiteral("incremental");
-    return field / 5 == chosen ? QString::fromLatin1(roles[field % 5]) : trackOption(field / 5);
+    return field / 5 == chosen ? QString::fromLatin1(roles[field % 5]) : trackSource(field / 5, from);
 }
 
 CliRequest parseIncremental(const QCommandLineParser &q, CliRequest r)
@@ -129,12 +140,12 @@ CliRequest parseIncremental(const QCommandLineParser &q, CliRequest r)
     for (const char *needed : {"start", "count"})
         if (!q.isSet(QString::fromLatin1(needed)))
             return usage(QStringLiteral("incremental expects --%1").arg(QString::fromLatin1(needed)));
-    for (int t = 0; t < 3; ++t) {
-        const QString name = trackOption(t).mid(2);
-        if (t == chosen && q.isSet(name))
-            return usage(QStringLiteral("track %1 carries the number: give its data with --prefix and --suffix").arg(t + 1));
-        entry.data[size_t(t)] = q.value(name);
-    }
+    QString from;
+    if (const auto problem = trackTexts(q, entry.data, from))
+        return *problem;
+    const bool chosenGiven = from.isEmpty() ? q.isSet(trackName(chosen)) : !entry.data[size_t(chosen)].isEmpty();
+    if (chosenGiven)
+        return usage(QStringLiteral("track %1 carries the number: give its data with --prefix and --suffix").arg(chosen + 1));
     entry.prefix = q.value(QStringLiteral("prefix"));
     entry.suffix = q.value(QStringLiteral("suffix"));
     entry.start = q.value(QStringLiteral("start"));
@@ -144,7 +155,7 @@ CliRequest parseIncremental(const QCommandLineParser &q, CliRequest r)
     if (!checked.ok()) {
         if (checked.refusal->text.isEmpty())
             return usage(QStringLiteral("incremental expects a base record: --start, --prefix, --suffix or track data"));
-        return refused(seriesOption(checked.refusal->field, chosen), *checked.refusal);
+        return refused(seriesOption(checked.refusal->field, chosen, from), *checked.refusal);
     }
     r.job = checked.job;
     return r;
@@ -164,6 +175,10 @@ CliRequest parseNonIso(const QCommandLineParser &q, CliRequest r, bool write)
     const QStringList items = s.standardFormat ? NonIso::standardItems() : NonIso::customItems();
     NonIso::Densities densities = NonIso::DefaultDensities;
     Jobs::Texts texts;
+    QString from;
+    if (write)
+        if (const auto problem = trackTexts(q, texts, from))
+            return *problem;
     for (int t = 0; t < 3; ++t) {
         const QString option = QStringLiteral("t%1").arg(t + 1);
         s.trackFormat[size_t(t)] = items.at(s.standardFormat ? t : 0);
@@ -181,14 +196,12 @@ CliRequest parseNonIso(const QCommandLineParser &q, CliRequest r, bool write)
                 return usage(QStringLiteral("--%1 expects 210 or 75, not \"%2\"").arg(density, q.value(density)));
             densities[size_t(t)] = *c == QLatin1String("210") ? NonIso::Density::Bpi210 : NonIso::Density::Bpi75;
         }
-        if (write)
-            texts[size_t(t)] = q.value(trackOption(t).mid(2));
     }
     const Jobs::Checked checked = write ? Jobs::nonIsoWrite(s, densities, texts) : Jobs::nonIsoRead(s);
     if (!checked.ok()) {
         if (checked.refusal->text.isEmpty())
             return usage(QStringLiteral("noniso-write expects the data of at least one track"));
-        return refused(checked.refusal->field < 0 ? QStringLiteral("noniso-write") : trackOption(checked.refusal->field),
+        return refused(checked.refusal->field < 0 ? QStringLiteral("noniso-write") : trackSource(checked.refusal->field, from),
                        *checked.refusal);
     }
     r.job = checked.job;
@@ -249,12 +262,13 @@ CliRequest parseCommand(const CommandDef &command, const QStringList &args, CliR
     switch (command.id) {
     case JobKind::Write: {
         Jobs::Texts texts;
-        for (int t = 0; t < 3; ++t)
-            texts[size_t(t)] = q.value(trackOption(t).mid(2));
+        QString from;
+        if (const auto problem = trackTexts(q, texts, from))
+            return *problem;
         const Jobs::Checked checked = Jobs::write(texts);
         if (!checked.ok()) {
             const int field = checked.refusal->field;
-            return refused(field < 0 ? QStringLiteral("write") : trackOption(field), *checked.refusal);
+            return refused(field < 0 ? QStringLiteral("write") : trackSource(field, from), *checked.refusal);
         }
         r.job = checked.job;
         break;
