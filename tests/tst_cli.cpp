@@ -434,6 +434,8 @@ private slots:
         QTest::newRow("help: arguments are seen") << QStringList{"--help"} << 0
                                                   << "Other users of the machine can see a program's arguments";
         QTest::newRow("command help") << QStringList{"encode", "--help"} << 0 << "--from N";
+        QTest::newRow("help: every summary whole") << QStringList{"--help"} << 0
+                                                   << "raw values (e.g. \"01 1F 0B\") in the custom format.\n";
     }
     // Refused before anything reaches the encoder.
     void usage()

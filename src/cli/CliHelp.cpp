@@ -38,6 +38,15 @@ QString wrapped(const QString &text, int indent, int first = 0)
     return out;
 }
 
+// The first sentence: up to a full stop that a blank and a capital follow ("e.g." ends none).
+QString firstSentence(const QString &text)
+{
+    for (qsizetype i = text.indexOf(QStringLiteral(". ")); i >= 0; i = text.indexOf(QStringLiteral(". "), i + 1))
+        if (i + 2 < text.size() && text.at(i + 2).isUpper())
+            return text.left(i + 1);
+    return text;
+}
+
 QString optionLines(const QList<Opt> &options)
 {
     constexpr int kColumn = 30;
@@ -176,7 +185,7 @@ QString globalHelp()
     text += QStringLiteral("\nCommands (%1 COMMAND --help tells more):\n").arg(kProgram);
     for (const CommandDef &c : commands())
         text += (QStringLiteral("  ") + c.name).leftJustified(16)
-                + wrapped(c.summary.section(QLatin1Char('.'), 0, 0) + QLatin1Char('.'), 16, 16) + QLatin1Char('\n');
+                + wrapped(firstSentence(c.summary), 16, 16) + QLatin1Char('\n');
     text += QLatin1Char('\n')
             + wrapped(QStringLiteral("Other users of the machine can see a program's arguments: give track data with "
                                      "--tracks-from FILE, or - for standard input, rather than with --track1 to "
