@@ -155,7 +155,10 @@ CliRequest parseIncremental(const QCommandLineParser &q, CliRequest r)
     if (!checked.ok()) {
         if (checked.refusal->text.isEmpty())
             return usage(QStringLiteral("incremental expects a base record: --start, --prefix, --suffix or track data"));
-        return refused(seriesOption(checked.refusal->field, chosen, from), *checked.refusal);
+        const int field = checked.refusal->field;
+        const QString *own[5] = {&entry.prefix, &entry.start, &entry.step, &entry.count, &entry.suffix};
+        const QString given = field < 0 ? QString() : field / 5 == chosen ? *own[field % 5] : entry.data[size_t(field / 5)];
+        return refused(seriesOption(field, chosen, from), *checked.refusal, given);
     }
     r.job = checked.job;
     return r;
@@ -201,8 +204,9 @@ CliRequest parseNonIso(const QCommandLineParser &q, CliRequest r, bool write)
     if (!checked.ok()) {
         if (checked.refusal->text.isEmpty())
             return usage(QStringLiteral("noniso-write expects the data of at least one track"));
-        return refused(checked.refusal->field < 0 ? QStringLiteral("noniso-write") : trackSource(checked.refusal->field, from),
-                       *checked.refusal);
+        const int field = checked.refusal->field;
+        return refused(field < 0 ? QStringLiteral("noniso-write") : trackSource(field, from), *checked.refusal,
+                       field < 0 ? QString() : texts[size_t(field)], true);
     }
     r.job = checked.job;
     return r;
@@ -219,11 +223,15 @@ CliRequest parseEncode(const QCommandLineParser &q, CliRequest r)
     }
     // Nothing goes to the encoder for a file that is refused.
     if (!QFileInfo::exists(r.file))
-        return refusedLine(QStringLiteral("%1: File not exists. ").arg(r.file));
+        return refusedLine(QStringLiteral("%1: no such file").arg(r.file));
     const EncodeDataFile::Loaded loaded = EncodeDataFile::ReadEncodeDataFile(r.file);
-    if (!loaded.ok)
-        return refusedLine(
-            QStringLiteral("%1: Incorrect file format. Select ASCII format only.\n%2").arg(r.file, loaded.problem));
+    if (!loaded.ok) {
+        // Which character where, when that is the fault; else the check's own reason.
+        QString why = fileCharacterFault(loaded.content);
+        if (why.isEmpty())
+            why = loaded.problem.left(1).toLower() + loaded.problem.mid(1);
+        return refusedLine(r.file + QStringLiteral(": ") + why);
+    }
     const Jobs::Checked checked = Jobs::encode(loaded.content, from, r.file);
     if (!checked.ok())
         return refusedLine(checked.refusal->title.isEmpty() ? checked.refusal->text
@@ -238,7 +246,7 @@ CliRequest parseCommand(const CommandDef &command, const QStringList &args, CliR
     addOptions(q, command.options);
     addOptions(q, {helpOption()});
     if (!q.parse(QStringList{kProgram + QLatin1Char(' ') + command.name} + args))
-        return usage(command.name + QStringLiteral(": ") + q.errorText());
+        return usage(command.name + QStringLiteral(": ") + optionError(q));
     if (q.isSet(helpOption().name))
         return print(commandHelp(command));
     const QStringList rest = q.positionalArguments();
@@ -268,7 +276,9 @@ CliRequest parseCommand(const CommandDef &command, const QStringList &args, CliR
         const Jobs::Checked checked = Jobs::write(texts);
         if (!checked.ok()) {
             const int field = checked.refusal->field;
-            return refused(field < 0 ? QStringLiteral("write") : trackSource(field, from), *checked.refusal);
+            if (field < 0)
+                return refusedLine(QStringLiteral("write: no track given: --track1, --track2, --track3 or --tracks-from"));
+            return refused(trackSource(field, from), *checked.refusal, texts[size_t(field)]);
         }
         r.job = checked.job;
         break;
@@ -318,7 +328,7 @@ CliRequest parseCli(const QStringList &args, const QString &version)
     p.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     addOptions(p, lineOptions());
     if (!p.parse(args))
-        return usage(p.errorText());
+        return usage(optionError(p));
     if (p.isSet(QStringLiteral("help")))
         return print(globalHelp());
     if (p.isSet(QStringLiteral("version")))
