@@ -14,6 +14,7 @@
 #include "operation/EncodeDataFile.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -25,6 +26,7 @@
 
 #include <csignal>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using Bytes = QList<QByteArray>;
 
@@ -131,6 +133,33 @@ QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArra
     return path;
 }
 
+// Standard input from a pipe that holds `bytes`, while it lives.
+class StdinFeed {
+public:
+    explicit StdinFeed(const QByteArray &bytes)
+    {
+        int fds[2];
+        if (bytes.isEmpty() || ::pipe(fds) != 0)
+            return;
+        const ssize_t written = ::write(fds[1], bytes.constData(), size_t(bytes.size()));
+        ::close(fds[1]);
+        saved_ = written == bytes.size() ? ::dup(STDIN_FILENO) : -1;
+        if (saved_ >= 0)
+            ::dup2(fds[0], STDIN_FILENO);
+        ::close(fds[0]);
+    }
+    ~StdinFeed()
+    {
+        if (saved_ < 0)
+            return;
+        ::dup2(saved_, STDIN_FILENO);
+        ::close(saved_);
+    }
+
+private:
+    int saved_ = -1;
+};
+
 // Standard output that, at every result line, notes how many records the save file holds
 // then and whether the file passes the encode-from-file check.
 class FileWatchingOutput : public QIODevice {
@@ -236,9 +265,9 @@ private slots:
             else if (kind == "erase")
                 w = std::make_unique<frmEraseCard>(f.connection, 5, &f.records, &f.records);
             else if (kind == "noniso-read")
-                w = std::make_unique<nfrmReadCard>(f.connection, parseCli(QStringList{"vnt410"} + args, "0").selection, &f.records);
+                w = std::make_unique<nfrmReadCard>(f.connection, parseCli(QStringList{"vnt410"} + args, "0").job.selection, &f.records);
             else if (kind == "noniso-write")
-                w = std::make_unique<nfrmSwipeWrite>(f.connection, parseCli(QStringList{"vnt410"} + args, "0").job, &f.records);
+                w = std::make_unique<nfrmSwipeWrite>(f.connection, parseCli(QStringList{"vnt410"} + args, "0").job.nonIsoWrite, &f.records);
             else
                 w = std::make_unique<cfrmEncodeRF>(f.connection, kThreeRecords, &f.records, &f.records);
             AutoOperator op(f.vp, f.sim, swipes, bad, [&f, &w] { f.clickAt(f.vp.now(), w.get()); });
@@ -357,33 +386,40 @@ private slots:
         QTest::addColumn<QString>("told"); // in standard error (status 2) or output (0)
         QTest::newRow("no command") << QStringList{} << 2 << "no command given";
         QTest::newRow("unknown command") << QStringList{"frob"} << 2 << "unknown command \"frob\"";
-        QTest::newRow("unknown option") << QStringList{"read", "--fast"} << 2 << "Unknown option 'fast'";
+        QTest::newRow("unknown option") << QStringList{"read", "--fast"} << 2 << "vnt410: read: unknown option \"--fast\"\n";
         QTest::newRow("port 13") << QStringList{"--port", "13", "read"} << 2 << "--port expects a number from 1 to 12";
         QTest::newRow("baud 300") << QStringList{"--baud", "300", "read"} << 2 << "--baud expects 19200|9600";
         QTest::newRow("count 0") << QStringList{"read", "--count", "0"} << 2 << "--count expects";
-        QTest::newRow("write, nothing") << QStringList{"write"} << 2 << "Please fill in the input record.";
+        QTest::newRow("write, nothing") << QStringList{"write"} << 2
+                                        << "write: no track given: --track1, --track2, --track3 or --tracks-from";
         QTest::newRow("write, ? on track 1")
             << QStringList{"write", "--track1", "AB?"} << 2
-            << " 7-Bit Character (Std T1) Format Error\nUse the fellowing characters only:   \nSP ! \"";
+            << "--track1: \"?\" at position 3 is refused: a 7-bit track takes space to \"_\" but \"?\"\n";
         QTest::newRow("write, a letter on track 2")
             << QStringList{"write", "--track2", "12A"} << 2
-            << " 5-Bit Character (Std T2/T3) Format Error\nUse the fellowing characters only:   \n0 1 2 3 4 5 6 7 8 9 : ; = > ";
+            << "--track2: \"A\" at position 3 is refused: a 5-bit track takes \"0\" to \">\"\n";
         QTest::newRow("write, track 2 too long") << QStringList{"write", "--track2", QString(38, '1')} << 2
                                                  << "Track 2 holds at most 37 characters";
         QTest::newRow("erase, no tracks") << QStringList{"erase"} << 2 << "erase expects --tracks";
         QTest::newRow("erase track 4") << QStringList{"erase", "--tracks", "1,4"} << 2 << "--tracks expects";
         QTest::newRow("save, no file") << QStringList{"save"} << 2 << "save expects one FILE";
-        QTest::newRow("encode, no such file") << QStringList{"encode", "%dir%/none.txt"} << 2 << "File not exists. ";
+        QTest::newRow("encode, no such file") << QStringList{"encode", "%dir%/none.txt"} << 2 << "none.txt: no such file\n";
         QTest::newRow("encode, malformed file")
-            << QStringList{"encode", "%dir%/bad.txt"} << 2 << "Incorrect file format. Select ASCII format only.\nRecord 2";
+            << QStringList{"encode", "%dir%/bad.txt"} << 2 << "bad.txt: record 2: 1 \"|\" where a record holds exactly two\n";
+        QTest::newRow("encode, a character at fault")
+            << QStringList{"encode", "%dir%/char.txt"} << 2
+            << "char.txt: record 2 (line 3), track 2: \"A\" at position 2 is refused: a 5-bit track takes";
         QTest::newRow("encode, from past the end") << QStringList{"encode", "%dir%/good.txt", "--from", "4"} << 2
                                                    << "holds 3 records; there is no record 4";
         QTest::newRow("incremental, signed start")
             << QStringList{"incremental", "--track", "2", "--start", "-5", "--count", "2"} << 2
-            << "--start: Format Error\nUse numeral only. ";
+            << "--start: \"-5\" is no whole number from 0 to 2147483647\n";
         QTest::newRow("incremental, last card too long")
             << QStringList{"incremental", "--track", "2", "--start", "99", "--count", "2", "--prefix", QString(35, '1')}
             << 2 << "Track 2 holds at most 37 characters.  Prefix, number and suffix of the last card (number 100) make 38.";
+        QTest::newRow("incremental, nothing entered")
+            << QStringList{"incremental", "--track", "1", "--start", "", "--count", "2"} << 2
+            << "incremental expects a base record";
         QTest::newRow("incremental, chosen track as --track2")
             << QStringList{"incremental", "--track", "2", "--start", "1", "--count", "2", "--track2", "1"} << 2
             << "give its data with --prefix";
@@ -391,14 +427,18 @@ private slots:
             << QStringList{"noniso-read", "--format", "custom"} << 2 << "the custom data format needs a VNT-290B encoder";
         QTest::newRow("non-ISO write, first value even")
             << QStringList{"--dialect", "vnt-290b", "noniso-write", "--format", "custom", "--track2", "02 1F"} << 2
-            << "--track2: Non-ISO 5-Bit Data Format Error\nUse number 01~03 and 05~1F only.      \n04 is reserved";
+            << "--track2: Non-ISO 5-Bit Data Format Error\nUse number 01~03 and 05~1F only.\n04 is reserved";
         QTest::newRow("non-ISO write, past the track at 75 BPI")
             << QStringList{"noniso-write", "--density1", "75", "--track1", QString(28, 'A')} << 2
-            << "--track1: Non-ISO Write\nMax Characters are 27  ";
+            << "--track1: Non-ISO Write\nMax Characters are 27\n";
         QTest::newRow("non-ISO write, nothing") << QStringList{"noniso-write", "--track2", "  "} << 2
                                                 << "expects the data of at least one track";
         QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: vnt410 [LINE OPTIONS]";
+        QTest::newRow("help: arguments are seen") << QStringList{"--help"} << 0
+                                                  << "Other users of the machine can see a program's arguments";
         QTest::newRow("command help") << QStringList{"encode", "--help"} << 0 << "--from N";
+        QTest::newRow("help: every summary whole") << QStringList{"--help"} << 0
+                                                   << "raw values (e.g. \"01 1F 0B\") in the custom format.\n";
     }
     // Refused before anything reaches the encoder.
     void usage()
@@ -408,6 +448,7 @@ private slots:
         QFETCH(QString, told);
         QTemporaryDir dir;
         writeFile(dir, "bad.txt", "B1||\r\nB2|\r\n");
+        writeFile(dir, "char.txt", "B1||\r\n\r\n|2A|\r\n");
         writeFile(dir, "good.txt", kThreeRecords);
         args.replaceInStrings("%dir%", dir.path());
         SwipeFixture f(DialectId::Hkd382);
@@ -417,6 +458,79 @@ private slots:
         const QString text = status == 0 ? QString::fromUtf8(run.out.data()) : run.errText();
         QVERIFY2(text.contains(told), qPrintable(text));
         QVERIFY(f.sim.received().isEmpty());
+    }
+
+    void tracksFrom_data()
+    {
+        QTest::addColumn<QStringList>("args"); // %from% names the record's file
+        QTest::addColumn<QString>("source");   // what is there: file, fifo, folder; or stdin
+        QTest::addColumn<QByteArray>("record");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("told"); // in standard error; status 0: the card's tracks
+        const QStringList write{"write", "--count", "1", "--tracks-from"};
+        QTest::newRow("write, a file, CR LF") << write + QStringList{"%from%"} << "file" << QByteArray("b1|23|\r\n") << 0
+                                              << "B1|23|";
+        QTest::newRow("write, standard input") << write + QStringList{"-"} << "stdin" << QByteArray("|45|67\n") << 0
+                                               << "|45|67";
+        QTest::newRow("incremental, the other tracks")
+            << QStringList{"incremental", "--track", "2", "--start", "7", "--count", "1", "--tracks-from", "%from%"}
+            << "file" << QByteArray("AB||9") << 0 << "AB|7|9";
+        QTest::newRow("incremental, the chosen track too")
+            << QStringList{"incremental", "--track", "2", "--start", "7", "--count", "1", "--tracks-from", "%from%"}
+            << "file" << QByteArray("|5|\n") << 2 << "track 2 carries the number";
+        QTest::newRow("a FIFO, refused at once") << write + QStringList{"%from%"} << "fifo" << QByteArray() << 2
+                                                 << "--tracks-from %from%: not a regular file";
+        QTest::newRow("a folder") << write + QStringList{"%from%"} << "folder" << QByteArray() << 2 << "not a regular file";
+        QTest::newRow("no such file") << write + QStringList{"%from%"} << "none" << QByteArray() << 2
+                                      << "no such file or directory";
+        QTest::newRow("two lines") << write + QStringList{"%from%"} << "file" << QByteArray("1||\n2||\n") << 2
+                                   << "more than one line";
+        QTest::newRow("no separator") << write + QStringList{"%from%"} << "file" << QByteArray("123\n") << 2
+                                      << "0 \"|\" where the record t1|t2|t3 holds two";
+        QTest::newRow("larger than 64 KiB") << write + QStringList{"%from%"} << "file" << QByteArray(70000, '1') << 2
+                                            << "larger than 64 KiB";
+        QTest::newRow("and --track1") << write + QStringList{"%from%", "--track1", "A"} << "file" << QByteArray("A||\n")
+                                      << 2 << "exclude each other";
+        QTest::newRow("a refused track, named by the record") << write + QStringList{"-"} << "stdin"
+                                                              << QByteArray("|12A|\n") << 2 << "standard input: track 2:";
+        QTest::newRow("noniso-write, raw hex pairs")
+            << QStringList{"--dialect", "vnt-290b", "noniso-write", "--format", "custom", "--tracks-from", "-"} << "stdin"
+            << QByteArray("|02 1F|\n") << 2 << "standard input: track 2: Non-ISO 5-Bit Data Format Error";
+    }
+    // --tracks-from: the record's tracks are checked and written as the options' would be; a
+    // source that is no regular file is refused without waiting for it.
+    void tracksFrom()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, source);
+        QFETCH(QByteArray, record);
+        QFETCH(int, status);
+        QFETCH(QString, told);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("tracks");
+        if (source == "file")
+            writeFile(dir, "tracks", record);
+        if (source == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        if (source == "folder")
+            QVERIFY(QDir(dir.path()).mkdir("tracks"));
+        args.replaceInStrings("%from%", path);
+        told.replace("%from%", path);
+        StdinFeed feed(source == "stdin" ? record : QByteArray());
+        SwipeFixture f(DialectId::Hkd382);
+        f.sim.setStack(Simulator::blankStack(1));
+        AutoOperator op(f.vp, f.sim, status == 0 ? 1 : 0, {}, {});
+        CliRun run;
+        runIn(f, run, args);
+        QCOMPARE(run.status, status);
+        if (status != 0) {
+            QVERIFY2(run.errText().contains(told), qPrintable(run.errText()));
+            QVERIFY(f.sim.received().isEmpty());
+            return;
+        }
+        QCOMPARE(f.sim.swipedCards().size(), 1);
+        const SimCard card = f.sim.swipedCards().first();
+        QCOMPARE(cardText(card, 0) + "|" + cardText(card, 1) + "|" + cardText(card, 2), told.toLatin1());
     }
 
     void saveFile_data()

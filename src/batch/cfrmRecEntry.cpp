@@ -1,7 +1,7 @@
 #include "batch/cfrmRecEntry.h"
 
 #include "card/Validators.h"
-#include "card/CharacterMessages.h"
+#include "operation/JobChecks.h"
 #include "ui/common/PictureDialog.h"
 
 #include <QApplication>
@@ -12,30 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-using Batch::IncrementSeries;
-
 namespace {
-
-const QString CrLf = QStringLiteral("\r\n");
-const QString SevenBitTitle = CharacterMessages::sevenBitTitle();
-const QString FiveBitTitle = CharacterMessages::fiveBitTitle();
-const QString NumberTitle = QStringLiteral("Format Error");
-const QString NumberText = QStringLiteral("Use numeral only. ");
-
-QString sevenBitText() { return CharacterMessages::sevenBitText(QStringLiteral("fellowing"), CrLf); }
-QString fiveBitText() { return CharacterMessages::fiveBitText(QStringLiteral("fellowing"), CrLf); }
-
-enum class Kind { SevenBit, FiveBit, Number };
-
-// Track 1's prefix and suffix are 7-bit text, those of tracks 2 and 3 5-bit text; the
-// starting number, increment and count of every track are numbers.
-Kind kindOf(int field)
-{
-    const int role = field % 5;
-    if (role == cfrmRecEntry::Prefix || role == cfrmRecEntry::Suffix)
-        return field < 5 ? Kind::SevenBit : Kind::FiveBit;
-    return Kind::Number;
-}
 
 const char *const Captions[5] = {"Prefix:", "Starting #:", "Increment:", "Count:", "Suffix:"};
 const char *const Headings[3] = {"  Track 1 Data (<= 76 Alphanumerics)", "  Track 2 Data (<= 37 Numerics)",
@@ -165,14 +142,6 @@ void cfrmRecEntry::TIT_Change(int field)
     }
 }
 
-int cfrmRecEntry::total() const
-{
-    int sum = 0;
-    for (int t = 0; t < 3; ++t)
-        sum += LM[t]->text().toInt();
-    return sum;
-}
-
 // ---- Typing filter and leave-check ----------------------------------------------------------
 
 bool cfrmRecEntry::eventFilter(QObject *watched, QEvent *event)
@@ -201,20 +170,19 @@ bool cfrmRecEntry::TIT_KeyPress(int field, QKeyEvent *event)
     const QChar c = typed.at(0);
     if (c.unicode() < 32)
         return false; // control keys are never checked
-    const Kind kind = kindOf(field);
-    const QChar k = kind == Kind::SevenBit ? c.toUpper() : c;
+    // Track 1's prefix and suffix take 7-bit text, those of tracks 2 and 3 5-bit text; the
+    // starting number, increment and count of every track digits.
+    const bool isText = field % 5 == Prefix || field % 5 == Suffix;
+    const bool sevenBit = isText && field < 5;
+    const QChar k = sevenBit ? c.toUpper() : c;
     const char latin = k.unicode() <= 0xFF ? char(k.unicode()) : char(0);
-    const QByteArray &set = kind == Kind::SevenBit  ? MainModule::Track7BitChars
-                            : kind == Kind::FiveBit ? MainModule::Track5BitChars
-                                                    : MainModule::DigitChars;
+    const QByteArray &set = !isText ? MainModule::DigitChars
+                            : sevenBit ? MainModule::Track7BitChars
+                                       : MainModule::Track5BitChars;
     if (!latin || !set.contains(latin)) {
         // Refused before it is inserted: nothing needs taking back.
-        if (kind == Kind::SevenBit)
-            showInformation(SevenBitTitle, sevenBitText());
-        else if (kind == Kind::FiveBit)
-            showInformation(FiveBitTitle, fiveBitText());
-        else
-            showInformation(NumberTitle, NumberText);
+        const Refusal refusal = Jobs::seriesCharacters(field);
+        showInformation(refusal.title, refusal.text);
         focusBack(field);
         return true;
     }
@@ -227,31 +195,12 @@ bool cfrmRecEntry::TIT_KeyPress(int field, QKeyEvent *event)
 bool cfrmRecEntry::TIT_LostFocus(int field)
 {
     QString text = TIT[field]->text();
-    if (text.isEmpty())
+    const std::optional<Refusal> refusal = Jobs::seriesField(field, text);
+    if (text != TIT[field]->text())
+        TIT[field]->setText(text);
+    if (!refusal)
         return true;
-    if ((field == 0 || field == 1 || field == 4) && text != text.toUpper()) {
-        TIT[field]->setText(text.toUpper());
-        text = TIT[field]->text();
-    }
-    switch (kindOf(field)) {
-    case Kind::SevenBit:
-        if (MainModule::IsValid7BitText(text.toLatin1()))
-            return true;
-        showInformation(SevenBitTitle, sevenBitText());
-        break;
-    case Kind::FiveBit:
-        if (MainModule::IsValid5BitText(text.toLatin1()))
-            return true;
-        showInformation(FiveBitTitle, fiveBitText());
-        break;
-    case Kind::Number:
-        // Whole, non-negative and within 32 bits: "-5", "2.5", "1e3" or 4000012345678 would
-        // otherwise number the cards wrongly.
-        if (Batch::NumberFieldValue(text))
-            return true;
-        showInformation(NumberTitle, NumberText);
-        break;
-    }
+    showInformation(refusal->title, refusal->text);
     focusBack(field);
     return false;
 }
@@ -279,36 +228,24 @@ void cfrmRecEntry::Command1_Click(int index)
     for (int i = 0; i < 15; ++i)
         if (TIT[i]->isEnabled() && !TIT_LostFocus(i))
             return;
-    if (total() == 0)
-        return;
-
     const int base = 5 * (track_ - 1);
-    IncrementSeries s;
-    s.IncrementTrack = track_;
+    Jobs::SeriesEntry entry;
+    entry.track = track_;
     for (int t = 0; t < 3; ++t)
-        s.TrackData[size_t(t)] = TIT[5 * t + Prefix]->text().toLatin1();
-    s.Suffix = TIT[base + Suffix]->text().toLatin1();
-    s.CurrentNumber = Batch::NumberFieldValue(TIT[base + Start]->text()).value_or(0);
-    s.IncrementStep = Batch::NumberFieldValue(TIT[base + Increment]->text()).value_or(0);
-    s.IncrementRemaining = Batch::NumberFieldValue(TIT[base + Count]->text()).value_or(0);
-    if (s.IncrementRemaining == 0)
-        s.IncrementRemaining = 1;
-
-    // The chosen track of the last card must fit the card: a longer one would be cut short.
-    const int limit = Batch::kTrackLimits[size_t(track_ - 1)];
-    const int longest = s.longestChosenTrack();
-    if (longest > limit) {
-        showInformation(QStringLiteral("Track Length Error"),
-                        QStringLiteral("Track %1 holds at most %2 characters.  Prefix, number and suffix of the "
-                                       "last card (number %3) make %4.")
-                            .arg(track_)
-                            .arg(limit)
-                            .arg(s.lastNumber())
-                            .arg(longest));
-        focusBack(base + Prefix);
+        entry.data[size_t(t)] = TIT[5 * t + Prefix]->text();
+    QString *own[5] = {&entry.prefix, &entry.start, &entry.step, &entry.count, &entry.suffix};
+    for (int role = 0; role < 5; ++role)
+        *own[role] = TIT[base + role]->text();
+    const Jobs::Checked checked = Jobs::incremental(entry);
+    if (!checked.ok()) {
+        // Nothing entered: nothing happens. A series too long for the card: back to its prefix.
+        if (!checked.refusal->text.isEmpty()) {
+            showInformation(checked.refusal->title, checked.refusal->text);
+            focusBack(checked.refusal->field < 0 ? base + Prefix : checked.refusal->field);
+        }
         return;
     }
-    series_ = s;
+    series_ = checked.job.series;
     accept();
 }
 

@@ -49,7 +49,6 @@ private:
     bool TIT_LostFocus(int field);                  // false when the field failed and took the focus
     void focusBack(int field);
     void showInformation(const QString &title, const QString &text);
-    int total() const;
 
     int track_;
     Batch::IncrementSeries series_;

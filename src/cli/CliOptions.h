@@ -1,16 +1,15 @@
 #pragma once
-// The command line of vnt410: the line options, then a command and its own options. Parsing
-// also checks the data given (tracks, numbers) as the entry windows do, so bad data is refused
-// before anything is sent to the encoder.
-#include "card/NonIsoFormat.h"
-#include "card/TrackBlock.h"
+// The command line of vnt410: the line options, then a command and its own options. The data
+// given (tracks, numbers, the file to encode) goes through its job's check, the one the entry
+// windows use, so bad data is refused before anything is sent to the encoder.
 #include "device/DialectId.h"
-#include "operation/IncrementSeries.h"
+#include "operation/Job.h"
 
 #include <QString>
 #include <QStringList>
 
-enum class CliCommand { Test, Read, Write, Copy, Erase, Save, Encode, Incremental, NonIsoRead, NonIsoWrite };
+// The commands are the kinds of job.
+using CliCommand = JobKind;
 
 struct CliRequest {
     enum class Action { Run, Print, UsageError };
@@ -31,16 +30,9 @@ struct CliRequest {
     bool traceCardData = false; // the trace shows track data instead of ".."
     bool json = false;
 
-    CliCommand command = CliCommand::Test;
-    qint64 count = 0;      // good cards to end after; 0: until interrupted
-    Iso::Tracks tracks;    // write
-    int eraseMask = 0;     // bit 0 track 1 .. bit 2 track 3
-    QString file;          // save, encode
-    bool append = false;   // save
-    qint64 from = 1;       // encode: the first record written
-    Batch::IncrementSeries series; // incremental
-    NonIso::Selection selection;   // noniso-read, noniso-write
-    NonIso::WriteJob job;          // noniso-write
+    Job job;              // the command, checked; kind Test for "test"
+    QString file;         // save: the file the cards go to; encode: the file the records came from
+    bool append = false;  // save
 };
 
 // `args` as argv, the program name first.

@@ -90,7 +90,7 @@ QString cardsDone(CliCommand command, qint64 n)
 class Run {
 public:
     Run(const CliRequest &request, CliIo &io)
-        : request_(request), io_(io), output_(io.out, io.err, request.json), view_(output_, request.command)
+        : request_(request), io_(io), output_(io.out, io.err, request.json), view_(output_, request.job.kind)
     {
     }
     int exec();
@@ -224,14 +224,14 @@ int Run::operate(const Job &job)
     view_.attach(nullptr);
     const OperationEnd end = summary.end;
     if (summary.ok > 0 || end != OperationEnd::PortLost)
-        note(cardsDone(request_.command, summary.ok));
+        note(cardsDone(request_.job.kind, summary.ok));
     if (signal_)
         return interrupted();
     if (view_.keepFailed())
         return CliExit::FileFailed;
     if (output_.failed())
         return CliExit::FileFailed;
-    const bool nonIso = request_.command == CliCommand::NonIsoRead || request_.command == CliCommand::NonIsoWrite;
+    const bool nonIso = request_.job.kind == CliCommand::NonIsoRead || request_.job.kind == CliCommand::NonIsoWrite;
     if (end == OperationEnd::Finished && nonIso) {
         // Ends of themselves only when this encoder cannot take the format or its densities.
         note(QStringLiteral("vnt410: the encoder cannot take this format."));
@@ -242,7 +242,7 @@ int Run::operate(const Job &job)
     case OperationEnd::Cancelled:
         if (summary.fileDone)
             note(QStringLiteral("End of file reached."));
-        else if (request_.command == CliCommand::Incremental && summary.ranItsCourse())
+        else if (request_.job.kind == JobKind::Incremental && summary.ranItsCourse())
             note(QStringLiteral("Last incremental encode done."));
         return CliExit::Done;
     case OperationEnd::PortLost: {
@@ -274,9 +274,7 @@ int Run::exec()
     // What the command needs from files comes first: nothing goes to the encoder for a file
     // that is refused.
     SaveFile saved;
-    Job job;
-    job.count = request_.count;
-    if (request_.command == CliCommand::Save) {
+    if (request_.job.kind == JobKind::Save) {
         const SaveFile::Opened opened = saved.open(request_.file, request_.append);
         if (opened != SaveFile::Opened::Ok) {
             note(QStringLiteral("vnt410: ") + saved.problem());
@@ -288,75 +286,20 @@ int Run::exec()
             note(QStringLiteral("vnt410: ") + saved.problem());
             return false;
         };
-    } else if (request_.command == CliCommand::Encode) {
-        if (!QFileInfo::exists(request_.file)) {
-            note(QStringLiteral("vnt410: %1: File not exists. ").arg(request_.file));
-            return CliExit::Usage;
-        }
-        const EncodeDataFile::Loaded loaded = EncodeDataFile::ReadEncodeDataFile(request_.file);
-        if (!loaded.ok) {
-            note(QStringLiteral("vnt410: %1: Incorrect file format. Select ASCII format only.\n%2")
-                     .arg(request_.file, loaded.problem));
-            return CliExit::Usage;
-        }
-        if (request_.from > loaded.records) {
-            note(QStringLiteral("vnt410: %1 holds %2 records; there is no record %3.")
-                     .arg(request_.file)
-                     .arg(loaded.records)
-                     .arg(request_.from));
-            return CliExit::Usage;
-        }
-        job.records = loaded.content;
-        job.from = request_.from;
     }
 
     if (!makeLinks())
         return CliExit::FileFailed;
-    if (request_.command == CliCommand::Test)
+    if (request_.job.kind == JobKind::Test)
         return test();
     if (!handshake(request_.dialect, true))
         return signal_ ? interrupted() : CliExit::Encoder;
 
-    switch (request_.command) {
-    case CliCommand::Test:
-        break;
-    case CliCommand::Read:
-        job.kind = JobKind::Read;
-        return operate(job);
-    case CliCommand::Write:
-        job.kind = JobKind::Write;
-        job.tracks = request_.tracks;
-        return operate(job);
-    case CliCommand::Copy:
-        job.kind = JobKind::Copy;
-        return operate(job);
-    case CliCommand::Erase:
-        job.kind = JobKind::Erase;
-        job.eraseMask = request_.eraseMask;
-        return operate(job);
-    case CliCommand::Save:
-        job.kind = JobKind::Save;
-        return operate(job);
-    case CliCommand::Encode:
-        job.kind = JobKind::Encode;
-        return operate(job);
-    case CliCommand::Incremental:
-        job.kind = JobKind::Incremental;
-        job.count = 0; // the series has its own count
-        job.series = request_.series;
-        return operate(job);
-    case CliCommand::NonIsoRead:
-        view_.setNonIso(true, !request_.selection.standardFormat);
-        job.kind = JobKind::NonIsoRead;
-        job.selection = request_.selection;
-        return operate(job);
-    case CliCommand::NonIsoWrite:
+    if (request_.job.kind == JobKind::NonIsoRead)
+        view_.setNonIso(true, !request_.job.selection.standardFormat);
+    else if (request_.job.kind == JobKind::NonIsoWrite)
         view_.setNonIso(true, false);
-        job.kind = JobKind::NonIsoWrite;
-        job.nonIsoWrite = request_.job;
-        return operate(job);
-    }
-    return CliExit::Usage;
+    return operate(request_.job);
 }
 
 } // namespace

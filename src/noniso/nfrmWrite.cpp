@@ -3,6 +3,7 @@
 #include "card/RawCodec.h"
 #include "card/Validators.h"
 #include "noniso/EntryBox.h"
+#include "operation/JobChecks.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -290,25 +291,16 @@ void nfrmWrite::Command1_Click(int index)
     for (int i = 0; i < 3; ++i)
         if (!TIT_LostFocus(i))
             return;
-    WriteJob job;
-    job.standardFormat = selection_.standardFormat;
-    bool any = false;
-    for (int i = 0; i < 3; ++i) {
-        TrackWrite &t = job.tracks[size_t(i)];
-        t.item = selection_.trackFormat[size_t(i)];
-        t.density = densities_[size_t(i)];
-        // Every box has passed its own checks: what is left is the track's capacity.
-        const EntryCheck check = checkEntry(job.standardFormat, t.item, t.density, boxText(i));
-        if (!check.ok()) {
-            showInformation(check);
-            focusBack(i);
-            return;
+    // Every box has passed its own checks: what is left is each track's capacity, and data.
+    const Jobs::Checked checked = Jobs::nonIsoWrite(selection_, densities_, {boxText(0), boxText(1), boxText(2)});
+    if (!checked.ok()) {
+        if (!checked.refusal->text.isEmpty()) {
+            leave_.showInformation(checked.refusal->title, checked.refusal->text);
+            focusBack(checked.refusal->field);
         }
-        t.data = check.data;
-        any = any || HasData(t.data);
-    }
-    if (!any)
         return;
+    }
+    const WriteJob &job = checked.job.nonIsoWrite;
     if (swipeWrite_)
         swipeWrite_(job, this);
 }

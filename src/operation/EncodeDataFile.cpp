@@ -180,8 +180,6 @@ Loaded ReadEncodeDataFile(const QString &path)
     loaded.ok = checked.ok;
     loaded.records = checked.records;
     loaded.problem = checked.problem;
-    if (!loaded.ok)
-        loaded.content.clear();
     return loaded;
 }
 

@@ -68,7 +68,7 @@ Check check(const QByteArray &content);
 // Reads the whole file as bytes and checks it.
 struct Loaded {
     bool ok = false;
-    QByteArray content;
+    QByteArray content; // as read, also when the check refused it (a message may quote it)
     int records = 0;
     QString problem;
 };

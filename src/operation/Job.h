@@ -16,13 +16,13 @@ struct Job {
     // Good cards after which the run ends; 0: until cancelled. The series and the file have
     // their own end.
     qint64 count = 0;
-    Iso::Tracks tracks;            // Write: the tracks written onto every card
+    Iso::Tracks tracks{};            // Write: the tracks written onto every card
     int eraseMask = 0;             // Erase: bit 0 track 1 .. bit 2 track 3
-    QByteArray records;            // Encode: a data file's content that passed its check
+    QByteArray records{};            // Encode: a data file's content that passed its check
     qint64 from = 1;               // Encode: the first record written, counted from 1
-    Batch::IncrementSeries series; // Incremental
-    NonIso::Selection selection;   // NonIsoRead, NonIsoWrite
-    NonIso::WriteJob nonIsoWrite;  // NonIsoWrite
+    Batch::IncrementSeries series{}; // Incremental
+    NonIso::Selection selection{};   // NonIsoRead, NonIsoWrite
+    NonIso::WriteJob nonIsoWrite{};  // NonIsoWrite
 };
 
 // Why a job's data is refused, in the words the entry windows show: a title (may be empty) and

@@ -3,6 +3,7 @@
 #include "card/Validators.h"
 #include "ui/common/PictureDialog.h"
 #include "card/InputRecord.h"
+#include "operation/JobChecks.h"
 #include "ui/main/TrackTextEdit.h"
 
 #include <QApplication>
@@ -403,16 +404,18 @@ void frmMainMenu::Command1_Click(int index)
         runWindow(MainWindowStep::ReadCard);
         clearRecords();
         break;
-    case 1: // Write
-        if (inputRecordEmpty()) {
+    case 1: { // Write
+        const Jobs::Checked write = Jobs::write({trackString(0), trackString(1), trackString(2)});
+        if (!write.ok()) {
             QApplication::beep();
-            setMessage(QStringLiteral("\nPlease fill in the input record."));
+            setMessage(QStringLiteral("\n") + write.refusal->text);
             return;
         }
         ClearOutputRecord();
         runWindow(MainWindowStep::WriteCard);
         clearRecords();
         break;
+    }
     case 2: // Copy
     case 3: // Encode from File
     case 4: // Save to File

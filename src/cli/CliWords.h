@@ -1,0 +1,24 @@
+#pragma once
+// What vnt410 answers a command line with when it runs nothing: a text to print, a usage error
+// with a pointer to the help, or data refused, in the manner of the system's tools (program:
+// where: why) rather than in the entry windows' words.
+#include "cli/CliOptions.h"
+
+class QCommandLineParser;
+
+namespace CliWords {
+
+CliRequest print(const QString &text);
+CliRequest usage(const QString &what);
+// One line of its own, after the program's name.
+CliRequest refusedLine(const QString &text);
+// A job's refusal of `given`, the text that `where` gave; `trimmed`: the check takes the text
+// without blanks at its ends (the non-ISO entry).
+CliRequest refused(const QString &where, const Refusal &refusal, const QString &given = {}, bool trimmed = false);
+// Why the parser refused the options: an unknown option with its dashes.
+QString optionError(const QCommandLineParser &parser);
+// Where a data file's content first holds a character its track cannot hold ("record 2,
+// track 2: "A" at position 3 ..."); empty when the fault lies elsewhere.
+QString fileCharacterFault(const QByteArray &content);
+
+} // namespace CliWords
