@@ -64,8 +64,8 @@ void installOperationWindows(frmMainMenu &main, FilePathAsker askPath)
     });
     FileButtonHooks files;
     files.askPath = std::move(askPath);
-    files.saveWindow = [m] {
-        cfrmEncodeWF window(m->connection(), m, m);
+    files.saveWindow = [m](SaveJournal &journal) {
+        cfrmEncodeWF window(m->connection(), m, m, &journal);
         m->execModal(window);
         const SaveOperation &save = window.save();
         return SaveRun(save.collection(), window.started() ? OperationText::tallyLine(QStringLiteral("saved"),

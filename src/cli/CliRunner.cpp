@@ -2,7 +2,6 @@
 
 #include "cli/CliOperator.h"
 #include "cli/CliOptions.h"
-#include "cli/SaveFile.h"
 #include "cli/SignalWatch.h"
 #include "device/Connection.h"
 #include "device/Device.h"
@@ -15,6 +14,7 @@
 #include "operation/BatchOperations.h"
 #include "operation/IsoOperations.h"
 #include "operation/NonIsoOperations.h"
+#include "operation/RecordWriter.h"
 #include "sim/Simulator.h"
 
 #include <QFile>
@@ -97,6 +97,8 @@ public:
     {
     }
     int exec();
+    // The trace could not be written at some point (told once when it happened).
+    bool traceFailed() const { return trace_ && trace_->failed(); }
 
 private:
     void note(const QString &text) { output_.note(text); }
@@ -125,6 +127,7 @@ private:
     std::unique_ptr<Simulator> sim_;
     std::unique_ptr<SimulatedOperator> simOperator_;
     std::unique_ptr<SignalWatch> signals_;
+    std::shared_ptr<TraceFile> trace_;
     Operation *current_ = nullptr;
     int signal_ = 0;
 };
@@ -169,14 +172,14 @@ bool Run::makeLinks()
     }
     if (!request_.trace.isEmpty()) {
         // As the windowed program: owner-only, the track data hidden unless asked for.
-        auto trace =
-            std::make_shared<TraceFile>(*io_.pacer, request_.traceCardData ? TraceCardData::Shown : TraceCardData::Hidden);
-        if (!trace->open(request_.trace, QStringLiteral("vnt410 ") + io_.version)) {
-            note(QStringLiteral("vnt410: cannot write the trace file %1: %2").arg(request_.trace, trace->errorText()));
+        trace_ = std::make_shared<TraceFile>(*io_.pacer, request_.traceCardData ? TraceCardData::Shown : TraceCardData::Hidden);
+        trace_->onFailure = [this](const QString &problem) { note(QStringLiteral("vnt410: ") + problem); };
+        if (!trace_->open(request_.trace, QStringLiteral("vnt410 ") + io_.version)) {
+            note(QStringLiteral("vnt410: cannot write the trace file %1: %2").arg(request_.trace, trace_->errorText()));
             return false;
         }
         connection_.links =
-            tracedLinks(connection_.links, trace, [](DialectId d) { return dialectFor(d).cardDataMasker(); });
+            tracedLinks(connection_.links, trace_, [](DialectId d) { return dialectFor(d).cardDataMasker(); });
     }
     return true;
 }
@@ -298,26 +301,29 @@ int Run::exec()
 
     // What the command needs from files comes first: nothing goes to the encoder for a file
     // that is refused.
-    SaveFile saved;
+    RecordWriter saved;
     std::optional<EncodeDataFile::RecordTaker> records;
     if (request_.command == CliCommand::Save) {
-        const SaveFile::Opened opened = saved.open(request_.file, request_.append);
-        if (opened != SaveFile::Opened::Ok) {
+        const RecordWriter::Opened opened = saved.open(request_.file, request_.append);
+        if (opened != RecordWriter::Opened::Ok) {
             note(QStringLiteral("vnt410: ") + saved.problem());
-            return opened == SaveFile::Opened::Failed ? CliExit::FileFailed : CliExit::Usage;
+            return opened == RecordWriter::Opened::Failed ? CliExit::FileFailed : CliExit::Usage;
         }
         view_.keep = [this, &saved](const CardReport &report) {
-            if (saved.add(report.tracks))
+            if (saved.add(EncodeDataFile::Record{report.tracks}))
                 return true;
-            note(QStringLiteral("vnt410: ") + saved.problem());
+            // The card's own line says so; the file ends on the card before.
+            output_.result({{QStringLiteral("card"), report.card}, {QStringLiteral("result"), QStringLiteral("not-saved")}},
+                           QStringLiteral("card %1: not saved").arg(report.card));
+            note(QStringLiteral("vnt410: card %1 was not saved: %2").arg(report.card).arg(saved.problem()));
             return false;
         };
     } else if (request_.command == CliCommand::Encode) {
-        if (!QFileInfo::exists(request_.file)) {
-            note(QStringLiteral("vnt410: %1: File not exists. ").arg(request_.file));
+        const EncodeDataFile::Loaded loaded = EncodeDataFile::ReadEncodeDataFile(request_.file);
+        if (loaded.fault != OwnerOnlyFile::Fault::None) {
+            note(QStringLiteral("vnt410: %1: %2").arg(request_.file, loaded.problem));
             return CliExit::Usage;
         }
-        const EncodeDataFile::Loaded loaded = EncodeDataFile::ReadEncodeDataFile(request_.file);
         if (!loaded.ok) {
             note(QStringLiteral("vnt410: %1: Incorrect file format. Select ASCII format only.\n%2")
                      .arg(request_.file, loaded.problem));
@@ -337,7 +343,7 @@ int Run::exec()
     }
 
     if (!makeLinks())
-        return CliExit::FileFailed;
+        return trace_ && trace_->existed() ? CliExit::Usage : CliExit::FileFailed;
     if (request_.command == CliCommand::Test)
         return test();
     if (!handshake(request_.dialect, true))
@@ -400,5 +406,6 @@ int runCli(const QStringList &args, CliIo &io)
         return CliExit::Usage;
     }
     Run run(request, io);
-    return run.exec();
+    const int status = run.exec();
+    return status == CliExit::Done && run.traceFailed() ? CliExit::FileFailed : status;
 }

@@ -37,9 +37,19 @@ bool TraceFile::open(const QString &path, const QString &program, const QDateTim
 {
     start_ = clock_.now();
     run_ = {};
-    // Owner-only from the first byte, written through at once so it survives a crash.
-    if (!OwnerOnlyFile::create(file_, path, QIODevice::Unbuffered))
+    // Always a new file, owner-only from the first byte, written through at once so it survives
+    // a crash: no data file or link at the path is ever written over.
+    OwnerOnlyFile::Opened created = OwnerOnlyFile::createNew(path);
+    if (!created.ok()) {
+        exists_ = created.fault == OwnerOnlyFile::Fault::Exists;
+        problem_ = exists_ ? QStringLiteral("It exists: a trace is always a new file.") : created.problem;
         return false;
+    }
+    path_ = path;
+    if (!file_.open(created.fd.release(), QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        problem_ = file_.errorString();
+        return false;
+    }
     const QString date = started.toOffsetFromUtc(started.offsetFromUtc()).toString(Qt::ISODate);
     QString cardData = QStringLiteral("track data hidden: each of its bytes is written as .. (# in the text)");
     if (showsCardData())
@@ -60,16 +70,28 @@ void TraceFile::line(char direction, const QByteArray &bytes, const QString &not
         // The count only grows, so the new line covers the old one whole.
         run_.times += bytes.size();
         run_.last = at;
-        file_.write(text(run_.first, direction, bytes.first(1), {}, run_.times, note));
+        put(text(run_.first, direction, bytes.first(1), {}, run_.times, note));
         return;
     }
     run_ = {};
     if (run) {
         run_ = {file_.pos(), bytes[0], bytes.size(), at, at};
-        file_.write(text(at, direction, bytes.first(1), {}, bytes.size(), note));
+        put(text(at, direction, bytes.first(1), {}, bytes.size(), note));
     } else {
-        file_.write(text(at, direction, bytes, hidden, 1, note));
+        put(text(at, direction, bytes, hidden, 1, note));
     }
+}
+
+// A trace that cannot be written (a full disk) is told once and ends there; the run goes on.
+void TraceFile::put(const QByteArray &line)
+{
+    if (file_.write(line) == line.size())
+        return;
+    problem_ = file_.errorString();
+    failed_ = true;
+    file_.close();
+    if (onFailure)
+        onFailure(QStringLiteral("the trace file %1 could not be written: %2").arg(path_, problem_));
 }
 
 QByteArray TraceFile::text(double at, char direction, QByteArrayView bytes, const std::vector<bool> &hidden, qint64 times,
