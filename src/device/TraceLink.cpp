@@ -3,6 +3,8 @@
 #include "device/OwnerOnlyFile.h"
 #include "device/Pacer.h"
 
+#include <unistd.h>
+
 namespace {
 
 // Nothing hidden and every byte the same: a write that can start or continue a run.
@@ -46,10 +48,7 @@ bool TraceFile::open(const QString &path, const QString &program, const QDateTim
         return false;
     }
     path_ = path;
-    if (!file_.open(created.fd.release(), QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
-        problem_ = file_.errorString();
-        return false;
-    }
+    fd_ = std::move(created.fd);
     const QString date = started.toOffsetFromUtc(started.offsetFromUtc()).toString(Qt::ISODate);
     QString cardData = QStringLiteral("track data hidden: each of its bytes is written as .. (# in the text)");
     if (showsCardData())
@@ -60,13 +59,13 @@ bool TraceFile::open(const QString &path, const QString &program, const QDateTim
 
 void TraceFile::line(char direction, const QByteArray &bytes, const QString &note, const std::vector<bool> &hidden)
 {
-    if (!file_.isOpen())
+    if (!fd_.isOpen())
         return;
     const double at = clock_.now() - start_;
     // Hidden bytes never fold: a count would tell that the card holds the same character again.
-    // A file that cannot seek (a pipe, a terminal) gets every write on its own line.
-    const bool run = direction == '>' && note.isEmpty() && !file_.isSequential() && oneShownByte(bytes, hidden);
-    if (run && run_.at >= 0 && bytes[0] == run_.byte && at - run_.last <= kFoldGap + 1e-9 && file_.seek(run_.at)) {
+    const bool run = direction == '>' && note.isEmpty() && oneShownByte(bytes, hidden);
+    if (run && run_.at >= 0 && bytes[0] == run_.byte && at - run_.last <= kFoldGap + 1e-9
+        && ::lseek(fd_.get(), run_.at, SEEK_SET) == run_.at) {
         // The count only grows, so the new line covers the old one whole.
         run_.times += bytes.size();
         run_.last = at;
@@ -75,7 +74,7 @@ void TraceFile::line(char direction, const QByteArray &bytes, const QString &not
     }
     run_ = {};
     if (run) {
-        run_ = {file_.pos(), bytes[0], bytes.size(), at, at};
+        run_ = {qint64(::lseek(fd_.get(), 0, SEEK_CUR)), bytes[0], bytes.size(), at, at};
         put(text(at, direction, bytes.first(1), {}, bytes.size(), note));
     } else {
         put(text(at, direction, bytes, hidden, 1, note));
@@ -85,11 +84,10 @@ void TraceFile::line(char direction, const QByteArray &bytes, const QString &not
 // A trace that cannot be written (a full disk) is told once and ends there; the run goes on.
 void TraceFile::put(const QByteArray &line)
 {
-    if (file_.write(line) == line.size())
+    if (OwnerOnlyFile::writeAll(fd_.get(), line, problem_))
         return;
-    problem_ = file_.errorString();
     failed_ = true;
-    file_.close();
+    fd_.reset();
     if (onFailure)
         onFailure(QStringLiteral("the trace file %1 could not be written: %2").arg(path_, problem_));
 }

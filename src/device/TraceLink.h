@@ -5,10 +5,10 @@
 // ("#" in the text) unless the trace was asked to show it; commands, markers, sentinels and
 // status bytes stay readable.
 #include "device/CardDataMasker.h"
+#include "device/OwnerOnlyFile.h"
 #include "device/SerialLink.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -50,7 +50,7 @@ private:
 
     const Pacer &clock_;
     TraceCardData cardData_;
-    QFile file_;
+    OwnerOnlyFile::Descriptor fd_;
     QString path_;
     QString problem_;
     bool exists_ = false;
