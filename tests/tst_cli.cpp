@@ -1,6 +1,7 @@
 // The vnt410 program: in-process on virtual time against the simulator (the same bytes as the
 // matching window, signals, the files, usage), and once as a process over a pseudo-terminal.
 #include "Dialects.h"
+#include "FileSizeLimit.h"
 #include "Pty.h"
 #include "SwipeFixture.h"
 #include "batch/cfrmEncodeRF.h"
@@ -404,6 +405,12 @@ private slots:
         QTest::newRow("erase track 4") << QStringList{"erase", "--tracks", "1,4"} << 2 << "--tracks expects";
         QTest::newRow("save, no file") << QStringList{"save"} << 2 << "save expects one FILE";
         QTest::newRow("encode, no such file") << QStringList{"encode", "%dir%/none.txt"} << 2 << "none.txt: no such file\n";
+        QTest::newRow("encode, a FIFO: at once") << QStringList{"encode", "%dir%/fifo"} << 2 << "fifo: not a regular file: a FIFO\n";
+        QTest::newRow("save, a folder") << QStringList{"save", "%dir%"} << 2 << ": Not a regular file: a folder.";
+        QTest::newRow("save --append, a FIFO") << QStringList{"save", "%dir%/fifo", "--append"} << 2
+                                               << "fifo: Not a regular file: a FIFO.";
+        QTest::newRow("trace over a data file") << QStringList{"--trace", "%dir%/good.txt", "read"} << 2
+                                                << "good.txt: It exists: a trace is always a new file.";
         QTest::newRow("encode, malformed file")
             << QStringList{"encode", "%dir%/bad.txt"} << 2 << "bad.txt: record 2: 1 \"|\" where a record holds exactly two\n";
         QTest::newRow("encode, a character at fault")
@@ -450,6 +457,7 @@ private slots:
         writeFile(dir, "bad.txt", "B1||\r\nB2|\r\n");
         writeFile(dir, "char.txt", "B1||\r\n\r\n|2A|\r\n");
         writeFile(dir, "good.txt", kThreeRecords);
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
         args.replaceInStrings("%dir%", dir.path());
         SwipeFixture f(DialectId::Hkd382);
         CliRun run;
@@ -577,7 +585,7 @@ private slots:
         CliRun refused;
         runIn(f, refused, withDialect(dialect, {"save", path, "--count", "1"}));
         QCOMPARE(refused.status, 2);
-        QVERIFY(refused.errText().contains("exists (--append adds to it)"));
+        QVERIFY(refused.errText().contains("Exists (--append adds to it)."));
         QVERIFY(f.sim.received().isEmpty());
 
         AutoOperator op(f.vp, f.sim, 1, {}, {});
@@ -585,6 +593,46 @@ private slots:
         runIn(f, appended, withDialect(dialect, {"save", path, "--count", "1", "--append"}));
         QCOMPARE(appended.status, 0);
         QCOMPARE(EncodeDataFile::ReadEncodeDataFile(path).records, 3);
+    }
+
+    // A full disk: the card that could not be saved says so in its own line and the file ends
+    // on the card before; a trace that cannot be written is told once and the run goes on. Both 1.
+    void fullDisk_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("save") << QStringList{"save", "%dir%/saved.txt", "--count", "3"}
+                              << QStringList{"card 1 (record 1): ok", "card 2: not saved"} << "vnt410: card 2 was not saved: %dir%/saved.txt: ";
+        QTest::newRow("trace") << QStringList{"--trace", "%dir%/trace.txt", "read", "--count", "2"}
+                               << QStringList{"card 1: ok", "card 2: ok"} << "vnt410: the trace file %dir%/trace.txt could not be written: ";
+    }
+    void fullDisk()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, lines);
+        QFETCH(QString, told);
+        QTemporaryDir dir;
+        args.replaceInStrings("%dir%", dir.path());
+        told.replace("%dir%", dir.path());
+        const QList<SimCard> samples = Simulator::sampleStack();
+        EncodeDataFile::Record first;
+        for (int t = 0; t < 3; ++t)
+            first.track[size_t(t)] = samples[0].tracks[size_t(t)].isBlank() ? QByteArray("+") : cardText(samples[0], t);
+        SwipeFixture f(DialectId::Hkd382);
+        f.sim.setStack(samples);
+        AutoOperator op(f.vp, f.sim, 2, {}, {});
+        CliRun run;
+        {
+            const FileSizeLimit full(EncodeDataFile::recordLine(first).size() + 5);
+            runIn(f, run, args);
+        }
+        QCOMPARE(run.status, 1);
+        QStringList got;
+        for (const QString &line : run.outLines())
+            got << line.section("  T1:", 0, 0);
+        QCOMPARE(got, lines);
+        QCOMPARE(run.errText().count(told), 1);
     }
 
     void encodeFrom_data()
@@ -656,15 +704,14 @@ private slots:
         }
     }
     // --simulate: the built-in encoder and its operator, who swipes a sample or a blank card;
-    // the trace (card data) is left readable by its owner only, also where it existed before.
+    // the trace (card data) is a new file readable by its owner only.
     void simulated()
     {
         QFETCH(DialectId, dialect);
         QFETCH(QStringList, args);
         QFETCH(QByteArray, track1);
         QTemporaryDir dir;
-        const QString trace = writeFile(dir, "trace.txt", "old");
-        QVERIFY(QFile::setPermissions(trace, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+        const QString trace = dir.filePath("trace.txt");
         VirtualPacer vp;
         CliRun run;
         CliIo io = ioFor(run, vp);
@@ -677,7 +724,6 @@ private slots:
         QFile traced(trace);
         QVERIFY(traced.open(QIODevice::ReadOnly));
         const QByteArray text = traced.readAll();
-        QVERIFY(!text.startsWith("old"));
         QVERIFY(text.contains("* vnt410 0, trace started "));
         QVERIFY(text.contains("* open port 1, " + dialectName(dialect).toLatin1()
                               + ", 9600 baud, no parity, 8 data bits, 1 stop bit: ok"));

@@ -39,8 +39,6 @@ private slots:
     void roundTrip();
     void wholeFileCheck_data();
     void wholeFileCheck();
-    void unreadableFiles_data();
-    void unreadableFiles();
     void collectionKeepsOnlyStorableCards_data();
     void collectionKeepsOnlyStorableCards();
     void cardNumberPasses32767();
@@ -165,27 +163,6 @@ void TestEncodeDataFile::wholeFileCheck()
         QCOMPARE(int(status), int(RecordTaker::Status::End));
 }
 
-void TestEncodeDataFile::unreadableFiles_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("problem");
-    QTest::newRow("a folder") << "folder" << "The file cannot be read: %1 is a folder.";
-    QTest::newRow("no file") << "missing.txt" << "The file cannot be read: No such file or directory";
-}
-
-void TestEncodeDataFile::unreadableFiles()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, problem);
-    QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkdir("folder"));
-    const QString path = dir.filePath(name);
-    const Loaded loaded = ReadEncodeDataFile(path);
-    QVERIFY(!loaded.ok);
-    QCOMPARE(loaded.problem, problem.contains("%1") ? problem.arg(path) : problem);
-    QVERIFY(loaded.content.isEmpty());
-}
-
 void TestEncodeDataFile::collectionKeepsOnlyStorableCards_data()
 {
     QTest::addColumn<Record>("card");
@@ -224,19 +201,19 @@ void TestEncodeDataFile::cardNumberPasses32767()
 
 void TestEncodeDataFile::proposedName_data()
 {
-    QTest::addColumn<QString>("date");
+    QTest::addColumn<QDate>("date");
     QTest::addColumn<double>("seconds");
     QTest::addColumn<QString>("name");
-    QTest::newRow("long year") << "12/7/2026" << 45296.55 << "E720264529";
-    QTest::newRow("short year") << "12/7/26" << 45296.55 << "E7264529";
-    QTest::newRow("other separators stay") << "07.12.26" << 45296.55 << "E.12.264529";
-    QTest::newRow("early morning") << "12/7/2026" << 5.5 << "E720265.5";
-    QTest::newRow("whole second") << "12/7/2026" << 61.0 << "E7202661";
+    // The same in every locale: digits and ".txt" (C.UTF-8 once gave "EDec 20262773").
+    QTest::newRow("two-digit month") << QDate(2026, 12, 7) << 45296.55 << "E720264529.txt";
+    QTest::newRow("two-digit day") << QDate(2026, 1, 25) << 45296.55 << "E520264529.txt";
+    QTest::newRow("early morning") << QDate(2026, 12, 7) << 5.5 << "E720265.txt";
+    QTest::newRow("whole second") << QDate(2026, 12, 7) << 61.0 << "E7202661.txt";
 }
 
 void TestEncodeDataFile::proposedName()
 {
-    QFETCH(QString, date);
+    QFETCH(QDate, date);
     QFETCH(double, seconds);
     QFETCH(QString, name);
     QCOMPARE(proposedSaveName(date, seconds), name);

@@ -667,7 +667,7 @@ void TestMainWindow::encodeFromFile_data()
     QTest::newRow("empty file") << "cards.txt" << QByteArray() << -1 << end << QByteArrayList{}
                                 << QStringList{format + "The file holds no record."};
     QTest::newRow("a folder") << "folder" << three << -1 << end << QByteArrayList{}
-                              << QStringList{format + "The file cannot be read: %1 is a folder."};
+                              << QStringList{"File Encode|Not a regular file: a folder.\n%1"};
     QTest::newRow("dialog cancelled") << "" << three << -1 << end << QByteArrayList{} << QStringList{};
 }
 
@@ -790,17 +790,18 @@ void TestMainWindow::saveToFile()
             QSKIP("a read-only folder takes files for this user");
     }
 
-    // The save window's journal, there until the records reach their file or are let go.
+    // A journal of another run that died: no save run's business (the start-up offers it).
     qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("data")));
-    const QString journal = SaveJournal::defaultPath();
-    QVERIFY(QDir().mkpath(QFileInfo(journal).path()));
+    const QString journal = QDir(SaveJournal::defaultFolder()).filePath("save-journal-dead.txt");
+    QVERIFY(QDir().mkpath(SaveJournal::defaultFolder()));
     QFile journalFile(journal);
     QVERIFY(journalFile.open(QIODevice::WriteOnly));
     journalFile.write("%B1^DOE^|1=2|\r\n+|+|+\r\n");
     journalFile.close();
+    QString runJournal;
 
     const QDateTime clock(QDate(2026, 12, 7), QTime(12, 34, 56, 550));
-    const QString proposed = EncodeDataFile::proposedSaveName(QLocale::system().toString(clock.date(), QLocale::ShortFormat), 45296.55);
+    const QString proposed = QStringLiteral("E720264529.txt"); // whatever the locale
     QStringList log;
     QList<FileDialogRequest> requests;
     FileButtonHooks hooks;
@@ -816,8 +817,11 @@ void TestMainWindow::saveToFile()
         QVERIFY(collected.append({{"%B1^DOE^", "1=2", ""}}));
         QVERIFY(collected.append({{"+", "+", "+"}}));
     }
-    hooks.saveWindow = [&] {
+    hooks.saveWindow = [&](SaveJournal &journal) {
         log << "save window";
+        for (int i = 0; i < collected.count(); ++i)
+            journal.append(i + 1, {{"+", "+", "+"}});
+        runJournal = journal.path();
         return collected;
     };
     QStringList shownPaths;
@@ -877,7 +881,8 @@ void TestMainWindow::saveToFile()
     }
     for (int i = 0; i < 6; ++i)
         QCOMPARE(w->trackString(i), QString());
-    QCOMPARE(QFile::exists(journal), cards == 0 || paths.first().isEmpty());
+    QVERIFY(QFile::exists(journal));
+    QVERIFY(runJournal.isEmpty() || !QFile::exists(runJournal)); // saved or let go, it goes
     QFile::setPermissions(dir.filePath("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qunsetenv("XDG_DATA_HOME");
 }
@@ -904,6 +909,9 @@ void TestMainWindow::offerKeptRecords_data()
                                        << two << false;
     QTest::newRow("a last line cut short by the crash") << two + "%B2^RO" << save << QStringList{"new.txt"}
                                                         << QStringList{offer.arg("2 records")} << two << false;
+    QTest::newRow("the file chosen for the run proposed")
+        << "# save to %2Fchosen%20here.txt\r\n" + two << save << QStringList{"new.txt"} << QStringList{offer.arg("2 records")}
+        << two << false;
     QTest::newRow("one record") << QByteArray("+|+|+\r\n") << save << QStringList{"new.txt"}
                                 << QStringList{offer.arg("1 record")} << QByteArray("+|+|+\r\n") << false;
     QTest::newRow("Discard") << two << discard << QStringList{} << QStringList{offer.arg("2 records")} << QByteArray() << false;
@@ -926,13 +934,15 @@ void TestMainWindow::offerKeptRecords()
 
     QTemporaryDir dir;
     qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("data")));
-    const QString journalPath = SaveJournal::defaultPath();
+    const QString journalPath = QDir(SaveJournal::defaultFolder()).filePath("save-journal-old.txt");
     if (journal != "none") {
-        QVERIFY(QDir().mkpath(QFileInfo(journalPath).path()));
+        QVERIFY(QDir().mkpath(SaveJournal::defaultFolder()));
         QFile f(journalPath);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(journal);
+        QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
     }
+    QStringList proposals;
     QStringList asked;
     if (closeFirst)
         answerer->queueHandler([this, answer](QWidget *box) {
@@ -946,6 +956,7 @@ void TestMainWindow::offerKeptRecords()
     offerKeptSaveRecords(*w, [&](QWidget *, const FileDialogRequest &r) {
         const QString name = paths.value(asked.size());
         asked << r.title;
+        proposals << r.proposedName;
         return name.isEmpty() ? QString() : QDir(dir.path()).filePath(name);
     });
 
@@ -966,6 +977,8 @@ void TestMainWindow::offerKeptRecords()
         QCOMPARE(w->message(), QStringLiteral("\r\n%1 records successfully saved to file %2")
                                    .arg(saved.count('\n')).arg(dir.filePath("new.txt")));
     }
+    if (journal.startsWith("# save to "))
+        QCOMPARE(proposals.value(0), QStringLiteral("/chosen here.txt"));
     QVERIFY(!QFile::exists(journalPath));
     qunsetenv("XDG_DATA_HOME");
 }

@@ -2,6 +2,7 @@
 // both dialects: which reads become records, the card number, and what the operator sees; and
 // the journal that keeps each record on disk at once, so a killed run loses no card.
 #include "Dialects.h"
+#include "FileSizeLimit.h"
 #include "SwipeFixture.h"
 #include "batch/FileButtons.h"
 #include "batch/SaveJournal.h"
@@ -12,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cstdio>
+#include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 Q_DECLARE_METATYPE(EncodeDataFile::Record)
@@ -188,9 +191,9 @@ private slots:
         QCOMPARE(f.records.message(), QString());
         QVERIFY(!w.session().portOpen());
         // Every record also in the journal, and nothing else; no journal without a record.
-        QCOMPARE(QFile::exists(SaveJournal::defaultPath()), !expected.isEmpty());
+        QCOMPARE(QFile::exists(w.journal().path()), !expected.isEmpty());
         if (!expected.isEmpty())
-            QCOMPARE(fileBytes(SaveJournal::defaultPath()), w.collection().text());
+            QCOMPARE(fileBytes(w.journal().path()), w.collection().text());
     }
 
     // A journal that cannot be written is reported once; the run takes every card as before.
@@ -212,10 +215,11 @@ private slots:
         if (fault == "folder") {
             QFile plain(home.dir.filePath("file"));
             QVERIFY(plain.open(QIODevice::WriteOnly));
-        } else {
-            QVERIFY(QDir().mkpath(QFileInfo(SaveJournal::defaultPath()).path()));
-            QVERIFY(QFile::link("/dev/full", SaveJournal::defaultPath()));
         }
+        // A disk that fills up halfway through the first record.
+        std::optional<FileSizeLimit> full;
+        if (fault == "full")
+            full.emplace(20);
         SwipeFixture f(dialect);
         f.sim.setStack(Simulator::sampleStack().mid(0, 3));
         cfrmEncodeWF w(f.connection, &f.records, &f.records);
@@ -227,7 +231,7 @@ private slots:
         QVERIFY(!f.timedOut);
         QCOMPARE(f.shown.size(), 1);
         QCOMPARE(f.shown[0].title, QString("Save to File"));
-        QVERIFY2(f.shown[0].text.startsWith("The swiped cards cannot be kept in the journal ("), qPrintable(f.shown[0].text));
+        QVERIFY2(f.shown[0].text.startsWith("The run could not save card 1 in its journal ("), qPrintable(f.shown[0].text));
         QVERIFY(f.shown[0].time > 1.5 && f.shown[0].time < 4.5); // at the first card
         QCOMPARE(collected(w.collection().text()), (Records{kAnna, kBen, kAccess}));
     }
@@ -240,6 +244,7 @@ private slots:
         for (const DialectEntry &d : kDialects)
             QTest::newRow(d.name) << d.id;
     }
+    void twoJournals();
     void killedRunLeavesItsRecords()
     {
         QFETCH(DialectId, dialect);
@@ -256,7 +261,9 @@ private slots:
         QVERIFY(child.waitForFinished());
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
 
-        const QString journal = SaveJournal::defaultPath();
+        const QStringList journals = QDir(SaveJournal::defaultFolder()).entryList({"save-journal*.txt"}, QDir::Files);
+        QCOMPARE(journals.size(), 1);
+        const QString journal = QDir(SaveJournal::defaultFolder()).filePath(journals[0]);
         QCOMPARE(fileBytes(journal), EncodeDataFile::recordLine(kAnna) + EncodeDataFile::recordLine(kBen));
 
         // The next start, after setup.
@@ -272,6 +279,35 @@ private slots:
         QVERIFY(!QFile::exists(journal));
     }
 };
+
+// Two save runs in one program, each with its journal: neither offers, replaces or removes the
+// other's while it lives; once one has died, it alone is offered. The folder is the user's alone.
+void SaveWindowTest::twoJournals()
+{
+    const JournalHome home;
+    SaveJournal first(home.dir.filePath("first.txt")), second(home.dir.filePath("second.txt"));
+    QVERIFY(first.append(1, kAnna));
+    QVERIFY(second.append(1, kBen));
+    QVERIFY(first.path() != second.path());
+    QVERIFY(SaveJournal::leftovers().empty());
+    {
+        SaveJournal died(home.dir.filePath("died.txt"));
+        QVERIFY(died.append(1, kAccess)); // then it goes without finish(), as in a crash
+    }
+    std::vector<SaveJournal::Kept> kept = SaveJournal::leftovers();
+    QCOMPARE(kept.size(), size_t(1));
+    QCOMPARE(kept[0].journal->chosenPath(), home.dir.filePath("died.txt"));
+    QCOMPARE(collected(kept[0].records.text()), Records{kAccess});
+    QVERIFY(SaveJournal::leftovers().empty()); // held by whoever took it
+    kept[0].journal->finish();
+    QCOMPARE(fileBytes(first.path()).endsWith(EncodeDataFile::recordLine(kAnna)), true);
+    QCOMPARE(fileBytes(second.path()).endsWith(EncodeDataFile::recordLine(kBen)), true);
+    struct stat st {};
+    QCOMPARE(::stat(QFile::encodeName(SaveJournal::defaultFolder()).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 0777, mode_t(0700));
+    first.finish();
+    second.finish();
+}
 
 int main(int argc, char **argv)
 {

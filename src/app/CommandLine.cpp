@@ -29,7 +29,7 @@ CommandLine parseCommandLine(const QStringList &args, const QString &version)
                                   QStringLiteral("Port number N names DEVICE, e.g. --port 1=/dev/ttyUSB0 (repeatable)."),
                                   QStringLiteral("N=DEVICE"));
     const QCommandLineOption trace(QStringLiteral("trace"),
-                                   QStringLiteral("Write every byte sent to and received from the encoder to FILE."),
+                                   QStringLiteral("Write every byte sent to and received from the encoder to FILE (a new file)."),
                                    QStringLiteral("FILE"));
     const QCommandLineOption traceCardData(
         QStringLiteral("trace-card-data"),

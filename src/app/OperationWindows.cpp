@@ -63,8 +63,8 @@ void installOperationWindows(frmMainMenu &main, FilePathAsker askPath)
     });
     FileButtonHooks files;
     files.askPath = std::move(askPath);
-    files.saveWindow = [m] {
-        cfrmEncodeWF window(m->connection(), m, m);
+    files.saveWindow = [m](SaveJournal &journal) {
+        cfrmEncodeWF window(m->connection(), m, m, &journal);
         m->execModal(window);
         const RunSummary run = window.summary();
         return SaveRun(run.collected, window.started() ? OperationText::tallyLine(QStringLiteral("saved"), run.ok, 0,

@@ -53,6 +53,8 @@ int main(int argc, char **argv)
     }
     if (!line.trace.isEmpty()) {
         auto trace = std::make_shared<TraceFile>(pacer, line.traceCardData ? TraceCardData::Shown : TraceCardData::Hidden);
+        // Once; the operations go on without their trace.
+        trace->onFailure = [](const QString &problem) { std::fprintf(stderr, "vnt410-utility: %s\n", qPrintable(problem)); };
         if (!trace->open(line.trace, QStringLiteral("vnt410-utility " PROJECT_VERSION))) {
             std::fprintf(stderr, "vnt410-utility: cannot write the trace file %s: %s\n", qPrintable(line.trace),
                          qPrintable(trace->errorText()));

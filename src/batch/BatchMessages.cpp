@@ -79,11 +79,13 @@ void sfrmSaveError::changeEvent(QEvent *event)
 
 SaveJournal::ProblemReport journalProblemBox(QWidget *over)
 {
-    return [over](const QString &problem) {
+    return [over](int card, const QString &problem) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Save to File"),
-                        QStringLiteral("The swiped cards cannot be kept in the journal (%1).\n"
-                                       "The run goes on: its records are saved to the file when it ends, "
-                                       "but a crash before then would lose them.").arg(problem),
+                        QStringLiteral("The run could not save card %1 in its journal (%2).\n"
+                                       "The run goes on without the journal: its records are saved to the file "
+                                       "when it ends, but a crash before then would lose them.")
+                            .arg(card)
+                            .arg(problem),
                         QMessageBox::Ok, over);
         box.setTextFormat(Qt::PlainText);
         box.setWindowModality(Qt::WindowModal);

@@ -5,8 +5,6 @@
 #include "ui/common/RecordView.h"
 
 #include <QFileDialog>
-#include <QFileInfo>
-#include <QLocale>
 #include <QMessageBox>
 
 using namespace EncodeDataFile;
@@ -56,14 +54,16 @@ void FileButtons::EncodeFromFile()
     const QString path = askPath({false, QStringLiteral("Open - Look in:"), Filter, QString()});
     if (path.isEmpty())
         return;
-    if (!QFileInfo::exists(path)) {
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("File Encode"), QStringLiteral("File not exists. "),
-                        QMessageBox::Ok, main_);
+    const Loaded loaded = ReadEncodeDataFile(path);
+    if (loaded.fault != OwnerOnlyFile::Fault::None) {
+        // The reason first: only a fault of the content is a format error.
+        const QString text = loaded.fault == OwnerOnlyFile::Fault::Missing ? QStringLiteral("File not exists. ")
+                                                                           : loaded.problem + QLatin1Char('\n') + path;
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("File Encode"), text, QMessageBox::Ok, main_);
         box.setTextFormat(Qt::PlainText);
         showModal(box);
         return;
     }
-    const Loaded loaded = ReadEncodeDataFile(path);
     if (!loaded.ok) {
         sfrmFormatError error(loaded.problem, main_);
         showModal(error);
@@ -83,7 +83,7 @@ QString FileButtons::proposedName() const
 {
     const QDateTime now = hooks_.now ? hooks_.now() : QDateTime::currentDateTime();
     const double seconds = (now.time().msecsSinceStartOfDay() / 10) / 100.0;
-    return proposedSaveName(QLocale::system().toString(now.date(), QLocale::ShortFormat), seconds);
+    return proposedSaveName(now.date(), seconds);
 }
 
 void FileButtons::SaveToFile()
@@ -91,9 +91,12 @@ void FileButtons::SaveToFile()
     const QString path = askPath({true, QStringLiteral("Save As - Save in:"), Filter, proposedName()});
     if (path.isEmpty())
         return;
-    const SaveRun run = hooks_.saveWindow ? hooks_.saveWindow() : SaveRun();
+    SaveJournal journal(path); // held until the records reach their file or are let go
+    const SaveRun run = hooks_.saveWindow ? hooks_.saveWindow(journal) : SaveRun();
     if (!run.collected.isEmpty())
-        SaveCollected(path, run.collected);
+        SaveCollected(path, run.collected, journal);
+    else
+        journal.finish();
     addTally(run.tally);
 }
 
@@ -105,33 +108,39 @@ void FileButtons::addTally(const QString &line)
 
 void FileButtons::OfferKeptRecords()
 {
-    const SaveCollection kept = SaveJournal::leftover();
-    if (kept.isEmpty()) {
-        SaveJournal::finish(); // nothing in it worth keeping
-        return;
+    // Only journals whose run died; each stays held by this program until it is dealt with.
+    for (SaveJournal::Kept &kept : SaveJournal::leftovers()) {
+        if (kept.records.isEmpty()) {
+            kept.journal->finish(); // nothing in it worth keeping
+            continue;
+        }
+        const int count = kept.records.count();
+        const QString records = count == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(count);
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Save to File"),
+                        QStringLiteral("A save run that did not end kept %1 of swiped cards.\n"
+                                       "Save them to a file, or discard them?").arg(records),
+                        QMessageBox::Save | QMessageBox::Discard, main_);
+        box.setTextFormat(Qt::PlainText);
+        box.setDefaultButton(QMessageBox::Save);
+        if (showModal(box) != QMessageBox::Save) {
+            kept.journal->finish();
+            continue;
+        }
+        // The file the operator chose for that run, where it said.
+        const QString chosen = kept.journal->chosenPath();
+        SaveCollected(askPath({true, QStringLiteral("Save As - Save in:"), Filter, chosen.isEmpty() ? proposedName() : chosen}),
+                      kept.records, *kept.journal);
     }
-    const QString records = kept.count() == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(kept.count());
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Save to File"),
-                    QStringLiteral("A save run that did not end kept %1 of swiped cards.\n"
-                                   "Save them to a file, or discard them?").arg(records),
-                    QMessageBox::Save | QMessageBox::Discard, main_);
-    box.setTextFormat(Qt::PlainText);
-    box.setDefaultButton(QMessageBox::Save);
-    if (showModal(box) != QMessageBox::Save) {
-        SaveJournal::finish();
-        return;
-    }
-    SaveCollected(askPath({true, QStringLiteral("Save As - Save in:"), Filter, proposedName()}), kept);
 }
 
-void FileButtons::SaveCollected(QString path, const SaveCollection &collected)
+void FileButtons::SaveCollected(QString path, const SaveCollection &collected, SaveJournal &journal)
 {
     // The records stay held until they are written or the operator cancels the dialog.
     while (!path.isEmpty()) {
         QString problem;
         const Written written = WriteEncodeDataFile(path, collected.text(), problem);
         if (written == Written::Yes) {
-            SaveJournal::finish();
+            journal.finish();
             records_.setMessage(QStringLiteral("\r\n%1 records successfully saved to file %2").arg(collected.count()).arg(path));
             return;
         }
@@ -139,7 +148,7 @@ void FileButtons::SaveCollected(QString path, const SaveCollection &collected)
         showModal(error);
         path = askPath({true, QStringLiteral("Save As - Save in:"), Filter, path});
     }
-    SaveJournal::finish(); // let go, as the operator chose
+    journal.finish(); // let go, as the operator chose
 }
 
 FileButtons::Written FileButtons::WriteEncodeDataFile(const QString &path, const QByteArray &text, QString &problem)

@@ -12,6 +12,7 @@
 class QDialog;
 class QWidget;
 class RecordView;
+class SaveJournal;
 
 struct FileDialogRequest {
     bool save = false; // save dialog, else open dialog
@@ -49,8 +50,9 @@ struct SaveRun {
 struct FileButtonHooks {
     // Empty: the file dialog.
     FilePathAsker askPath;
-    // Runs cfrmEncodeWF modally and hands back what it collected. Empty: nothing collected.
-    std::function<SaveRun()> saveWindow;
+    // Runs cfrmEncodeWF modally with the run's journal and hands back what it collected.
+    // Empty: nothing collected.
+    std::function<SaveRun(SaveJournal &journal)> saveWindow;
     // Runs cfrmEncodeRF modally over a checked file's content, one card per record. Empty: no run.
     std::function<EncodeRun(const QByteArray &records)> encodeWindow;
     // Empty: the wall clock (for the proposed file name only).
@@ -64,8 +66,8 @@ public:
     // The buttons' own part, between the clearing of the records before and after.
     void EncodeFromFile();
     void SaveToFile();
-    // At start-up: when an unfinished save run left records in its journal, asks whether to
-    // save them (the save dialog, as after a run) or to discard them.
+    // At start-up: for each save run that died leaving records in its journal, asks whether to
+    // save them (the save dialog, proposing the file chosen for that run) or to discard them.
     void OfferKeptRecords();
 
     static const QString Filter;
@@ -75,7 +77,7 @@ private:
     Written WriteEncodeDataFile(const QString &path, const QByteArray &text, QString &problem);
     // Writes the records to `path`, offering the dialog again after each failure; the journal
     // goes once they are written or the operator cancels.
-    void SaveCollected(QString path, const EncodeDataFile::SaveCollection &collected);
+    void SaveCollected(QString path, const EncodeDataFile::SaveCollection &collected, SaveJournal &journal);
     QString proposedName() const;
     QString askPath(const FileDialogRequest &request);
     void addTally(const QString &line);

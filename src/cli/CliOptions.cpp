@@ -8,7 +8,6 @@
 #include "operation/JobChecks.h"
 
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <algorithm>
 #include <limits>
 #include <optional>
@@ -221,10 +220,14 @@ CliRequest parseEncode(const QCommandLineParser &q, CliRequest r)
             return usage(QStringLiteral("--from expects a record number from 1, not \"%1\"").arg(q.value(QStringLiteral("from"))));
         from = *n;
     }
-    // Nothing goes to the encoder for a file that is refused.
-    if (!QFileInfo::exists(r.file))
-        return refusedLine(QStringLiteral("%1: no such file").arg(r.file));
+    // Nothing goes to the encoder for a file that is refused; the reason it was not read first.
     const EncodeDataFile::Loaded loaded = EncodeDataFile::ReadEncodeDataFile(r.file);
+    if (loaded.fault != OwnerOnlyFile::Fault::None) {
+        QString why = loaded.problem.left(1).toLower() + loaded.problem.mid(1);
+        if (why.endsWith(QLatin1Char('.')))
+            why.chop(1);
+        return refusedLine(r.file + QStringLiteral(": ") + why);
+    }
     if (!loaded.ok) {
         // Which character where, when that is the fault; else the check's own reason.
         QString why = fileCharacterFault(loaded.content);

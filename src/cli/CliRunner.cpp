@@ -2,7 +2,6 @@
 
 #include "cli/CliOperator.h"
 #include "cli/CliOptions.h"
-#include "cli/SaveFile.h"
 #include "cli/SignalWatch.h"
 #include "device/Connection.h"
 #include "device/Pacer.h"
@@ -12,6 +11,7 @@
 #include "dialect/Dialect.h"
 #include "operation/Connecting.h"
 #include "operation/Session.h"
+#include "operation/RecordWriter.h"
 #include "sim/Simulator.h"
 
 #include <QFile>
@@ -94,6 +94,8 @@ public:
     {
     }
     int exec();
+    // The trace could not be written at some point (told once when it happened).
+    bool traceFailed() const { return trace_ && trace_->failed(); }
 
 private:
     void note(const QString &text) { output_.note(text); }
@@ -115,6 +117,7 @@ private:
     std::unique_ptr<Simulator> sim_;
     std::unique_ptr<SimulatedOperator> simOperator_;
     std::unique_ptr<SignalWatch> signals_;
+    std::shared_ptr<TraceFile> trace_;
     Session *current_ = nullptr;
     int signal_ = 0;
 };
@@ -159,14 +162,14 @@ bool Run::makeLinks()
     }
     if (!request_.trace.isEmpty()) {
         // As the windowed program: owner-only, the track data hidden unless asked for.
-        auto trace =
-            std::make_shared<TraceFile>(*io_.pacer, request_.traceCardData ? TraceCardData::Shown : TraceCardData::Hidden);
-        if (!trace->open(request_.trace, QStringLiteral("vnt410 ") + io_.version)) {
-            note(QStringLiteral("vnt410: cannot write the trace file %1: %2").arg(request_.trace, trace->errorText()));
+        trace_ = std::make_shared<TraceFile>(*io_.pacer, request_.traceCardData ? TraceCardData::Shown : TraceCardData::Hidden);
+        trace_->onFailure = [this](const QString &problem) { note(QStringLiteral("vnt410: ") + problem); };
+        if (!trace_->open(request_.trace, QStringLiteral("vnt410 ") + io_.version)) {
+            note(QStringLiteral("vnt410: cannot write the trace file %1: %2").arg(request_.trace, trace_->errorText()));
             return false;
         }
         connection_.links =
-            tracedLinks(connection_.links, trace, [](DialectId d) { return dialectFor(d).cardDataMasker(); });
+            tracedLinks(connection_.links, trace_, [](DialectId d) { return dialectFor(d).cardDataMasker(); });
     }
     return true;
 }
@@ -273,23 +276,26 @@ int Run::exec()
 
     // What the command needs from files comes first: nothing goes to the encoder for a file
     // that is refused.
-    SaveFile saved;
+    RecordWriter saved;
     if (request_.job.kind == JobKind::Save) {
-        const SaveFile::Opened opened = saved.open(request_.file, request_.append);
-        if (opened != SaveFile::Opened::Ok) {
+        const RecordWriter::Opened opened = saved.open(request_.file, request_.append);
+        if (opened != RecordWriter::Opened::Ok) {
             note(QStringLiteral("vnt410: ") + saved.problem());
-            return opened == SaveFile::Opened::Failed ? CliExit::FileFailed : CliExit::Usage;
+            return opened == RecordWriter::Opened::Failed ? CliExit::FileFailed : CliExit::Usage;
         }
         view_.keep = [this, &saved](const CardReport &report) {
-            if (saved.add(report.tracks))
+            if (saved.add(EncodeDataFile::Record{report.tracks}))
                 return true;
-            note(QStringLiteral("vnt410: ") + saved.problem());
+            // The card's own line says so; the file ends on the card before.
+            output_.result({{QStringLiteral("card"), report.card}, {QStringLiteral("result"), QStringLiteral("not-saved")}},
+                           QStringLiteral("card %1: not saved").arg(report.card));
+            note(QStringLiteral("vnt410: card %1 was not saved: %2").arg(report.card).arg(saved.problem()));
             return false;
         };
     }
 
     if (!makeLinks())
-        return CliExit::FileFailed;
+        return trace_ && trace_->existed() ? CliExit::Usage : CliExit::FileFailed;
     if (request_.job.kind == JobKind::Test)
         return test();
     if (!handshake(request_.dialect, true))
@@ -321,5 +327,6 @@ int runCli(const QStringList &args, CliIo &io)
         return CliExit::Usage;
     }
     Run run(request, io);
-    return run.exec();
+    const int status = run.exec();
+    return status == CliExit::Done && run.traceFailed() ? CliExit::FileFailed : status;
 }

@@ -3,6 +3,8 @@
 #include "device/OwnerOnlyFile.h"
 #include "device/Pacer.h"
 
+#include <unistd.h>
+
 namespace {
 
 // Nothing hidden and every byte the same: a write that can start or continue a run.
@@ -37,9 +39,16 @@ bool TraceFile::open(const QString &path, const QString &program, const QDateTim
 {
     start_ = clock_.now();
     run_ = {};
-    // Owner-only from the first byte, written through at once so it survives a crash.
-    if (!OwnerOnlyFile::create(file_, path, QIODevice::Unbuffered))
+    // Always a new file, owner-only from the first byte, written through at once so it survives
+    // a crash: no data file or link at the path is ever written over.
+    OwnerOnlyFile::Opened created = OwnerOnlyFile::createNew(path);
+    if (!created.ok()) {
+        exists_ = created.fault == OwnerOnlyFile::Fault::Exists;
+        problem_ = exists_ ? QStringLiteral("It exists: a trace is always a new file.") : created.problem;
         return false;
+    }
+    path_ = path;
+    fd_ = std::move(created.fd);
     const QString date = started.toOffsetFromUtc(started.offsetFromUtc()).toString(Qt::ISODate);
     QString cardData = QStringLiteral("track data hidden: each of its bytes is written as .. (# in the text)");
     if (showsCardData())
@@ -50,26 +59,37 @@ bool TraceFile::open(const QString &path, const QString &program, const QDateTim
 
 void TraceFile::line(char direction, const QByteArray &bytes, const QString &note, const std::vector<bool> &hidden)
 {
-    if (!file_.isOpen())
+    if (!fd_.isOpen())
         return;
     const double at = clock_.now() - start_;
     // Hidden bytes never fold: a count would tell that the card holds the same character again.
-    // A file that cannot seek (a pipe, a terminal) gets every write on its own line.
-    const bool run = direction == '>' && note.isEmpty() && !file_.isSequential() && oneShownByte(bytes, hidden);
-    if (run && run_.at >= 0 && bytes[0] == run_.byte && at - run_.last <= kFoldGap + 1e-9 && file_.seek(run_.at)) {
+    const bool run = direction == '>' && note.isEmpty() && oneShownByte(bytes, hidden);
+    if (run && run_.at >= 0 && bytes[0] == run_.byte && at - run_.last <= kFoldGap + 1e-9
+        && ::lseek(fd_.get(), run_.at, SEEK_SET) == run_.at) {
         // The count only grows, so the new line covers the old one whole.
         run_.times += bytes.size();
         run_.last = at;
-        file_.write(text(run_.first, direction, bytes.first(1), {}, run_.times, note));
+        put(text(run_.first, direction, bytes.first(1), {}, run_.times, note));
         return;
     }
     run_ = {};
     if (run) {
-        run_ = {file_.pos(), bytes[0], bytes.size(), at, at};
-        file_.write(text(at, direction, bytes.first(1), {}, bytes.size(), note));
+        run_ = {qint64(::lseek(fd_.get(), 0, SEEK_CUR)), bytes[0], bytes.size(), at, at};
+        put(text(at, direction, bytes.first(1), {}, bytes.size(), note));
     } else {
-        file_.write(text(at, direction, bytes, hidden, 1, note));
+        put(text(at, direction, bytes, hidden, 1, note));
     }
+}
+
+// A trace that cannot be written (a full disk) is told once and ends there; the run goes on.
+void TraceFile::put(const QByteArray &line)
+{
+    if (OwnerOnlyFile::writeAll(fd_.get(), line, problem_))
+        return;
+    failed_ = true;
+    fd_.reset();
+    if (onFailure)
+        onFailure(QStringLiteral("the trace file %1 could not be written: %2").arg(path_, problem_));
 }
 
 QByteArray TraceFile::text(double at, char direction, QByteArrayView bytes, const std::vector<bool> &hidden, qint64 times,

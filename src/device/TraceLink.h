@@ -5,10 +5,11 @@
 // ("#" in the text) unless the trace was asked to show it; commands, markers, sentinels and
 // status bytes stay readable.
 #include "device/CardDataMasker.h"
+#include "device/OwnerOnlyFile.h"
 #include "device/SerialLink.h"
 
 #include <QDateTime>
-#include <QFile>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -22,11 +23,17 @@ public:
     explicit TraceFile(const Pacer &clock, TraceCardData cardData = TraceCardData::Hidden)
         : clock_(clock), cardData_(cardData) {}
 
-    // Creates the file, owner-only, and writes the first line: `program` (name and version),
-    // `started` and whether track data is shown. False when the file cannot be created;
-    // errorText() says why.
+    // Creates the file, new and owner-only, and writes the first line: `program` (name and
+    // version), `started` and whether track data is shown. False when the file cannot be created;
+    // errorText() says why, existed() whether something was at the path already (refused:
+    // a trace never replaces a file).
     bool open(const QString &path, const QString &program, const QDateTime &started = QDateTime::currentDateTime());
-    QString errorText() const { return file_.errorString(); }
+    QString errorText() const { return problem_; }
+    bool existed() const { return exists_; }
+    // Hears, once, that the trace could no longer be written ("the trace file PATH could not be
+    // written: why"); the trace ends there.
+    std::function<void(const QString &problem)> onFailure;
+    bool failed() const { return failed_; }
     bool showsCardData() const { return cardData_ == TraceCardData::Shown; }
     // "    1234.5 > 1B 72  |.r|" (sent), "<" received, "*" an event of the port. A byte flagged
     // in `hidden` is written ".." and "#". Writes of one and the same shown byte, each within
@@ -39,9 +46,15 @@ private:
     QByteArray text(double at, char direction, QByteArrayView bytes, const std::vector<bool> &hidden, qint64 times,
                     const QString &note) const;
 
+    void put(const QByteArray &line);
+
     const Pacer &clock_;
     TraceCardData cardData_;
-    QFile file_;
+    OwnerOnlyFile::Descriptor fd_;
+    QString path_;
+    QString problem_;
+    bool exists_ = false;
+    bool failed_ = false;
     double start_ = 0.0;
     // The last line while it may grow: a run of one byte written again and again. Folding
     // rewrites that line in place, so every write is on disk at once.

@@ -3,8 +3,7 @@
 #include "card/Validators.h"
 #include "device/OwnerOnlyFile.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <QDate>
 
 namespace EncodeDataFile {
 
@@ -160,19 +159,13 @@ Check check(const QByteArray &content)
 Loaded ReadEncodeDataFile(const QString &path)
 {
     Loaded loaded;
-    QFile file(path);
-    if (QFileInfo(path).isDir()) {
-        loaded.problem = QStringLiteral("The file cannot be read: %1 is a folder.").arg(path);
-        return loaded;
-    }
-    // No text mode: the bytes as they are, CR LF included.
-    if (!file.open(QIODevice::ReadOnly)) {
-        loaded.problem = QStringLiteral("The file cannot be read: %1").arg(file.errorString());
-        return loaded;
-    }
-    loaded.content = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        loaded.problem = QStringLiteral("The file cannot be read: %1").arg(file.errorString());
+    // Only a regular file, opened without waiting: a FIFO or a device never holds the program.
+    OwnerOnlyFile::Opened file = OwnerOnlyFile::openToRead(path);
+    if (file.ok() && !OwnerOnlyFile::readAll(file.fd.get(), loaded.content, file.problem))
+        file.fault = OwnerOnlyFile::Fault::Failed;
+    if (!file.ok()) {
+        loaded.fault = file.fault;
+        loaded.problem = file.problem;
         loaded.content.clear();
         return loaded;
     }
@@ -186,20 +179,13 @@ Loaded ReadEncodeDataFile(const QString &path)
 WriteResult writeFile(const QString &path, const QByteArray &content, bool replace)
 {
     WriteResult result;
-    const QFileInfo info(path);
-    if (!replace && info.exists() && !info.isDir()) {
+    const OwnerOnlyFile::Opened written = OwnerOnlyFile::saveWhole(path, content, replace);
+    if (written.ok())
+        result.status = WriteStatus::Written;
+    else if (written.fault == OwnerOnlyFile::Fault::Exists)
         result.status = WriteStatus::Exists;
-        return result;
-    }
-    if (info.isDir()) {
-        result.problem = QStringLiteral("%1 is a folder.").arg(path);
-        return result;
-    }
-    // Written beside the old file and put in its place only when complete; a new file is the
-    // operator's alone.
-    if (!OwnerOnlyFile::saveWhole(path, content, result.problem))
-        return result;
-    result.status = WriteStatus::Written;
+    else
+        result.problem = written.problem;
     return result;
 }
 
@@ -215,17 +201,13 @@ bool SaveCollection::append(const Record &record)
     return true;
 }
 
-QString proposedSaveName(const QString &shortDate, double secondsSinceMidnight)
+QString proposedSaveName(const QDate &date, double secondsSinceMidnight)
 {
-    QString date = shortDate;
-    date.remove(QLatin1Char('/'));
-    // The seconds as a decimal number to the hundredth, without trailing zeros.
-    QString seconds = QString::number(secondsSinceMidnight, 'f', 2);
-    while (seconds.endsWith(QLatin1Char('0')))
-        seconds.chop(1);
-    if (seconds.endsWith(QLatin1Char('.')))
-        seconds.chop(1);
-    return QStringLiteral("E") + date.mid(2) + seconds.left(4);
+    // The date as month/day/year whatever the locale, its digits less the first two; then the
+    // first four digits of the whole seconds.
+    const QString digits = date.toString(QStringLiteral("Mdyyyy"));
+    return QStringLiteral("E") + digits.mid(2) + QString::number(qint64(secondsSinceMidnight)).left(4)
+        + QStringLiteral(".txt");
 }
 
 } // namespace EncodeDataFile

@@ -1,9 +1,13 @@
 #pragma once
 // The encode data file: one record a card, track 1 "|" track 2 "|" track 3, then CR LF.
 // Bytes end to end, one byte a card character, no quoting: no track can hold "|", CR or LF.
+#include "device/OwnerOnlyFile.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+
+class QDate;
 #include <array>
 #include <optional>
 
@@ -65,11 +69,15 @@ struct Check {
 };
 Check check(const QByteArray &content);
 
-// Reads the whole file as bytes and checks it.
+// Reads the whole file as bytes and checks it: only a regular file of at most
+// OwnerOnlyFile::kReadLimit bytes is read.
 struct Loaded {
     bool ok = false;
     QByteArray content; // as read, also when the check refused it (a message may quote it)
     int records = 0;
+    // Not None: the file was not read, and `problem` is the reason (no such file, permission
+    // denied, not a regular file, too large). None and not ok: `problem` is the content's fault.
+    OwnerOnlyFile::Fault fault = OwnerOnlyFile::Fault::None;
     QString problem;
 };
 Loaded ReadEncodeDataFile(const QString &path);
@@ -79,8 +87,9 @@ struct WriteResult {
     WriteStatus status = WriteStatus::Failed;
     QString problem; // when failed: the reason
 };
-// Writes all of `content` or nothing: an existing file stays as it was unless the new content
-// was written whole. Without `replace` an existing file (not a folder) is left alone: Exists.
+// Writes all of `content` or nothing, owner-only: an existing file stays as it was unless the
+// new content was written whole. Without `replace` an existing file is left alone: Exists. Only
+// the user's own regular file is replaced; a link, a folder, a device is refused at once.
 WriteResult writeFile(const QString &path, const QByteArray &content, bool replace);
 
 // The records a save run collects: the file's bytes as they grow.
@@ -100,8 +109,9 @@ private:
     int count_ = 0;
 };
 
-// The name the save dialog proposes: "E", the short date without "/" less its first two
-// characters, then the first four characters of the seconds since midnight.
-QString proposedSaveName(const QString &shortDate, double secondsSinceMidnight);
+// The name the save dialog proposes, the same in every locale: "E", the date's digits as
+// month, day, year (12/7/2026: 1272026) less the first two, the first four digits of the whole
+// seconds since midnight, ".txt": E720264529.txt.
+QString proposedSaveName(const QDate &date, double secondsSinceMidnight);
 
 } // namespace EncodeDataFile
