@@ -15,15 +15,15 @@ class CliOutput {
 public:
     CliOutput(QIODevice *out, QIODevice *err, bool json) : out_(out), err_(err), json_(json) {}
     bool json() const { return json_; }
-    // A result line: `object` with --json, else `text`.
-    void result(const QJsonObject &object, const QString &text);
+    // A result line: `object` with --json, else `text`; false when it could not be written.
+    bool result(const QJsonObject &object, const QString &text);
     // A line for the operator.
     void note(const QString &text);
-    // Standard output could not be written (the reader went away).
+    // Standard output could not be written (the reader went away); told once on standard error.
     bool failed() const { return failed_; }
 
 private:
-    void line(QIODevice *device, const QByteArray &bytes);
+    bool line(QIODevice *device, const QByteArray &bytes);
     QIODevice *out_;
     QIODevice *err_;
     bool json_;
@@ -53,6 +53,7 @@ public:
     // The swipe prompt came up or went away (the simulated operator watches it).
     std::function<void(bool shown)> promptChanged;
 
+    // Good cards whose result lines were written.
     qint64 good() const { return good_; }
     bool countReached() const { return count_ > 0 && good_ >= count_; }
     bool keepFailed() const { return keepFailed_; }

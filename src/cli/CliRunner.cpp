@@ -3,12 +3,12 @@
 #include "cli/CliOperator.h"
 #include "cli/CliOptions.h"
 #include "cli/SaveFile.h"
-#include "cli/SignalWatch.h"
 #include "device/Connection.h"
 #include "device/Device.h"
 #include "device/Pacer.h"
 #include "device/PortCatalog.h"
 #include "device/QtSerialLink.h"
+#include "device/SignalWatch.h"
 #include "device/TraceLink.h"
 #include "dialect/CommErrorText.h"
 #include "dialect/Dialect.h"
@@ -338,6 +338,9 @@ int Run::exec()
 
     if (!makeLinks())
         return CliExit::FileFailed;
+    // From the handshake on the encoder may be armed: a signal winds the run down.
+    if (signals_)
+        signals_->catchFromNow();
     if (request_.command == CliCommand::Test)
         return test();
     if (!handshake(request_.dialect, true))
