@@ -26,6 +26,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,9 +77,27 @@ private:
     double since_ = -1;
 };
 
+// Standard output whose reader goes away after `room` lines (-1: never).
+class Output : public QBuffer {
+public:
+    int room = -1;
+
+protected:
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        if (room == 0) {
+            setErrorString("Broken pipe");
+            return -1;
+        }
+        room -= room > 0 ? 1 : 0;
+        return QBuffer::writeData(data, size);
+    }
+};
+
 // One in-process run of the program, its streams kept.
 struct CliRun {
-    QBuffer out, err;
+    Output out;
+    QBuffer err;
     int status = -1;
     QStringList outLines() const { return QString::fromUtf8(out.data()).split('\n', Qt::SkipEmptyParts); }
     QString errText() const { return QString::fromUtf8(err.data()); }
@@ -306,25 +325,36 @@ private slots:
     {
         QTest::addColumn<DialectId>("dialect");
         QTest::addColumn<Bytes>("closing");
-        for (const DialectEntry &d : kDialects)
-            QTest::newRow(d.name) << d.id
-                                  << perDialect(d.id, Bytes{"\x1b" "a", "\x1b\x81", "\x1b\x83"}, Bytes{"\x7f"});
+        QTest::addColumn<int>("room"); // the lines standard output takes before its reader goes
+        for (const DialectEntry &d : kDialects) {
+            const Bytes closing = perDialect(d.id, Bytes{"\x1b" "a", "\x1b\x81", "\x1b\x83"}, Bytes{"\x7f"});
+            QTest::newRow(d.name) << d.id << closing << -1;
+            QTest::addRow("%s, standard output gone after a line", d.name) << d.id << closing << 1;
+        }
     }
     // --count 2: two JSON lines that parse, then the read's closing and nothing more; status 0.
+    // Standard output gone: told once, the run ends as at the count, only the lines written
+    // are counted, status 1.
     void countEndsRunWithJson()
     {
         QFETCH(DialectId, dialect);
         QFETCH(Bytes, closing);
+        QFETCH(int, room);
         SwipeFixture f(dialect);
         f.sim.setStack(Simulator::sampleStack());
         AutoOperator op(f.vp, f.sim, 3, {}, {});
         CliRun run;
+        run.out.room = room;
         runIn(f, run, withDialect(dialect, {"--json", "read", "--count", "2"}));
-        QCOMPARE(run.status, 0);
+        const int written = room < 0 ? 2 : room;
+        QCOMPARE(run.status, written < 2 ? 1 : 0);
         QCOMPARE(op.swiped(), 2);
         const QList<QJsonObject> lines = jsonLines(run);
-        QCOMPARE(lines.size(), 2);
-        for (int i = 0; i < 2; ++i) {
+        QCOMPARE(lines.size(), written);
+        QVERIFY2(run.errText().endsWith(written == 1 ? "\n1 card read.\n" : "\n2 cards read.\n"), qPrintable(run.errText()));
+        QCOMPARE(run.errText().count("vnt410: the results could no longer be written to standard output: Broken pipe"),
+                 written < 2 ? 1 : 0);
+        for (int i = 0; i < written; ++i) {
             const SimCard card = Simulator::sampleStack().at(i);
             QCOMPARE(lines[i].value("card").toInt(), i + 1);
             QCOMPARE(lines[i].value("result").toString(), QString("ok"));
@@ -779,6 +809,52 @@ private slots:
         QCOMPARE(line.value("result").toString(), QString("ok"));
         QCOMPARE(line.value("tracks").toArray().at(0).toString().toLatin1(), Simulator::sampleStack().at(0).tracks[0].chars);
         QVERIFY(told.contains("Swipe card 1..."));
+    }
+
+    void signalsOverProcess_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGHUP (the terminal closed)") << SIGHUP;
+    }
+    // The built program in its swipe wait: the signal cancels the read, whose closing sequence
+    // is the last the trace shows sent, and ends it with 128 + the signal. It runs with a zero
+    // core size limit, whatever it was given.
+    void signalsOverProcess()
+    {
+        QFETCH(int, signal);
+        QTemporaryDir dir;
+        const QString trace = dir.filePath("trace.txt");
+        QProcess program;
+        program.setChildProcessModifier([] {
+            struct rlimit core;
+            if (::getrlimit(RLIMIT_CORE, &core) == 0 && core.rlim_max > 0) {
+                core.rlim_cur = core.rlim_max;
+                ::setrlimit(RLIMIT_CORE, &core);
+            }
+        });
+        program.setReadChannel(QProcess::StandardError);
+        program.start(QStringLiteral(VNT410_PROGRAM), {"--simulate", "--trace", trace, "read"});
+        QByteArray told;
+        while (!told.contains("Swipe card 1...") && program.waitForReadyRead(30000))
+            told += program.readAll();
+        QVERIFY2(told.contains("Swipe card 1..."), told.constData());
+        QFile limits(QStringLiteral("/proc/%1/limits").arg(program.processId()));
+        QVERIFY(limits.open(QIODevice::ReadOnly));
+        QVERIFY(QRegularExpression("\\nMax core file size +0 +0 ").match(QString::fromLatin1(limits.readAll())).hasMatch());
+        ::kill(pid_t(program.processId()), signal);
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 128 + signal);
+        QFile traced(trace);
+        QVERIFY(traced.open(QIODevice::ReadOnly));
+        QStringList sent;
+        static const QRegularExpression chunk("^ *[0-9.]+ > ([0-9A-F ]+?)  \\|");
+        for (const QByteArray &line : traced.readAll().split('\n'))
+            if (const QRegularExpressionMatch m = chunk.match(QString::fromLatin1(line)); m.hasMatch())
+                sent << m.captured(1);
+        QCOMPARE(sent.mid(sent.size() - 3), (QStringList{"1B 61", "1B 81", "1B 83"}));
     }
 };
 

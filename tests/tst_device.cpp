@@ -5,6 +5,8 @@
 #include "operation/IsoOperations.h"
 #include "device/Device.h"
 #include "device/Pacer.h"
+#include "device/ProcessGuard.h"
+#include "device/SignalWatch.h"
 #include "dialect/Commands.h"
 #include "dialect/Dialect.h"
 #include "iso/cfrmCopyCard.h"
@@ -14,6 +16,11 @@
 #include "operation/NonIsoOperations.h"
 
 #include <QtTest>
+
+#include <csignal>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 
 using Kind = const WindowProfile *;
 Q_DECLARE_METATYPE(Kind)
@@ -403,6 +410,45 @@ private slots:
         spoken().close(*dev, Closing::IdleAndDrain);
         QVERIFY(vp->now() - t1 < 0.05);
         QCOMPARE(reports, 1);
+    }
+
+    void processGuards_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("status"); // the child's exit status
+        QTest::newRow("core dumps off") << 0 << 0;
+        QTest::newRow("SIGHUP with nothing to wind down: at once") << 1 << 128 + SIGHUP;
+        QTest::newRow("SIGTERM caught: goes on") << 2 << 0;
+        QTest::newRow("a second signal: at once") << 3 << 128 + SIGINT;
+    }
+    // In a child process: not dumpable with a zero core limit; a signal ends the program at
+    // once where it would be swallowed by a blocking open or read, or when it comes twice.
+    void processGuards()
+    {
+        QFETCH(int, row);
+        QFETCH(int, status);
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            int code = 0;
+            if (row == 0) {
+                struct rlimit core {1, 1};
+                code = disableCoreDumps() && ::prctl(PR_GET_DUMPABLE) == 0 && ::getrlimit(RLIMIT_CORE, &core) == 0
+                               && core.rlim_cur == 0 && core.rlim_max == 0 ? 0 : 1;
+            } else {
+                SignalWatch watch;
+                if (row > 1)
+                    watch.catchFromNow();
+                std::raise(row == 1 ? SIGHUP : SIGTERM);
+                if (row == 3)
+                    std::raise(SIGINT);
+            }
+            ::_exit(code);
+        }
+        int raw = 0;
+        QCOMPARE(::waitpid(child, &raw, 0), child);
+        QVERIFY(WIFEXITED(raw));
+        QCOMPARE(WEXITSTATUS(raw), status);
     }
 };
 

@@ -83,7 +83,7 @@ int saveRunToBeKilled(DialectId dialect)
         std::printf("%d\n", w.collection().count());
         std::fflush(stdout);
         char c;
-        (void)::read(STDIN_FILENO, &c, 1); // the parent kills the process meanwhile
+        [[maybe_unused]] const ssize_t got = ::read(STDIN_FILENO, &c, 1); // the parent kills the process meanwhile
         std::_Exit(3);
     });
     f.run(w);

@@ -1,11 +1,15 @@
 #include "app/CloseBox.h"
 
+#include "device/SignalWatch.h"
 #include "ui/main/frmMainMenu.h"
+#include "ui/setup/frmCommSetup.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QPointer>
 #include <QTimer>
+
+#include <unistd.h>
 
 #ifdef VNT_HAVE_XCB
 #include <xcb/xcb.h>
@@ -71,3 +75,35 @@ void watchCloseBox(frmMainMenu &main)
 #else
 void watchCloseBox(frmMainMenu &) {}
 #endif
+
+namespace {
+void endOnSignal(int signal)
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (!w->isVisible())
+            continue;
+        if (auto *main = qobject_cast<frmMainMenu *>(w)) {
+            main->requestClose();
+            // Declined only for a question outside any run (the records a save run kept):
+            // answering it would discard them, so it stays unanswered and they stay kept.
+            if (!main->closeRequested() && main->isVisible())
+                ::_exit(128 + signal);
+            return;
+        }
+        if (auto *setup = qobject_cast<frmCommSetup *>(w)) {
+            setup->close(); // its close box: as "Cancel", also while the handshake waits
+            return;
+        }
+    }
+    QCoreApplication::exit(128 + signal);
+}
+} // namespace
+
+std::unique_ptr<SignalWatch> closeOnSignals()
+{
+    auto watch = std::make_unique<SignalWatch>();
+    watch->catchFromNow();
+    // Out of the notifier first: closing runs the closing sequence's own waits.
+    watch->caught = [](int signal) { QTimer::singleShot(0, qApp, [signal] { endOnSignal(signal); }); };
+    return watch;
+}

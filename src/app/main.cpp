@@ -3,7 +3,9 @@
 #include "app/OperationWindows.h"
 #include "app/StartUp.h"
 #include "device/Pacer.h"
+#include "device/ProcessGuard.h"
 #include "device/QtSerialLink.h"
+#include "device/SignalWatch.h"
 #include "device/TraceLink.h"
 #include "dialect/Dialect.h"
 #include "ui/sim/SimPanel.h"
@@ -18,6 +20,8 @@
 
 int main(int argc, char **argv)
 {
+    disableCoreDumps(); // before anything holds card data
+    holdStandardStreams();
     QStringList args;
     for (int i = 0; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
@@ -35,6 +39,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("vnt410-utility"));
     QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("vnt410-utility"));
+    const std::unique_ptr<SignalWatch> signalWatch = closeOnSignals();
 
     RealPacer pacer;
     Connection base;
@@ -75,5 +80,5 @@ int main(int argc, char **argv)
     }, [panel](QWidget &window) { placeWithPanel(window, panel); });
     const int rc = app.exec();
     delete panel;
-    return rc;
+    return signalWatch->signal() ? 128 + signalWatch->signal() : rc;
 }

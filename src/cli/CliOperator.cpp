@@ -6,22 +6,25 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
-void CliOutput::line(QIODevice *device, const QByteArray &bytes)
+bool CliOutput::line(QIODevice *device, const QByteArray &bytes)
 {
     if (!device)
-        return;
+        return false;
     const QByteArray all = bytes + '\n';
     // One write a line, so a reader never sees half of one.
     const bool ok = device->write(all) == all.size();
     if (auto *file = qobject_cast<QFileDevice *>(device))
         file->flush();
-    if (!ok && device == out_)
+    if (!ok && device == out_ && !failed_) {
         failed_ = true;
+        note(QStringLiteral("vnt410: the results could no longer be written to standard output: ") + device->errorString());
+    }
+    return ok;
 }
 
-void CliOutput::result(const QJsonObject &object, const QString &text)
+bool CliOutput::result(const QJsonObject &object, const QString &text)
 {
-    line(out_, json_ ? QJsonDocument(object).toJson(QJsonDocument::Compact) : text.toUtf8());
+    return line(out_, json_ ? QJsonDocument(object).toJson(QJsonDocument::Compact) : text.toUtf8());
 }
 
 void CliOutput::note(const QString &text) { line(err_, text.toUtf8()); }
@@ -107,9 +110,11 @@ void CliOperator::cardEnded(const CardReport &report)
         }
         object.insert(QStringLiteral("tracks"), list);
     }
-    output_.result(object, text);
-    if (ok)
+    const bool written = output_.result(object, text);
+    if (ok) {
+        good_ += written ? 1 : 0;
         next_ = std::max(next_, report.card + 1);
+    }
     if (output_.failed())
         stop();
 }

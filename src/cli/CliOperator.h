@@ -15,15 +15,15 @@ class CliOutput {
 public:
     CliOutput(QIODevice *out, QIODevice *err, bool json) : out_(out), err_(err), json_(json) {}
     bool json() const { return json_; }
-    // A result line: `object` with --json, else `text`.
-    void result(const QJsonObject &object, const QString &text);
+    // A result line: `object` with --json, else `text`; false when it could not be written.
+    bool result(const QJsonObject &object, const QString &text);
     // A line for the operator.
     void note(const QString &text);
-    // Standard output could not be written (the reader went away).
+    // Standard output could not be written (the reader went away); told once on standard error.
     bool failed() const { return failed_; }
 
 private:
-    void line(QIODevice *device, const QByteArray &bytes);
+    bool line(QIODevice *device, const QByteArray &bytes);
     QIODevice *out_;
     QIODevice *err_;
     bool json_;
@@ -49,6 +49,8 @@ public:
     // The swipe prompt came up or went away (the simulated operator watches it).
     std::function<void(bool shown)> promptChanged;
 
+    // Good cards whose result lines were written.
+    qint64 good() const { return good_; }
     bool keepFailed() const { return keepFailed_; }
 
     void showPrompt(bool shown) override;
@@ -67,6 +69,7 @@ private:
     CliOutput &output_;
     CliCommand command_;
     Session *session_ = nullptr;
+    qint64 good_ = 0;
     qint64 next_ = 1; // the card the prompt asks for
     bool prompt_ = false;
     bool writing_ = false;

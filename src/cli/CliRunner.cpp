@@ -2,10 +2,11 @@
 
 #include "cli/CliOperator.h"
 #include "cli/CliOptions.h"
-#include "cli/SignalWatch.h"
+#include "device/SignalWatch.h"
 #include "device/Connection.h"
 #include "device/Pacer.h"
 #include "device/QtSerialLink.h"
+#include "device/SignalWatch.h"
 #include "device/TraceLink.h"
 #include "dialect/CommErrorText.h"
 #include "dialect/Dialect.h"
@@ -226,8 +227,9 @@ int Run::operate(const Job &job)
     current_ = nullptr;
     view_.attach(nullptr);
     const OperationEnd end = summary.end;
-    if (summary.ok > 0 || end != OperationEnd::PortLost)
-        note(cardsDone(request_.job.kind, summary.ok));
+    // The end line counts the cards whose result lines reached standard output.
+    if (view_.good() > 0 || end != OperationEnd::PortLost)
+        note(cardsDone(request_.job.kind, view_.good()));
     if (signal_)
         return interrupted();
     if (view_.keepFailed())
@@ -296,6 +298,9 @@ int Run::exec()
 
     if (!makeLinks())
         return trace_ && trace_->existed() ? CliExit::Usage : CliExit::FileFailed;
+    // From the handshake on the encoder may be armed: a signal winds the run down.
+    if (signals_)
+        signals_->catchFromNow();
     if (request_.job.kind == JobKind::Test)
         return test();
     if (!handshake(request_.dialect, true))

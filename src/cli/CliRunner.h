@@ -16,7 +16,7 @@ inline constexpr int Done = 0;
 inline constexpr int FileFailed = 1;   // the save file (or standard output) could not be written
 inline constexpr int Usage = 2;        // usage or data refused
 inline constexpr int Encoder = 3;      // no port, no handshake, a refusal or a lost port
-inline constexpr int Interrupted = 128; // plus the signal's number: 130 SIGINT, 143 SIGTERM
+inline constexpr int Interrupted = 128; // plus the signal's number: 129 SIGHUP, 130 SIGINT, 143 SIGTERM
 } // namespace CliExit
 
 struct CliIo {
@@ -29,7 +29,7 @@ struct CliIo {
     // Runs `action` `seconds` from now, served by the pacer's waits (the simulated operator's
     // swipes); unset: a QTimer.
     std::function<void(double seconds, std::function<void()> action)> later;
-    // SIGINT and SIGTERM cancel the run (off where a test signals the run itself).
+    // SIGINT, SIGTERM and SIGHUP cancel the run (off where a test signals the run itself).
     bool watchSignals = true;
     QString version = QStringLiteral("0");
 };

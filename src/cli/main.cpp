@@ -1,6 +1,7 @@
 // vnt410: the encoder's operations for scripts and card production, without any window.
 #include "cli/CliRunner.h"
 #include "device/Pacer.h"
+#include "device/ProcessGuard.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -10,6 +11,8 @@
 
 int main(int argc, char **argv)
 {
+    disableCoreDumps(); // before anything holds card data
+    holdStandardStreams();
     QStringList args;
     for (int i = 0; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);

@@ -1,4 +1,4 @@
-#include "cli/SignalWatch.h"
+#include "device/SignalWatch.h"
 
 #include <QSocketNotifier>
 
@@ -9,19 +9,21 @@
 
 namespace {
 int pipeFds[2] = {-1, -1};
-struct sigaction previous[2];
-constexpr int kSignals[2] = {SIGINT, SIGTERM};
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kCount = int(std::size(kSignals));
+struct sigaction previous[kCount];
+volatile sig_atomic_t catching = 0;
+volatile sig_atomic_t pending = 0;
 
+// Only what is safe in a handler: a flag, a write, _exit.
 void onSignal(int signal)
 {
+    if (!catching || pending)
+        ::_exit(128 + signal);
+    pending = signal;
     const int saved = errno;
     const unsigned char byte = static_cast<unsigned char>(signal);
-    if (pipeFds[1] >= 0)
-        (void)::write(pipeFds[1], &byte, 1);
-    // The next one of its kind ends the program at once, should the closing sequence hang.
-    struct sigaction dfl {};
-    dfl.sa_handler = SIG_DFL;
-    ::sigaction(signal, &dfl, nullptr);
+    [[maybe_unused]] const ssize_t written = ::write(pipeFds[1], &byte, 1);
     errno = saved;
 }
 } // namespace
@@ -30,13 +32,18 @@ SignalWatch::SignalWatch()
 {
     if (pipeFds[0] >= 0 || ::pipe2(pipeFds, O_NONBLOCK | O_CLOEXEC) != 0)
         return; // one watch at a time
+    catching = 0;
+    pending = 0;
     notifier_ = std::make_unique<QSocketNotifier>(pipeFds[0], QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, &SignalWatch::readPipe);
     struct sigaction action {};
     action.sa_handler = onSignal;
+    // One handler at a time: a second signal always sees the first one's mark.
     sigemptyset(&action.sa_mask);
+    for (int s : kSignals)
+        sigaddset(&action.sa_mask, s);
     action.sa_flags = SA_RESTART;
-    for (int i = 0; i < 2; ++i)
+    for (int i = 0; i < kCount; ++i)
         ::sigaction(kSignals[i], &action, &previous[i]);
 }
 
@@ -44,13 +51,15 @@ SignalWatch::~SignalWatch()
 {
     if (!notifier_)
         return;
-    for (int i = 0; i < 2; ++i)
+    for (int i = 0; i < kCount; ++i)
         ::sigaction(kSignals[i], &previous[i], nullptr);
     notifier_.reset();
     ::close(pipeFds[0]);
     ::close(pipeFds[1]);
     pipeFds[0] = pipeFds[1] = -1;
 }
+
+void SignalWatch::catchFromNow() { catching = 1; }
 
 void SignalWatch::readPipe()
 {
