@@ -64,12 +64,36 @@ void TraceFile::line(char direction, const QByteArray &bytes, const QString &not
         return;
     }
     run_ = {};
-    if (run) {
+    if (direction == '<')
+        held_ = {};
+    if (direction == '<' && note.isEmpty() && !bytes.isEmpty() && size_t(bytes.size()) <= hidden.size() &&
+        hidden[size_t(bytes.size() - 1)]) {
+        // "... .. ..  |##|": the last hex pair and the last text character before the closing bar.
+        const QByteArray out = text(at, direction, bytes, hidden, 1, note);
+        const qint64 bar = file_.pos() + out.lastIndexOf('|');
+        held_ = {bar - bytes.size() - 5, bar - 1, bytes.back()};
+        file_.write(out);
+    } else if (run) {
         run_ = {file_.pos(), bytes[0], bytes.size(), at, at};
         file_.write(text(at, direction, bytes.first(1), {}, bytes.size(), note));
     } else {
         file_.write(text(at, direction, bytes, hidden, 1, note));
     }
+}
+
+void TraceFile::revealLastReceived()
+{
+    if (held_.hex < 0 || file_.isSequential())
+        return;
+    const qint64 end = file_.pos();
+    const auto b = uchar(held_.byte);
+    static const char digits[] = "0123456789ABCDEF";
+    const char hex[2] = {digits[b >> 4], digits[b & 0x0F]};
+    const char shown = b >= 0x20 && b < 0x7F ? char(b) : '.';
+    if (file_.seek(held_.hex) && file_.write(hex, 2) == 2 && file_.seek(held_.text))
+        file_.write(&shown, 1);
+    file_.seek(end);
+    held_ = {};
 }
 
 QByteArray TraceFile::text(double at, char direction, QByteArrayView bytes, const std::vector<bool> &hidden, qint64 times,
@@ -125,6 +149,8 @@ std::vector<bool> TraceLink::hidden(const QByteArray &bytes, bool sent)
         return std::vector<bool>(size_t(bytes.size()), true);
     std::vector<bool> flags = sent ? masker_->sent(bytes) : masker_->received(bytes);
     flags.resize(size_t(bytes.size()), true); // a short answer hides the rest
+    if (masker_->revealsLastReceived())
+        trace_->revealLastReceived();
     return flags;
 }
 
