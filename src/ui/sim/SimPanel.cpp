@@ -270,10 +270,13 @@ void SimPanel::onSwipe()
     }
     note_->clear();
     shownRow_ = -1;
+    const qsizetype swiped = sim_.swipedCards().size();
     sim_.swipe();
-    if (sim_.stackMode() && !sim_.swipedCards().isEmpty()) {
-        shownRow_ = int(sim_.swipedCards().size()) - 1; // what the swipe did to the card
+    if (sim_.stackMode() && sim_.swipedCards().size() > swiped) {
+        shownRow_ = int(swiped); // what the swipe did to the card
         refresh();
+    } else if (sim_.stackMode()) {
+        note_->setText(QStringLiteral("Bad swipe: the card stays on the stack; swipe it again."));
     }
 }
 
