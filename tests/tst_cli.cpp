@@ -601,7 +601,7 @@ private slots:
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QByteArray expected;
-        for (int i : {0, 2}) {
+        for (int i : {0, 1}) { // the badly swiped card is swiped again
             EncodeDataFile::Record r;
             for (int t = 0; t < 3; ++t)
                 r.track[size_t(t)] = samples[i].tracks[size_t(t)].isBlank() ? QByteArray("+") : cardText(samples[i], t);

@@ -224,7 +224,7 @@ private slots:
             QTest::addRow("%s three cards", d.name)
                 << d.id << QStringList{"swipe", "swipe", "swipe"} << Bytes{"B1", "2", "C3"} << QList<qint64>{3, 0, 0};
             QTest::addRow("%s failed card retried, one skipped", d.name)
-                << d.id << QStringList{"bad", "swipe", "skip", "swipe"} << Bytes{"", "B1", "C3"}
+                << d.id << QStringList{"bad", "swipe", "skip", "swipe"} << Bytes{"B1", "C3"}
                 << QList<qint64>{2, 1, 1};
         }
     }

@@ -160,7 +160,8 @@ private slots:
         QStringList status; // the prompt's line, as it changes while the window is up
         for (double t = 0.5; t < 6.0; t += 0.05)
             f.at(t, [&] {
-                const QString now = w.Label2->isVisible() ? w.Label2->text() : QString();
+                const QString now = (w.Label2->isVisible() ? w.Label2->text() : QString()) + '|' +
+                                    (w.Label3->isVisible() ? w.Label3->text() : QString());
                 if (status.isEmpty() || status.last() != now)
                     status << now;
             });
@@ -170,8 +171,8 @@ private slots:
         QVERIFY(!f.timedOut);
         QVERIFY2(f.shown.isEmpty(), qPrintable(f.timeline()));
         QCOMPARE(w.findChild<QLabel *>("LC")->text(), QString("2"));
-        // The good card says so until the next prompt.
-        QCOMPARE(status.mid(0, 4), (QStringList{"", "Please swipe a card.", "Write complete.", "Please swipe a card."}));
+        // The good card says so on its own line, still there at the next prompt.
+        QCOMPARE(status.mid(0, 4), (QStringList{"|", "Please swipe a card.|", "|Card 1 written.", "Please swipe a card.|Card 1 written."}));
         const SimTrack &card = f.sim.cardInSlot().tracks[0];
         QCOMPARE(card.chars, data);
         QCOMPARE(card.bitsPerChar, bits);

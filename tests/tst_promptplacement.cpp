@@ -67,20 +67,23 @@ private slots:
     }
 
     // Setup and the main window with the simulator's panel: centred together, or at the screen's
-    // edges; wholly on the screen.
+    // edges with the panel narrowed to fit between; wholly on the screen.
     void sideBySide_data()
     {
         QTest::addColumn<QSize>("panel");
         QTest::addColumn<QRect>("screen");
         QTest::addColumn<QPoint>("window");
         QTest::addColumn<QPoint>("panelAt");
+        QTest::addColumn<int>("panelWidth");
         QTest::newRow("side by side")
-            << QSize(540, 500) << QRect(0, 0, 1280, 1024) << QPoint(56, 287) << QPoint(684, 287);
-        QTest::newRow("too wide: the edges")
-            << QSize(540, 500) << QRect(0, 0, 1024, 768) << QPoint(404, 159) << QPoint(0, 159);
+            << QSize(540, 500) << QRect(0, 0, 1280, 1024) << QPoint(56, 287) << QPoint(684, 287) << 540;
+        QTest::newRow("too wide: the edges, the panel narrowed between")
+            << QSize(540, 500) << QRect(0, 0, 1024, 768) << QPoint(404, 159) << QPoint(0, 159) << 396;
+        QTest::newRow("too wide even narrowed: the edges, overlapping")
+            << QSize(540, 500) << QRect(0, 0, 800, 600) << QPoint(180, 75) << QPoint(0, 75) << 360;
         QTest::newRow("low screen: raised")
-            << QSize(540, 700) << QRect(0, 0, 1280, 600) << QPoint(56, 75) << QPoint(684, 0);
-        QTest::newRow("no panel") << QSize() << QRect(100, 0, 1280, 1024) << QPoint(430, 287) << QPoint();
+            << QSize(540, 700) << QRect(0, 0, 1280, 600) << QPoint(56, 75) << QPoint(684, 0) << 540;
+        QTest::newRow("no panel") << QSize() << QRect(100, 0, 1280, 1024) << QPoint(430, 287) << QPoint() << 0;
     }
     void sideBySide()
     {
@@ -88,9 +91,11 @@ private slots:
         QFETCH(QRect, screen);
         QFETCH(QPoint, window);
         QFETCH(QPoint, panelAt);
-        const Placement::Pair at = Placement::sideBySide(QSize(620, 450), panel, screen, 8);
+        QFETCH(int, panelWidth);
+        const Placement::Pair at = Placement::sideBySide(QSize(620, 450), panel, screen, 8, 360);
         QCOMPARE(at.window, window);
         QCOMPARE(at.panel.value_or(QPoint()), panelAt);
+        QCOMPARE(at.panelWidth, panelWidth);
     }
 
     // The read window from the real main window: beside it or clear of its output record; the

@@ -435,6 +435,9 @@ private slots:
         QVERIFY(sim->stackMode());
         QStringList reads;
         for (int i = 0; i < 5; ++i) {
+            // A bad swipe leaves the card on the stack: the next swipe reads that same card.
+            sim->setNextSwipeBad(i == 2);
+            QVERIFY(i != 2 || (!readOnce(d).contains(samples[2].tracks[1].chars) && sim->swipedCards().size() == 2));
             const QByteArray reply = readOnce(d);
             const SimTrack &t2 = samples[i].tracks[1];
             QVERIFY2(reply.contains(t2.isBlank() ? samples[i].tracks[0].chars : t2.chars), reply.constData());

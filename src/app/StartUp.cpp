@@ -34,12 +34,22 @@ void placeWithPanel(QWidget &window, SimPanel *panel)
         if (!w)
             return;
         const int gap = 8;
-        const QSize panel = p ? Placement::outerSize(*p) : QSize();
-        const Placement::Pair at = Placement::sideBySide(Placement::outerSize(*w), panel, Placement::availableScreen(*w), gap);
+        QSize panel;
+        int frameWidth = 0, narrowest = 0;
+        if (p) {
+            // Its own size, not the one it was given last: a narrowed panel gets its room back.
+            const QMargins m = Placement::frameMargins(*p);
+            frameWidth = m.left() + m.right();
+            panel = p->sizeHint().grownBy(m);
+            narrowest = p->minimumSizeHint().width() + frameWidth;
+        }
+        const Placement::Pair at = Placement::sideBySide(Placement::outerSize(*w), panel, Placement::availableScreen(*w), gap, narrowest);
         // Placed again once framed (below), when the position is the frame's.
         w->move(at.window);
-        if (p && at.panel)
+        if (p && at.panel) {
+            p->resize(at.panelWidth - frameWidth, p->sizeHint().height());
             p->move(*at.panel);
+        }
     };
     place();
     Placement::placeWhenFramed(window, place);

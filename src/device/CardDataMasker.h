@@ -15,6 +15,10 @@ public:
     // told yet is hidden.
     virtual std::vector<bool> sent(QByteArrayView bytes) = 0;
     virtual std::vector<bool> received(QByteArrayView bytes) = 0;
+    // Asked after each chunk: whether the last byte of the last received chunk, hidden then,
+    // turns out to be no card data after all (a status byte that was the whole answer, which
+    // looks like the first byte of track data until the answer is known to end with it).
+    virtual bool revealsLastReceived() { return false; }
 };
 
 // Makes a fresh masker for a link that has just been opened; empty, or a null masker: every

@@ -73,7 +73,16 @@ void TraceFile::line(char direction, const QByteArray &bytes, const QString &not
         return;
     }
     run_ = {};
-    if (run) {
+    if (direction == '<')
+        held_ = {};
+    if (direction == '<' && note.isEmpty() && !bytes.isEmpty() && size_t(bytes.size()) <= hidden.size() &&
+        hidden[size_t(bytes.size() - 1)]) {
+        // "... .. ..  |##|": the last hex pair and the last text character before the closing bar.
+        const QByteArray out = text(at, direction, bytes, hidden, 1, note);
+        const qint64 bar = qint64(::lseek(fd_.get(), 0, SEEK_CUR)) + out.lastIndexOf('|');
+        held_ = {bar - bytes.size() - 5, bar - 1, bytes.back()};
+        put(out);
+    } else if (run) {
         run_ = {qint64(::lseek(fd_.get(), 0, SEEK_CUR)), bytes[0], bytes.size(), at, at};
         put(text(at, direction, bytes.first(1), {}, bytes.size(), note));
     } else {
@@ -90,6 +99,22 @@ void TraceFile::put(const QByteArray &line)
     fd_.reset();
     if (onFailure)
         onFailure(QStringLiteral("the trace file %1 could not be written: %2").arg(path_, problem_));
+}
+
+void TraceFile::revealLastReceived()
+{
+    if (held_.hex < 0 || !fd_.isOpen())
+        return;
+    const off_t end = ::lseek(fd_.get(), 0, SEEK_CUR);
+    if (end < 0)
+        return; // a trace that cannot seek keeps the byte hidden
+    const auto b = uchar(held_.byte);
+    static const char digits[] = "0123456789ABCDEF";
+    const char hex[2] = {digits[b >> 4], digits[b & 0x0F]};
+    const char shown = b >= 0x20 && b < 0x7F ? char(b) : '.';
+    if (::pwrite(fd_.get(), hex, 2, off_t(held_.hex)) == 2)
+        (void)!::pwrite(fd_.get(), &shown, 1, off_t(held_.text));
+    held_ = {};
 }
 
 QByteArray TraceFile::text(double at, char direction, QByteArrayView bytes, const std::vector<bool> &hidden, qint64 times,
@@ -145,6 +170,8 @@ std::vector<bool> TraceLink::hidden(const QByteArray &bytes, bool sent)
         return std::vector<bool>(size_t(bytes.size()), true);
     std::vector<bool> flags = sent ? masker_->sent(bytes) : masker_->received(bytes);
     flags.resize(size_t(bytes.size()), true); // a short answer hides the rest
+    if (masker_->revealsLastReceived())
+        trace_->revealLastReceived();
     return flags;
 }
 

@@ -39,6 +39,9 @@ public:
     // in `hidden` is written ".." and "#". Writes of one and the same shown byte, each within
     // 1 ms of the last, are one line: "> 00 x15  |.|".
     void line(char direction, const QByteArray &bytes, const QString &note = {}, const std::vector<bool> &hidden = {});
+    // Writes the last byte of the last received line, hidden there, as it is after all; the
+    // line is rewritten in place (the same length), so it keeps its place among later lines.
+    void revealLastReceived();
 
 private:
     static constexpr double kFoldGap = 0.001; // seconds
@@ -64,6 +67,11 @@ private:
         qint64 times = 0;
         double first = 0.0, last = 0.0;
     } run_;
+    // The last received line's last byte, while hidden: where its hex pair and its text stand.
+    struct Held {
+        qint64 hex = -1, text = -1;
+        char byte = 0;
+    } held_;
 };
 
 class TraceLink final : public SerialLink {

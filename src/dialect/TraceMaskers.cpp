@@ -1,5 +1,7 @@
 #include "dialect/TraceMaskers.h"
 
+#include <utility>
+
 namespace {
 
 constexpr char Esc = 0x1B;
@@ -160,9 +162,15 @@ private:
 };
 
 class Vnt290bMasker final : public ByteMasker {
+public:
+    bool revealsLastReceived() override { return std::exchange(reveal_, false); }
+
 protected:
     bool sentByte(char c, QByteArrayView) override
     {
+        // A command after a lone "+" or "*": that answer ended there, a status, not data.
+        reveal_ = reveal_ || held_;
+        held_ = false;
         bool h = false;
         switch (out_) {
         case Out::Params:
@@ -182,11 +190,14 @@ protected:
         return h;
     }
 
-    bool receivedByte(char c, QByteArrayView) override
+    bool receivedByte(char c, QByteArrayView next) override
     {
         bool h = false;
+        held_ = false; // more of the answer: a "+" or "*" before was its first character
         if (readingTrack_) {
             h = true;
+            held_ = answerStarts_ && (c == '+' || c == '*') && next.isEmpty();
+            answerStarts_ = false;
         } else if (afterRead_) {
             // Bytes of a track still arriving after the next command, until its answer.
             if (c == '^' || c == ':')
@@ -208,6 +219,7 @@ private:
     {
         afterRead_ = afterRead_ || readingTrack_;
         readingTrack_ = false;
+        answerStarts_ = true;
         announced_ = false;
         switch (c) {
         case 'A': case 'B': case 'C':
@@ -242,6 +254,9 @@ private:
     bool announced_ = false;   // a track write was announced; its data follows the "^"
     bool readingTrack_ = false; // the last command asked for a track: its answer is card data
     bool afterRead_ = false;
+    bool answerStarts_ = false; // no byte received since the last command
+    bool held_ = false;         // the last byte received was a "+" or "*" that began a track's answer
+    bool reveal_ = false;
 };
 
 } // namespace

@@ -12,30 +12,18 @@ nfrmSwipeWrite::nfrmSwipeWrite(const Connection &connection, const NonIso::Write
     setErrorTitles(sfrmReadErr::kNonIsoTitle, sfrmWriteErr::kNonIsoTitle);
     LC->setText(QStringLiteral("0"));
     Label1->hide();
+    Label3 = addLine(QStringLiteral("Label3"));
     setRecordInUse(RecordInUse::Input);
     setJob(connection, Job{.kind = JobKind::NonIsoWrite, .nonIsoWrite = job});
 }
-
-const QString nfrmSwipeWrite::kWriteComplete = QStringLiteral("Write complete.");
 
 void nfrmSwipeWrite::begin() { Label1->show(); }
 
 void nfrmSwipeWrite::cardEnded(const CardReport &report)
 {
+    // A failed card leaves the line alone: its error window says so, and the last card written still was.
     if (report.result != CardResult::Ok)
         return;
-    completeShown_ = true;
-    Label2->setText(kWriteComplete);
-    Label2->show();
-}
-
-void nfrmSwipeWrite::showPrompt(bool shown)
-{
-    if (shown) {
-        completeShown_ = false;
-        Label2->setText(QStringLiteral("Please swipe a card."));
-    } else if (completeShown_) {
-        return;
-    }
-    CardPromptWindow::showPrompt(shown);
+    Label3->setText(QStringLiteral("Card %1 written.").arg(report.card));
+    Label3->show();
 }

@@ -10,12 +10,9 @@ public:
     nfrmSwipeWrite(const Connection &connection, const NonIso::WriteJob &job, QWidget *parent = nullptr);
 
     void begin() override;
-    // A good card says so in the prompt's line until the next prompt.
+    // A good card says so on a line of its own ("Card 1 written.") until the next good card:
+    // the message box lies under the entry and selection windows.
     void cardEnded(const CardReport &report) override;
-    void showPrompt(bool shown) override;
 
-    static const QString kWriteComplete;
-
-private:
-    bool completeShown_ = false;
+    QLabel *Label3 = nullptr; // the last card written
 };

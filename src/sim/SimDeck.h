@@ -2,8 +2,8 @@
 // The cards the simulated operator swipes. Two modes:
 // - the slot (default): one card is in the slot, a deck card by index or an inserted card, and
 //   every swipe swipes that same card;
-// - a stack: each swipe takes the next card of the stack and puts it on the swiped pile, so a
-//   run over several cards can be checked card by card afterwards.
+// - a stack: each good swipe takes the next card of the stack and puts it on the swiped pile,
+//   so a run over several cards can be checked card by card afterwards.
 // Bad swipes: a standing switch (every swipe is bad) and a one-shot (the next swipe only).
 #include "sim/StripeCodec.h"
 

@@ -112,21 +112,23 @@ void Simulator::setNextSwipeBad(bool bad)
 
 void Simulator::swipe()
 {
-    if (awaitingSwipe() && deck_.nextCard())
-        swipeThrough(*deck_.takeForSwipe());
+    if (!awaitingSwipe() || !deck_.nextCard())
+        return;
+    // A bad swipe leaves the card on top of the stack, to be swiped again.
+    const bool bad = deck_.takeBadSwipe();
+    swipeThrough(bad ? *deck_.nextCard() : *deck_.takeForSwipe(), bad);
 }
 
 void Simulator::swipeAgain(int index)
 {
     SimCard *card = stackMode() ? deck_.swipedCard(index) : nullptr;
     if (awaitingSwipe() && card)
-        swipeThrough(*card);
+        swipeThrough(*card, deck_.takeBadSwipe());
 }
 
-void Simulator::swipeThrough(SimCard &card)
+void Simulator::swipeThrough(SimCard &card, bool bad)
 {
     const SimPending p = std::exchange(pending_, SimPending{});
-    const bool bad = deck_.takeBadSwipe();
     parserFor(p.armedBy).swiped(p, &card, bad);
     emit changed();
 }

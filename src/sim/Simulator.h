@@ -81,8 +81,9 @@ public:
     static QList<SimCard> blankStack(int count = 5) { return SimDeck::blankStack(count); }
 
     // ---- The operator ----
-    // Swipes the slot's card (stack mode: the next card): completes the operation awaiting a
-    // swipe (read, write, erase, non-ISO). A swipe with nothing pending is ignored.
+    // Swipes the slot's card (stack mode: the next card, which a bad swipe leaves on the stack):
+    // completes the operation awaiting a swipe (read, write, erase, non-ISO). A swipe with
+    // nothing pending is ignored.
     bool hasCardToSwipe() { return deck_.nextCard() != nullptr; }
     void swipe();
     // Stack mode: swipes card `index` of the swiped pile once more, e.g. to read back what was
@@ -158,7 +159,7 @@ signals:
     void changed(); // card, slot, pending operation or fault switches changed (for the panel)
 
 private:
-    void swipeThrough(SimCard &card);
+    void swipeThrough(SimCard &card, bool bad);
     void receive(const QByteArray &bytes, double now);
     SimParser &parser();
     SimParser &parserFor(DialectId d);

@@ -71,11 +71,24 @@ CardPromptWindow::CardPromptWindow(RecordView *records, QWidget *parent, const Q
     }
     Label2->hide();
 
-    auto *text = new QVBoxLayout;
-    text->addWidget(Label1);
-    text->addSpacing(6);
-    text->addWidget(Label2);
-    layoutPictureDialog(this, Picture1, text, {Command1});
+    lines_ = new QVBoxLayout;
+    lines_->addWidget(Label1);
+    lines_->addSpacing(6);
+    lines_->addWidget(Label2);
+    layoutPictureDialog(this, Picture1, lines_, {Command1});
+}
+
+QLabel *CardPromptWindow::addLine(const QString &name)
+{
+    auto *line = new QLabel(this);
+    line->setObjectName(name);
+    QSizePolicy keep = line->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    line->setSizePolicy(keep);
+    line->setMinimumHeight(line->fontMetrics().lineSpacing());
+    line->hide();
+    lines_->addWidget(line);
+    return line;
 }
 
 void CardPromptWindow::showPrompt(bool shown) { Label2->setVisible(shown); }

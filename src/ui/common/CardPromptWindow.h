@@ -4,6 +4,7 @@
 #include <QStyle>
 
 class QLabel;
+class QVBoxLayout;
 
 // A swipe window that counts cards: a picture, the card-number line with the number (LC) in
 // its blank run, the swipe prompt and Cancel.
@@ -25,4 +26,9 @@ public:
 
 protected:
     QLabel *statusLine() const override { return Label2; }
+    // A line of its own below the prompt, hidden until shown; its room is kept from the start.
+    QLabel *addLine(const QString &name);
+
+private:
+    QVBoxLayout *lines_ = nullptr;
 };

@@ -36,7 +36,10 @@ void layoutPictureDialog(QWidget *dialog, QLabel *picture, QLayout *content, con
     outer->addSpacing(10);
     outer->addLayout(buttonRow);
     outer->setContentsMargins(18, 18, 18, 14);
-    dialog->setMinimumWidth(340);
+    // Never narrower than its layout: a minimum of the window's own would let the toolkit
+    // squeeze a wide window to two thirds of a small screen, over its own labels.
+    outer->addStrut(340);
+    outer->setSizeConstraint(QLayout::SetMinimumSize);
 }
 
 QLabel *makeLabel(const QString &text, QWidget *parent, const QString &name)

@@ -73,20 +73,23 @@ std::optional<QPoint> clearOf(const QRect &anchor, const QSize &size, const QRec
     return std::nullopt;
 }
 
-Pair sideBySide(const QSize &window, const QSize &panel, const QRect &screen, int gap)
+Pair sideBySide(const QSize &window, const QSize &panel, const QRect &screen, int gap, int panelMinWidth)
 {
     const int y = screen.top() + (screen.height() - window.height()) / 2;
     if (panel.isEmpty())
         return {keptOn({screen.left() + (screen.width() - window.width()) / 2, y}, window, screen), std::nullopt};
     const int together = window.width() + gap + panel.width();
     if (together > screen.width()) {
-        // Too wide together: the panel at the screen's left edge, the window over its right part,
-        // so the window and the panel's own buttons (at its left) stay in sight.
+        // Too wide together: the window at the screen's right edge, the panel narrowed into the
+        // room at its left; only where even the narrowest panel does not fit do they overlap, the
+        // panel's own buttons (at its left) still in sight.
         const QPoint w = keptOn({screen.right() + 1 - window.width(), y}, window, screen);
-        return {w, keptOn({screen.left(), w.y()}, panel, screen)};
+        const int width = std::clamp(screen.width() - window.width() - gap, std::min(panelMinWidth, panel.width()), panel.width());
+        const QSize narrowed(width, panel.height());
+        return {w, keptOn({screen.left(), w.y()}, narrowed, screen), width};
     }
     const QPoint w = keptOn({screen.left() + (screen.width() - together) / 2, y}, window, screen);
-    return {w, keptOn({w.x() + window.width() + gap, w.y()}, panel, screen)};
+    return {w, keptOn({w.x() + window.width() + gap, w.y()}, panel, screen), panel.width()};
 }
 
 QMargins frameMargins(const QWidget &window)

@@ -24,13 +24,15 @@ std::optional<QPoint> clearOf(const QRect &anchor, const QSize &size, const QRec
                               const QList<QRect> &others = {});
 
 // A window and the panel that stands at its right, centred together on the screen; where they
-// do not fit side by side, the panel at the screen's left edge and the window at its right
-// edge. No panel: the window centred.
+// do not fit side by side, the window at the screen's right edge and the panel at its left edge,
+// narrowed to the room left of the window down to `panelMinWidth` (below that the two overlap).
+// No panel: the window centred.
 struct Pair {
     QPoint window;
     std::optional<QPoint> panel;
+    int panelWidth = 0; // outer
 };
-Pair sideBySide(const QSize &window, const QSize &panel, const QRect &screen, int gap);
+Pair sideBySide(const QSize &window, const QSize &panel, const QRect &screen, int gap, int panelMinWidth = 0);
 
 // The frame a window has or, not yet framed, the frame the window manager gave the program's
 // other windows (none before the first has been framed).

@@ -10,6 +10,7 @@
 #include <QEvent>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -223,8 +224,18 @@ int SwipeWindow::showModal(QDialog &window)
         window.adjustSize();
         // At least this window's size, so that nothing of it shows round the message.
         window.resize(window.size().expandedTo(size()));
-        Placement::moveFrameTo(window, centreOn(outerSize(window, *this), frameGeometry(), Placement::availableScreen(*this)),
-                               Placement::frameMargins(*this));
+        // Over this window's frame. Early in a run the window manager may not have told its frame
+        // yet (the message would sit a title bar low): placed again once the message is framed.
+        const auto place = [&window, self = QPointer<SwipeWindow>(this)] {
+            if (!self)
+                return;
+            const QMargins frame = Placement::frameMargins(window);
+            Placement::moveFrameTo(window,
+                                   centreOn(window.size().grownBy(frame), self->frameGeometry(), Placement::availableScreen(*self)),
+                                   frame);
+        };
+        place();
+        Placement::placeWhenFramed(window, place);
     }
     window.setWindowModality(Qt::WindowModal);
     return window.exec();

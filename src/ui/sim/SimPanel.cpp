@@ -29,6 +29,9 @@ SimPanel::SimPanel(Simulator &sim) : QWidget(nullptr, Qt::Tool), sim_(sim)
     status_->setFont(bold);
 
     cards_ = new QComboBox(this);
+    // The rows' texts are long: the list opens wide, the box itself may be narrow.
+    cards_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cards_->setMinimumContentsLength(14);
     cards_->addItem(QStringLiteral("The card in the slot (every swipe)"));
     cards_->addItem(QStringLiteral("Sample stack: five different cards, one per swipe"));
     cards_->addItem(QStringLiteral("Blank stack: five blank cards, one per swipe"));
@@ -50,10 +53,14 @@ SimPanel::SimPanel(Simulator &sim) : QWidget(nullptr, Qt::Tool), sim_(sim)
     cardName_->installEventFilter(this);
     slotGrid->addWidget(new QLabel(QStringLiteral("Card:"), cardBox_), 0, 0);
     slotGrid->addWidget(cardName_, 0, 1, 1, 2);
+    // Wide where the screen has room; narrower beside the main window on a small screen.
+    struct TrackField : QLineEdit {
+        using QLineEdit::QLineEdit;
+        QSize sizeHint() const override { return {320, QLineEdit::sizeHint().height()}; }
+    };
     for (int i = 0; i < 3; ++i) {
-        auto *field = new QLineEdit(cardBox_);
+        auto *field = new TrackField(cardBox_);
         field->setReadOnly(true);
-        field->setMinimumWidth(320);
         tracks_[size_t(i)] = field;
         formats_[size_t(i)] = new QLabel(cardBox_);
         formats_[size_t(i)]->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("raw 7-bit, 210 BPI")));
@@ -109,12 +116,13 @@ SimPanel::SimPanel(Simulator &sim) : QWidget(nullptr, Qt::Tool), sim_(sim)
     swipeAgain_ = new QPushButton(QStringLiteral("Swipe Again"), this);
     swipeAgain_->setToolTip(QStringLiteral("Swipe the card shown once more, e.g. to read back what was written"));
     connect(swipeAgain_, &QPushButton::clicked, this, &SimPanel::onSwipeAgain);
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(swipe_);
-    buttons->addWidget(swipeAgain_);
-    buttons->addWidget(badSwipe_);
-    buttons->addWidget(nextBad_);
-    buttons->addStretch();
+    // Two rows, so the panel can stand narrow.
+    auto *buttons = new QGridLayout;
+    buttons->addWidget(swipe_, 0, 0);
+    buttons->addWidget(swipeAgain_, 0, 1);
+    buttons->addWidget(badSwipe_, 1, 0);
+    buttons->addWidget(nextBad_, 1, 1);
+    buttons->setColumnStretch(2, 1);
 
     note_ = new QLabel(this);
     note_->setWordWrap(true);
@@ -270,10 +278,13 @@ void SimPanel::onSwipe()
     }
     note_->clear();
     shownRow_ = -1;
+    const qsizetype swiped = sim_.swipedCards().size();
     sim_.swipe();
-    if (sim_.stackMode() && !sim_.swipedCards().isEmpty()) {
-        shownRow_ = int(sim_.swipedCards().size()) - 1; // what the swipe did to the card
+    if (sim_.stackMode() && sim_.swipedCards().size() > swiped) {
+        shownRow_ = int(swiped); // what the swipe did to the card
         refresh();
+    } else if (sim_.stackMode()) {
+        note_->setText(QStringLiteral("Bad swipe: the card stays on the stack; swipe it again."));
     }
 }
 
