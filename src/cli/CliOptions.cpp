@@ -8,6 +8,7 @@
 #include "dialect/Dialect.h"
 
 #include <QCommandLineParser>
+#include <QRegularExpression>
 #include <algorithm>
 #include <limits>
 #include <optional>
@@ -132,6 +133,12 @@ const QList<CommandDef> &commands()
                  {QStringLiteral("track2"), QStringLiteral("DATA"), QStringLiteral("Track 2 data.")},
                  {QStringLiteral("track3"), QStringLiteral("DATA"), QStringLiteral("Track 3 data.")},
                  kCount}},
+        {CliCommand::Serve, QStringLiteral("serve"), QStringLiteral("[--listen PORT] [--allow-origin ORIGIN]..."),
+         QStringLiteral("Serve web applications on 127.0.0.1 and ::1: a page, the vnt410.js module and jobs over "
+                        "WebSocket, until SIGINT or SIGTERM."),
+         {{QStringLiteral("listen"), QStringLiteral("PORT"), QStringLiteral("The port (default 8410).")},
+          {QStringLiteral("allow-origin"), QStringLiteral("ORIGIN"),
+           QStringLiteral("Also serve pages of ORIGIN, exactly scheme://host[:port] (repeatable).")}}},
     };
     return specs;
 }
@@ -562,6 +569,20 @@ CliRequest parseCommand(const CommandDef &command, const QStringList &args, CliR
     case CliCommand::NonIsoRead:
     case CliCommand::NonIsoWrite:
         return parseNonIso(q, r, command.id == CliCommand::NonIsoWrite);
+    case CliCommand::Serve:
+        if (q.isSet(QStringLiteral("listen"))) {
+            const auto n = wholeNumber(q.value(QStringLiteral("listen")), 0, 65535);
+            if (!n)
+                return usage(QStringLiteral("--listen expects a port from 1 to 65535, not \"%1\"").arg(q.value(QStringLiteral("listen"))));
+            r.listen = quint16(*n);
+        }
+        for (const QString &origin : q.values(QStringLiteral("allow-origin"))) {
+            static const QRegularExpression exact(QStringLiteral("^[a-z][a-z0-9+.-]*://[^/?#@\\s]+$"));
+            if (!exact.match(origin).hasMatch())
+                return usage(QStringLiteral("--allow-origin expects scheme://host[:port], not \"%1\"").arg(origin));
+            r.allowOrigins << origin;
+        }
+        break;
     default:
         break;
     }

@@ -10,7 +10,7 @@
 #include <QString>
 #include <QStringList>
 
-enum class CliCommand { Test, Read, Write, Copy, Erase, Save, Encode, Incremental, NonIsoRead, NonIsoWrite };
+enum class CliCommand { Test, Read, Write, Copy, Erase, Save, Encode, Incremental, NonIsoRead, NonIsoWrite, Serve };
 
 struct CliRequest {
     enum class Action { Run, Print, UsageError };
@@ -41,6 +41,8 @@ struct CliRequest {
     Batch::IncrementSeries series; // incremental
     NonIso::Selection selection;   // noniso-read, noniso-write
     NonIso::WriteJob job;          // noniso-write
+    quint16 listen = 8410;         // serve
+    QStringList allowOrigins;      // serve
 };
 
 // `args` as argv, the program name first.

@@ -15,6 +15,7 @@
 #include "operation/BatchOperations.h"
 #include "operation/IsoOperations.h"
 #include "operation/NonIsoOperations.h"
+#include "serve/Service.h"
 #include "sim/Simulator.h"
 
 #include <QFile>
@@ -105,6 +106,7 @@ private:
     bool handshake(DialectId dialect, bool report);
     void commError(const QString &reason);
     int test();
+    int serve();
     int operate(Operation &operation);
     // A new operation of type Op, its own arguments between the connection and the operator, run.
     template <class Op, class... Args>
@@ -287,6 +289,29 @@ int Run::operate(Operation &operation)
     return CliExit::Encoder;
 }
 
+// The service: its own worker, links and pacer; this run's signals stop it.
+int Run::serve()
+{
+    ServeSettings s;
+    s.port = request_.listen;
+    s.allowedOrigins = request_.allowOrigins;
+    s.line.port = request_.port;
+    s.line.baud = request_.baud;
+    s.line.parity = request_.parity;
+    s.line.dataBits = request_.dataBits;
+    s.line.dialect = request_.dialect;
+    s.line.highCoercivity = request_.highCoercivity;
+    if (!request_.device.isEmpty() && !request_.simulate)
+        PortCatalog::setOverride(request_.port, request_.device);
+    s.device = request_.simulate ? PortCatalog::kSimulatedDevice : PortCatalog::deviceFor(request_.port);
+    s.version = io_.version;
+    s.rig = productionRig(request_.simulate, request_.trace, request_.traceCardData, io_.version);
+    return runServe(s, io_.err, [this](std::function<void(int)> stop) {
+        if (signals_)
+            signals_->caught = std::move(stop);
+    });
+}
+
 int Run::exec()
 {
     if (!io_.pacer)
@@ -336,6 +361,8 @@ int Run::exec()
         view_.setRecordOffset(request_.from - 1);
     }
 
+    if (request_.command == CliCommand::Serve)
+        return serve();
     if (!makeLinks())
         return CliExit::FileFailed;
     if (request_.command == CliCommand::Test)
@@ -346,6 +373,7 @@ int Run::exec()
     view_.setCount(request_.count);
     switch (request_.command) {
     case CliCommand::Test:
+    case CliCommand::Serve:
         break;
     case CliCommand::Read:
         return operateNew<ReadOperation>();

@@ -1,0 +1,280 @@
+#include "serve/EncoderWorker.h"
+
+#include "card/RawCodec.h"
+#include "device/Device.h"
+#include "device/Pacer.h"
+#include "dialect/Dialect.h"
+#include "operation/BatchOperations.h"
+#include "operation/IsoOperations.h"
+#include "operation/NonIsoOperations.h"
+
+#include <algorithm>
+
+namespace {
+
+QString resultName(CardResult result)
+{
+    switch (result) {
+    case CardResult::Ok:
+        return QStringLiteral("ok");
+    case CardResult::ReadError:
+        return QStringLiteral("read-error");
+    case CardResult::WriteError:
+        return QStringLiteral("write-error");
+    case CardResult::EraseError:
+        return QStringLiteral("erase-error");
+    case CardResult::Skipped:
+        return QStringLiteral("skipped");
+    }
+    return {};
+}
+
+// The events of one job. Errors are acknowledged at once: the card is tried again, as after
+// the error window's OK.
+class JobOperator : public Operator {
+public:
+    std::function<void(qint64 card, const QString &phase)> prompted;
+    std::function<void(const CardReport &)> ended;
+    std::function<void(bool)> promptChanged;
+    bool copy = false;
+
+    void showPrompt(bool shown) override
+    {
+        if (shown == shown_)
+            return;
+        shown_ = shown;
+        if (shown)
+            announce();
+        if (promptChanged)
+            promptChanged(shown);
+    }
+    void showCard(qint64 number) override { card_ = number; }
+    void showOutput(const Iso::Tracks &, Counts) override {}
+    void showInput(const Iso::Tracks &, Counts) override {}
+    void setMessage(const QString &) override {}
+    void cardEnded(const CardReport &report) override
+    {
+        if (report.result == CardResult::Ok)
+            card_ = std::max(card_, report.card + 1);
+        ended(report);
+    }
+    void reportError(OperationError) override {}
+    void showWritePhase(bool writing) override
+    {
+        const bool changed = writing != writing_;
+        writing_ = writing;
+        if (changed && shown_) {
+            announce();
+            if (promptChanged)
+                promptChanged(true);
+        }
+    }
+
+private:
+    void announce()
+    {
+        prompted(card_, copy ? (writing_ ? QStringLiteral("target") : QStringLiteral("source")) : QStringLiteral("swipe"));
+    }
+    qint64 card_ = 1;
+    bool shown_ = false;
+    bool writing_ = false;
+};
+
+} // namespace
+
+struct EncoderWorker::Thread {
+    EncoderWorker &q;
+    Connection connection;
+    EncoderRig rig;
+    bool ready = false;
+    QString reason;
+    quint64 job = 0;     // running
+    bool cancelled = false;
+    Operation *operation = nullptr;
+
+    Thread(EncoderWorker &worker, const Connection &line, RigMaker &maker) : q(worker), connection(line), rig(maker())
+    {
+        connection.links = rig.links;
+        connection.pacer = rig.pacer.get();
+    }
+
+    // The setup handshake; the encoder is ready or offline after it.
+    void test()
+    {
+        CancelToken token;
+        Device port(token, connection);
+        if (!port.open()) {
+            ready = false;
+            reason = port.portErrorText();
+            emit q.tested(ready, reason);
+            return;
+        }
+        const Handshake outcome =
+            dialectFor(connection.dialect).handshake(port, connection.highCoercivity, [this] { return cancelled; });
+        const QString failure = port.portFailed() ? port.portErrorText() : QString();
+        port.close();
+        ready = outcome == Handshake::Connected || outcome == Handshake::ConnectedAfterError;
+        reason = ready ? QString() : failure.isEmpty() ? QStringLiteral("The encoder does not answer.") : failure;
+        emit q.tested(ready, reason);
+    }
+
+    void cancel(quint64 number)
+    {
+        if (number != job)
+            return;
+        cancelled = true;
+        // As a window's Cancel: the flag, then the closing sequence while the wait goes on.
+        if (operation && operation->running()) {
+            operation->cancel();
+            operation->close();
+        }
+    }
+
+    void skip(quint64 number)
+    {
+        if (number == job && operation)
+            operation->skip();
+    }
+
+    void execute(quint64 number, const Job &request)
+    {
+        job = number;
+        cancelled = false;
+        emit q.started(number);
+        qint64 ok = 0, skipped = 0, failed = 0;
+        auto end = [&](const QString &how, const QString &message) {
+            job = 0;
+            emit q.ended(number, how, ok, skipped, failed, message);
+        };
+        if (!ready)
+            test();
+        if (cancelled)
+            return end(QStringLiteral("cancelled"), QString());
+        if (!ready)
+            return end(QStringLiteral("offline"), reason);
+        if (request.kind == JobKind::Test)
+            return end(QStringLiteral("finished"), QStringLiteral("%1 encoder answered.").arg(dialectName(connection.dialect)));
+
+        JobOperator view;
+        view.copy = request.kind == JobKind::Copy;
+        view.promptChanged = rig.promptChanged;
+        view.prompted = [&](qint64 card, const QString &phase) { emit q.prompt(number, card, phase); };
+        const bool raw = request.kind == JobKind::NonIsoRead && !request.selection.standardFormat;
+        const qint64 offset = request.kind == JobKind::Encode ? request.from - 1 : 0;
+        bool countReached = false;
+        view.ended = [&](const CardReport &report) {
+            QStringList tracks;
+            for (const QByteArray &t : report.tracks)
+                tracks << (raw ? (t == Iso::NoData ? QString() : QString::fromLatin1(NonIso::ToHexPairs(t)).trimmed())
+                               : QString::fromLatin1(t));
+            if (std::all_of(tracks.begin(), tracks.end(), [](const QString &t) { return t.isEmpty(); }))
+                tracks.clear();
+            (report.result == CardResult::Ok ? ok : report.result == CardResult::Skipped ? skipped : failed)++;
+            emit q.card(number, report.card, resultName(report.result), tracks, report.record > 0 ? report.record + offset : 0);
+            if (request.count > 0 && ok >= request.count && request.kind != JobKind::Incremental && operation) {
+                countReached = true;
+                operation->cancel();
+            }
+        };
+
+        EncodeDataFile::RecordTaker records(request.records);
+        for (qint64 i = 1; i < request.from; ++i)
+            records.next();
+        std::unique_ptr<Operation> op;
+        switch (request.kind) {
+        case JobKind::Read:
+            op = std::make_unique<ReadOperation>(connection, view);
+            break;
+        case JobKind::Write:
+            op = std::make_unique<WriteOperation>(connection, request.tracks, view);
+            break;
+        case JobKind::Copy:
+            op = std::make_unique<CopyOperation>(connection, view);
+            break;
+        case JobKind::Erase:
+            op = std::make_unique<EraseOperation>(connection, request.eraseMask, view);
+            break;
+        case JobKind::Encode:
+            op = std::make_unique<EncodeOperation>(connection, records, view);
+            break;
+        case JobKind::Incremental:
+            op = std::make_unique<IncrementalOperation>(connection, request.series, view);
+            break;
+        case JobKind::NonIsoRead:
+            op = std::make_unique<NonIsoReadOperation>(connection, request.selection, view);
+            break;
+        case JobKind::NonIsoWrite:
+            op = std::make_unique<NonIsoWriteOperation>(connection, request.nonIsoWrite, view);
+            break;
+        case JobKind::Test:
+        case JobKind::Save:
+            return end(QStringLiteral("invalid"), QString());
+        }
+        operation = op.get();
+        const OperationEnd how = op->run();
+        op->close();
+        operation = nullptr;
+        const QString lost = op->portErrorText();
+        op.reset();
+        const bool series = request.kind == JobKind::Incremental;
+        switch (how) {
+        case OperationEnd::Finished:
+            if (request.kind == JobKind::NonIsoRead || request.kind == JobKind::NonIsoWrite)
+                return end(QStringLiteral("refused"), QStringLiteral("The encoder cannot take this format."));
+            return end(QStringLiteral("finished"), request.kind == JobKind::Encode ? QStringLiteral("End of file reached.")
+                                                   : series                           ? QStringLiteral("Last incremental encode done.")
+                                                                                      : QString());
+        case OperationEnd::Cancelled:
+            return end(countReached && !cancelled ? QStringLiteral("finished") : QStringLiteral("cancelled"), QString());
+        case OperationEnd::PortLost:
+            ready = false;
+            reason = lost.isEmpty() ? QStringLiteral("The serial port failed.") : lost;
+            emit q.tested(false, reason);
+            return end(QStringLiteral("port-lost"), QStringLiteral("Communication with the encoder failed. ") + reason);
+        case OperationEnd::StartRefused:
+            return end(QStringLiteral("refused"), QStringLiteral("The encoder refused to start."));
+        case OperationEnd::Refused:
+            return end(QStringLiteral("refused"), QStringLiteral("The encoder refused the write."));
+        }
+    }
+};
+
+EncoderWorker::EncoderWorker(const Connection &line, RigMaker rig)
+{
+    thread_.setObjectName(QStringLiteral("encoder"));
+    context_ = new QObject;
+    context_->moveToThread(&thread_);
+    auto maker = std::make_shared<RigMaker>(std::move(rig));
+    connect(&thread_, &QThread::started, context_, [this, line, maker] {
+        inside_ = std::make_unique<Thread>(*this, line, *maker);
+        inside_->test();
+    });
+}
+
+EncoderWorker::~EncoderWorker()
+{
+    if (thread_.isRunning()) {
+        QMetaObject::invokeMethod(context_, [this] { inside_.reset(); }, Qt::BlockingQueuedConnection);
+        thread_.quit();
+        thread_.wait();
+    }
+    delete context_;
+}
+
+void EncoderWorker::start() { thread_.start(); }
+
+void EncoderWorker::run(quint64 number, const Job &job)
+{
+    QMetaObject::invokeMethod(context_, [this, number, job] { inside_->execute(number, job); }, Qt::QueuedConnection);
+}
+
+// Served by the running wait on the worker's thread, as a window's Cancel click is by its wait.
+void EncoderWorker::cancel(quint64 number)
+{
+    QMetaObject::invokeMethod(context_, [this, number] { inside_->cancel(number); }, Qt::QueuedConnection);
+}
+
+void EncoderWorker::skip(quint64 number)
+{
+    QMetaObject::invokeMethod(context_, [this, number] { inside_->skip(number); }, Qt::QueuedConnection);
+}
