@@ -254,6 +254,8 @@ EncoderWorker::EncoderWorker(const Connection &line, RigMaker rig)
 EncoderWorker::~EncoderWorker()
 {
     if (thread_.isRunning()) {
+        // A job still running ends first, with its closing sequence.
+        QMetaObject::invokeMethod(context_, [this] { inside_->cancel(inside_->job); }, Qt::QueuedConnection);
         QMetaObject::invokeMethod(context_, [this] { inside_.reset(); }, Qt::BlockingQueuedConnection);
         thread_.quit();
         thread_.wait();

@@ -10,7 +10,7 @@
 struct ClientMessage {
     enum class Kind { Job, Cancel, Skip, Invalid };
     Kind kind = Kind::Invalid;
-    QJsonValue id; // the client's tag; undefined when the message had none
+    QJsonValue id{QJsonValue::Undefined}; // the client's tag; undefined when the message had none
     QString op;    // as the message named it
     Job job;
     QString problem; // Invalid: why, for the client
