@@ -340,6 +340,24 @@ private slots:
         QCOMPARE(h.writes(), atStart);
     }
 
+    // Sixteen jobs wait behind the running one; one more ends at once, refused; the state says so.
+    void queueHoldsSixteen()
+    {
+        Harness h(DialectId::Hkd382);
+        QVERIFY(h.ok);
+        std::vector<std::unique_ptr<Client>> clients;
+        for (int i = 0; i < 18; ++i) {
+            clients.push_back(std::make_unique<Client>(h));
+            clients.back()->send({{"op", "read"}, {"id", i}});
+            QVERIFY(!clients.back()->waitFor(i == 0 ? "prompt" : i <= 16 ? "queued" : "end").isEmpty());
+        }
+        QCOMPARE(clients[16]->events.last().value("position").toInt(), 16);
+        QCOMPARE(clients[17]->events.last().value("end").toString(), QString("refused"));
+        QVERIFY(clients[17]->events.last().value("message").toString().startsWith("The encoder is busy"));
+        QCOMPARE(h.service->encoderState().value("encoder").toString(), QString("busy"));
+        QCOMPARE(h.service->encoderState().value("queued").toInt(), 16);
+    }
+
     void jobs_data()
     {
         QTest::addColumn<DialectId>("dialect");

@@ -118,6 +118,7 @@ void HttpGate::accept(QTcpServer *server)
 {
     while (QTcpSocket *socket = server->nextPendingConnection()) {
         socket->setParent(this); // not the listener's: it may go first
+#ifdef Q_OS_LINUX
         // Another local user's connection is closed before a byte of it is read.
         if (settings_.checkPeerUser) {
             const auto uid = loopbackPeerUid(socket->localAddress(), socket->localPort(), socket->peerAddress(),
@@ -128,6 +129,7 @@ void HttpGate::accept(QTcpServer *server)
                 continue;
             }
         }
+#endif
         if (sockets_.size() >= settings_.maxConnections) {
             reply(socket, 503);
             continue;

@@ -33,6 +33,15 @@ QString tag(const QJsonValue &id)
     return QString::fromUtf8(text.left(64));
 }
 
+// A client's word as it may stand in a log line.
+QString printable(const QString &word)
+{
+    QString out;
+    for (QChar c : word.left(16))
+        out += c.isPrint() && !c.isSpace() ? c : QChar(u'?');
+    return out.isEmpty() ? QStringLiteral("-") : out;
+}
+
 } // namespace
 
 Service::Service(const ServeSettings &settings, QObject *parent) : QObject(parent), settings_(settings)
@@ -86,6 +95,7 @@ Service::Service(const ServeSettings &settings, QObject *parent) : QObject(paren
 
 Service::~Service()
 {
+    qDeleteAll(findChildren<QWebSocket *>()); // each with its TCP socket, before the door they came by
     sockets_.reset();
     gate_.reset();
     worker_.reset();
@@ -165,7 +175,7 @@ void Service::end(const Pending &job, const QString &how, const QString &message
     if (log)
         log(QStringLiteral("vnt410 serve: job %1 %2 %3: %4, ok %5, skipped %6, failed %7")
                 .arg(job.number)
-                .arg(tag(job.id), job.op.isEmpty() ? QStringLiteral("-") : job.op.left(16), how)
+                .arg(tag(job.id), printable(job.op), how)
                 .arg(ok)
                 .arg(skipped)
                 .arg(failed));
