@@ -249,14 +249,16 @@ EncoderWorker::EncoderWorker(const Connection &line, RigMaker rig)
         inside_ = std::make_unique<Thread>(*this, line, *maker);
         inside_->test();
     });
+    // What lives on the worker's thread goes with it.
+    connect(&thread_, &QThread::finished, context_, [this] { inside_.reset(); }, Qt::DirectConnection);
 }
 
 EncoderWorker::~EncoderWorker()
 {
     if (thread_.isRunning()) {
-        // A job still running ends first, with its closing sequence.
+        // A job still running ends first, with its closing sequence; the thread's loop ends
+        // once the job has returned to it (never inside the job's own waits).
         QMetaObject::invokeMethod(context_, [this] { inside_->cancel(inside_->job); }, Qt::QueuedConnection);
-        QMetaObject::invokeMethod(context_, [this] { inside_.reset(); }, Qt::BlockingQueuedConnection);
         thread_.quit();
         thread_.wait();
     }

@@ -95,7 +95,11 @@ Service::Service(const ServeSettings &settings, QObject *parent) : QObject(paren
 
 Service::~Service()
 {
-    qDeleteAll(findChildren<QWebSocket *>()); // each with its TCP socket, before the door they came by
+    // Each with its TCP socket, before the door they came by; their last signals go nowhere.
+    for (QWebSocket *socket : findChildren<QWebSocket *>()) {
+        socket->disconnect(this);
+        delete socket;
+    }
     sockets_.reset();
     gate_.reset();
     worker_.reset();
