@@ -1,6 +1,7 @@
 # Validates the desktop entry and installs the build into a fresh staging prefix, checking that
 # the program, the desktop entry, the icon and the metainfo land where the desktop looks for them,
-# and the man page, copyright and changelog where man and Debian look.
+# the man page, copyright and changelog where man and Debian look, and the service's user unit
+# where systemd looks.
 find_program(VALIDATE desktop-file-validate)
 if(NOT VALIDATE)
   message(FATAL_ERROR "desktop-file-validate not found (package desktop-file-utils)")
@@ -26,7 +27,8 @@ foreach(f bin/vnt410-utility
           share/metainfo/io.github.vnt410.utility.metainfo.xml
           share/man/man1/vnt410-utility.1.gz
           share/doc/vnt410-utility/copyright
-          share/doc/vnt410-utility/changelog.gz)
+          share/doc/vnt410-utility/changelog.gz
+          lib/systemd/user/vnt410-serve.service)
   if(NOT EXISTS ${STAGE}/${f})
     message(FATAL_ERROR "not installed: ${f}")
   endif()

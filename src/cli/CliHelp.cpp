@@ -168,6 +168,13 @@ const QList<CommandDef> &commands()
                  {QStringLiteral("track3"), QStringLiteral("DATA"), QStringLiteral("Track 3 data.")},
                  tracksFrom,
                  countOption()}},
+        {JobKind::Test, QStringLiteral("serve"), QStringLiteral("[--listen PORT] [--allow-origin ORIGIN]..."),
+         QStringLiteral("Serve web applications on 127.0.0.1 and ::1: a page, the vnt410.js module and jobs over "
+                        "WebSocket, until SIGINT or SIGTERM."),
+         {{QStringLiteral("listen"), QStringLiteral("PORT"), QStringLiteral("The port (default 8410).")},
+          {QStringLiteral("allow-origin"), QStringLiteral("ORIGIN"),
+           QStringLiteral("Also serve pages of ORIGIN, exactly scheme://host[:port] (repeatable).")}},
+         true},
     };
     return specs;
 }

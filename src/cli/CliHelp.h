@@ -22,6 +22,7 @@ struct CommandDef {
     QString arguments; // after the name in the usage line
     QString summary;
     QList<Opt> options;
+    bool service = false; // "serve": no job, the service
 };
 
 const QList<Opt> &lineOptions();

@@ -24,20 +24,6 @@ void addOptions(QCommandLineParser &parser, const QList<Opt> &options)
                                            : QCommandLineOption(o.name, o.help, o.value));
 }
 
-// Plain decimal digits only, from `low` to `high`.
-std::optional<qint64> wholeNumber(const QString &text, qint64 low, qint64 high)
-{
-    if (text.isEmpty() || text.size() > 12)
-        return std::nullopt;
-    for (QChar c : text)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-    const qint64 v = text.toLongLong();
-    if (v < low || v > high)
-        return std::nullopt;
-    return v;
-}
-
 // One of `choices` (any case), as the choice is spelt in the list.
 std::optional<QString> choice(const QString &value, const QStringList &choices)
 {
@@ -260,6 +246,8 @@ CliRequest parseCommand(const CommandDef &command, const QStringList &args, CliR
     } else if (!rest.isEmpty()) {
         return usage(QStringLiteral("%1: unexpected argument \"%2\"").arg(command.name, rest.first()));
     }
+    if (command.service)
+        return parseServe(q, r);
     qint64 count = 0;
     const QString countName = countOption().name;
     const bool countable = std::any_of(command.options.begin(), command.options.end(), [&](const Opt &o) { return o.name == countName; });

@@ -33,6 +33,9 @@ struct CliRequest {
     Job job;              // the command, checked; kind Test for "test"
     QString file;         // save: the file the cards go to; encode: the file the records came from
     bool append = false;  // save
+    bool serve = false;        // "serve": the service instead of a job
+    quint16 listen = 8410;     // serve
+    QStringList allowOrigins;  // serve
 };
 
 // `args` as argv, the program name first.

@@ -13,6 +13,7 @@
 #include "operation/Connecting.h"
 #include "operation/Session.h"
 #include "operation/RecordWriter.h"
+#include "serve/Service.h"
 #include "sim/Simulator.h"
 
 #include <QFile>
@@ -106,6 +107,7 @@ private:
     void commError(const QString &reason);
     int test();
     int operate(const Job &job);
+    int serve();
     int interrupted() const { return CliExit::Interrupted + signal_; }
     void onSignal(int signal);
 
@@ -267,6 +269,30 @@ int Run::operate(const Job &job)
     return CliExit::Encoder;
 }
 
+// The service: its own worker, links and pacer; this run's signals stop it.
+int Run::serve()
+{
+    ServeSettings s;
+    s.port = request_.listen;
+    s.allowedOrigins = request_.allowOrigins;
+    s.line.port = request_.port;
+    s.line.baud = request_.baud;
+    s.line.parity = request_.parity;
+    s.line.dataBits = request_.dataBits;
+    s.line.dialect = request_.dialect;
+    s.line.highCoercivity = request_.highCoercivity;
+    PortCatalog ports;
+    if (!request_.device.isEmpty() && !request_.simulate)
+        ports.setOverride(request_.port, request_.device);
+    s.device = request_.simulate ? PortCatalog::kSimulatedDevice : ports.deviceFor(request_.port);
+    s.version = io_.version;
+    s.rig = productionRig(ports, request_.simulate, request_.trace, request_.traceCardData, io_.version);
+    return runServe(s, io_.err, [this](std::function<void(int)> stop) {
+        if (signals_)
+            signals_->caught = std::move(stop);
+    });
+}
+
 int Run::exec()
 {
     if (!io_.pacer)
@@ -296,6 +322,8 @@ int Run::exec()
         };
     }
 
+    if (request_.serve)
+        return serve();
     if (!makeLinks())
         return trace_ && trace_->existed() ? CliExit::Usage : CliExit::FileFailed;
     // From the handshake on the encoder may be armed: a signal winds the run down.

@@ -155,3 +155,35 @@ QString fileCharacterFault(const QByteArray &content)
 }
 
 } // namespace CliWords
+
+std::optional<qint64> CliWords::wholeNumber(const QString &text, qint64 low, qint64 high)
+{
+    if (text.isEmpty() || text.size() > 12)
+        return std::nullopt;
+    for (QChar c : text)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+    const qint64 v = text.toLongLong();
+    if (v < low || v > high)
+        return std::nullopt;
+    return v;
+}
+
+CliRequest CliWords::parseServe(const QCommandLineParser &q, CliRequest r)
+{
+    r.serve = true;
+    if (q.isSet(QStringLiteral("listen"))) {
+        const QString v = q.value(QStringLiteral("listen"));
+        const auto port = wholeNumber(v, 1, 65535);
+        if (!port)
+            return usage(QStringLiteral("--listen expects a port from 1 to 65535, not \"%1\"").arg(v));
+        r.listen = quint16(*port);
+    }
+    static const QRegularExpression exact(QStringLiteral("^[a-z][a-z0-9+.-]*://[^/?#@\\s]+$"));
+    for (const QString &origin : q.values(QStringLiteral("allow-origin"))) {
+        if (!exact.match(origin).hasMatch())
+            return usage(QStringLiteral("--allow-origin expects scheme://host[:port], not \"%1\"").arg(origin));
+        r.allowOrigins << origin;
+    }
+    return r;
+}

@@ -4,12 +4,18 @@
 // where: why) rather than in the entry windows' words.
 #include "cli/CliOptions.h"
 
+#include <optional>
+
 class QCommandLineParser;
 
 namespace CliWords {
 
 CliRequest print(const QString &text);
 CliRequest usage(const QString &what);
+// Plain decimal digits only, from `low` to `high`.
+std::optional<qint64> wholeNumber(const QString &text, qint64 low, qint64 high);
+// `serve`'s own options into `r`.
+CliRequest parseServe(const QCommandLineParser &q, CliRequest r);
 // One line of its own, after the program's name.
 CliRequest refusedLine(const QString &text);
 // A job's refusal of `given`, the text that `where` gave; `trimmed`: the check takes the text
