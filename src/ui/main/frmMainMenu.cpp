@@ -105,8 +105,7 @@ frmMainMenu::frmMainMenu(const Connection &connection, QWidget *parent) : QWidge
         connect(Command1[i], &QPushButton::clicked, this, [this, i] { Command1_Click(i); });
     }
 
-    // Tab order: the input tracks, then the buttons as they read: Read, Write, Copy, Erase,
-    // then the second row.
+    // Tab order: the input tracks, then the buttons as they read (Read, Write, Copy, Erase).
     const int buttonOrder[] = {0, 1, 2, 7, 3, 4, 5, 6};
     QWidget *previous = TIT[0];
     for (QWidget *next : {TIT[1], TIT[2]}) {
@@ -428,14 +427,13 @@ void frmMainMenu::Command1_Click(int index)
     case 5: // Incremental Encode
         runIncrementalChain();
         break;
-    case 6: { // Non-ISO Read/Write
+    case 6: // Non-ISO Read/Write
         clearRecords();
         NonIsoActive = true;
         runWindow(MainWindowStep::NonIsoFormatSelect);
         NonIsoActive = false;
         clearRecords();
         break;
-    }
     case 7: { // Erase
         clearRecords();
         const StepAnswer tracks = runWindow(MainWindowStep::EraseTrackSelect);
