@@ -278,6 +278,9 @@ private slots:
                                      << QByteArray("Please fill in the input record.");
         QTest::newRow("invalid track") << Probe::Message << QByteArray(R"({"op": "write", "id": 7, "tracks": ["", "12A"]})")
                                        << QByteArray("track 2: ");
+        QTest::newRow("invalid series") << Probe::Message
+                                        << QByteArray(R"({"op": "incremental", "track": 2, "start": "1A", "count": 3})")
+                                        << QByteArray("start: ");
     }
     // Each answered as the access rules say; nothing reaches the encoder but the start's handshake.
     void access()

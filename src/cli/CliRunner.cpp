@@ -14,7 +14,7 @@
 #include "operation/Session.h"
 #include "operation/RecordWriter.h"
 #include "serve/Service.h"
-#include "sim/Simulator.h"
+#include "sim/SimulatedOperator.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -29,47 +29,6 @@
 #include <utility>
 
 namespace {
-
-// The operator of --simulate: swipes one second after each prompt, the next sample card where
-// the encoder waits to read or erase, a blank card where it waits to write.
-class SimulatedOperator {
-public:
-    using Later = std::function<void(double, std::function<void()>)>;
-    SimulatedOperator(Simulator &sim, Later later) : sim_(sim), later_(std::move(later)) {}
-
-    void promptChanged(bool shown)
-    {
-        shown_ = shown;
-        if (!shown)
-            return;
-        const quint64 prompt = ++prompt_;
-        later_(1.0, [this, prompt] { attempt(prompt); });
-    }
-
-private:
-    void attempt(quint64 prompt)
-    {
-        if (prompt != prompt_ || !shown_)
-            return;
-        if (!sim_.awaitingSwipe()) {
-            // The prompt came before the encoder was armed: look again shortly.
-            later_(0.1, [this, prompt] { attempt(prompt); });
-            return;
-        }
-        const Simulator::Operation op = sim_.pendingOperation();
-        const bool writing = op == Simulator::Operation::Write || op == Simulator::Operation::NonIsoWrite;
-        static const QList<SimCard> samples = Simulator::sampleStack();
-        const SimCard card = writing ? Simulator::blankStack(1).first() : samples.at(int(nextSample_++ % samples.size()));
-        sim_.setStack({card});
-        sim_.swipe();
-    }
-
-    Simulator &sim_;
-    Later later_;
-    quint64 prompt_ = 0;
-    quint64 nextSample_ = 0;
-    bool shown_ = false;
-};
 
 QString cardsDone(CliCommand command, qint64 n)
 {

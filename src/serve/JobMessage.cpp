@@ -1,10 +1,8 @@
 #include "serve/JobMessage.h"
 
-#include "card/InputRecord.h"
 #include "card/NonIsoEntry.h"
-#include "card/RawCodec.h"
 #include "dialect/Dialect.h"
-#include "operation/EncodeDataFile.h"
+#include "operation/JobChecks.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -44,51 +42,31 @@ std::optional<qint64> whole(const QJsonValue &v, qint64 low, qint64 high)
     return n;
 }
 
-// A number field of the series entry: digits (or a JSON number) as the entry takes them.
-std::optional<qint64> seriesNumber(const QJsonValue &v)
+// A refusal of the shared checks, named by `field` where it has one.
+Refused said(const Refusal &r, const QString &field)
 {
-    const QString text = v.isDouble() ? QString::number(qint64(v.toDouble())) : v.toString();
-    if (v.isDouble() && v.toDouble() != double(qint64(v.toDouble())))
-        return std::nullopt;
-    const auto n = Batch::NumberFieldValue(text);
-    return n ? std::optional<qint64>(*n) : std::nullopt;
+    return r.text.isEmpty() && r.title.isEmpty() ? Refused{field + QStringLiteral(": nothing entered")}
+           : field.isEmpty()                   ? Refused{r.text}
+                                               : refusal(field, r.title, r.text);
 }
 
-// The input record's rules for the text of box `box`: track 1 upper-cased, the length, the
-// check on leaving the box.
-std::optional<Refused> checkTrack(int box, QString &text, int limit, const QString &field)
-{
-    if (box == 0)
-        text = InputRecord::upperCased(text);
-    if (text.size() > limit)
-        return refusal(field, QStringLiteral("Track Length Error"),
-                       QStringLiteral("Track %1 holds at most %2 characters, not %3.").arg(box + 1).arg(limit).arg(text.size()));
-    if (!InputRecord::passesLeaveCheck(box, text)) {
-        const InputRecord::Message m = InputRecord::leaveMessage(box);
-        return refusal(field, m.title, m.text);
-    }
-    return std::nullopt;
-}
+QString trackField(int field) { return field >= 0 && field < 3 ? QStringLiteral("track %1").arg(field + 1) : QString(); }
 
 std::optional<Refused> parseWrite(const QJsonObject &o, Job &job)
 {
     const QJsonArray tracks = o.value(QStringLiteral("tracks")).toArray();
     if (tracks.size() > 3)
         return Refused{QStringLiteral("tracks: at most three tracks")};
-    bool any = false;
+    Jobs::Texts texts;
     for (int t = 0; t < int(tracks.size()); ++t) {
         if (!tracks[t].isString())
             return Refused{QStringLiteral("tracks: each track is a string (\"\" leaves it alone)")};
-        QString text = tracks[t].toString();
-        if (text.isEmpty())
-            continue;
-        if (auto r = checkTrack(t, text, InputRecord::MaxLength[t], QStringLiteral("track %1").arg(t + 1)))
-            return r;
-        job.tracks[size_t(t)] = text.toLatin1();
-        any = true;
+        texts[size_t(t)] = tracks[t].toString();
     }
-    if (!any)
-        return Refused{QStringLiteral("Please fill in the input record.")};
+    const Jobs::Checked checked = Jobs::write(texts);
+    if (!checked.ok())
+        return said(*checked.refusal, trackField(checked.refusal->field));
+    job.tracks = checked.job.tracks;
     return std::nullopt;
 }
 
@@ -106,76 +84,57 @@ std::optional<Refused> parseEncode(const QJsonObject &o, Job &job)
             texts << QString();
         content += texts.join(QLatin1Char('|')).toLatin1() + "\r\n";
     }
-    const EncodeDataFile::Check check = EncodeDataFile::check(content);
-    if (!check.ok)
-        return Refused{QStringLiteral("Incorrect file format. Select ASCII format only.\n") + check.problem};
+    qint64 from = 1;
     if (o.contains(QStringLiteral("from"))) {
-        const auto from = whole(o.value(QStringLiteral("from")), 1, std::numeric_limits<qint32>::max());
-        if (!from)
+        const auto n = whole(o.value(QStringLiteral("from")), 1, std::numeric_limits<qint32>::max());
+        if (!n)
             return Refused{QStringLiteral("from: a record number from 1")};
-        if (*from > check.records)
-            return Refused{QStringLiteral("There are %1 records; there is no record %2.").arg(check.records).arg(*from)};
-        job.from = *from;
+        from = *n;
     }
-    job.records = content;
+    const Jobs::Checked checked = Jobs::encode(content, from, QStringLiteral("The records"));
+    if (!checked.ok())
+        return said(*checked.refusal, {});
+    job.records = checked.job.records;
+    job.from = checked.job.from;
     return std::nullopt;
 }
 
 std::optional<Refused> parseIncremental(const QJsonObject &o, Job &job)
 {
-    Batch::IncrementSeries &s = job.series;
     const auto track = whole(o.value(QStringLiteral("track")), 1, 3);
     if (!track)
         return Refused{QStringLiteral("track: 1, 2 or 3")};
-    s.IncrementTrack = int(*track);
-    const int chosen = s.IncrementTrack - 1;
+    Jobs::SeriesEntry entry;
+    entry.track = int(*track);
     for (int t = 0; t < 3; ++t) {
         const QString name = QStringLiteral("track%1").arg(t + 1);
-        QString text = o.value(name).toString();
-        if (text.isEmpty())
-            continue;
-        if (t == chosen)
+        entry.data[size_t(t)] = o.value(name).toString();
+        if (t == entry.track - 1 && !entry.data[size_t(t)].isEmpty())
             return Refused{QStringLiteral("%1: track %2 carries the number (prefix and suffix)").arg(name).arg(t + 1)};
-        if (auto r = checkTrack(t, text, Batch::kTrackLimits[size_t(t)], name))
-            return r;
-        s.TrackData[size_t(t)] = text.toLatin1();
     }
-    for (const QString &name : {QStringLiteral("prefix"), QStringLiteral("suffix")}) {
-        QString text = o.value(name).toString();
-        if (text.isEmpty())
-            continue;
-        const bool prefix = name == QLatin1String("prefix");
-        const int limit = prefix ? Batch::kTrackLimits[size_t(chosen)] : chosen == 0 ? std::numeric_limits<int>::max() : 76;
-        if (auto r = checkTrack(chosen, text, limit, name))
-            return r;
-        (prefix ? s.TrackData[size_t(chosen)] : s.Suffix) = text.toLatin1();
-    }
-    const std::pair<QString, qint64 *> numbers[] = {{QStringLiteral("start"), &s.CurrentNumber},
-                                                    {QStringLiteral("step"), &s.IncrementStep},
-                                                    {QStringLiteral("count"), &s.IncrementRemaining}};
-    s.IncrementStep = 1;
-    for (const auto &[name, into] : numbers) {
-        if (!o.contains(name)) {
-            if (name != QLatin1String("step"))
-                return Refused{QStringLiteral("incremental expects %1").arg(name)};
-            continue;
-        }
-        const auto v = seriesNumber(o.value(name));
-        if (!v)
+    static const char *const kRoles[] = {"prefix", "start", "step", "count", "suffix"};
+    QString *fields[] = {&entry.prefix, &entry.start, &entry.step, &entry.count, &entry.suffix};
+    for (int role = 0; role < 5; ++role) {
+        const QString name = QString::fromLatin1(kRoles[role]);
+        const QJsonValue v = o.value(name);
+        const bool number = role >= Jobs::Start && role <= Jobs::Count;
+        if (number && v.isUndefined() && role != Jobs::Step)
+            return Refused{QStringLiteral("incremental expects %1").arg(name)};
+        if (number && v.isDouble() && v.toDouble() != double(qint64(v.toDouble())))
             return refusal(name, QStringLiteral("Format Error"), QStringLiteral("Use numeral only. "));
-        *into = *v;
+        *fields[role] = v.isDouble() ? QString::number(qint64(v.toDouble())) : v.toString();
     }
-    if (s.IncrementRemaining == 0)
-        s.IncrementRemaining = 1;
-    const int limit = Batch::kTrackLimits[size_t(chosen)];
-    if (s.longestChosenTrack() > limit)
-        return refusal(QStringLiteral("incremental"), QStringLiteral("Track Length Error"),
-                       QStringLiteral("Track %1 holds at most %2 characters.  Prefix, number and suffix of the last "
-                                      "card (number %3) make %4.")
-                           .arg(s.IncrementTrack)
-                           .arg(limit)
-                           .arg(s.lastNumber())
-                           .arg(s.longestChosenTrack()));
+    if (entry.step.isEmpty())
+        entry.step = QStringLiteral("1"); // as vnt410's --step
+    const Jobs::Checked checked = Jobs::incremental(entry);
+    if (!checked.ok()) {
+        const int f = checked.refusal->field;
+        const int box = f % 5;
+        return said(*checked.refusal, f < 0 ? QStringLiteral("incremental")
+                                       : f / 5 == entry.track - 1 ? QString::fromLatin1(kRoles[box])
+                                                                  : QStringLiteral("track%1").arg(f / 5 + 1));
+    }
+    job.series = checked.job.series;
     return std::nullopt;
 }
 
@@ -197,31 +156,28 @@ std::optional<Refused> parseNonIso(const QJsonObject &o, Job &job, bool write, D
             return Refused{QStringLiteral("%1: one of %2").arg(key, names.join(QStringLiteral(", ")))};
         s.trackFormat[size_t(t)] = items.at(i);
     }
-    if (!write)
-        return std::nullopt;
-    NonIso::WriteJob &w = job.nonIsoWrite;
-    w.standardFormat = s.standardFormat;
-    bool any = false;
+    if (!write) {
+        const Jobs::Checked checked = Jobs::nonIsoRead(s);
+        return checked.ok() ? std::nullopt : std::optional<Refused>(said(*checked.refusal, {}));
+    }
+    NonIso::Densities densities = NonIso::DefaultDensities;
+    Jobs::Texts texts;
     for (int t = 0; t < 3; ++t) {
-        NonIso::TrackWrite &track = w.tracks[size_t(t)];
-        track.item = s.trackFormat[size_t(t)];
-        track.density = NonIso::DefaultDensities[size_t(t)];
         const QString density = QStringLiteral("density%1").arg(t + 1);
         if (o.contains(density)) {
             const auto bpi = o.value(density).toInt();
             if (bpi != 210 && bpi != 75)
                 return Refused{density + QStringLiteral(": 210 or 75")};
-            track.density = bpi == 210 ? NonIso::Density::Bpi210 : NonIso::Density::Bpi75;
+            densities[size_t(t)] = bpi == 210 ? NonIso::Density::Bpi210 : NonIso::Density::Bpi75;
         }
-        const QString name = QStringLiteral("track%1").arg(t + 1);
-        const NonIso::EntryCheck check = NonIso::checkEntry(s.standardFormat, track.item, track.density, o.value(name).toString());
-        if (!check.ok())
-            return refusal(name, check.title, check.text);
-        track.data = check.data;
-        any = any || NonIso::HasData(track.data);
+        texts[size_t(t)] = o.value(QStringLiteral("track%1").arg(t + 1)).toString();
     }
-    if (!any)
-        return Refused{QStringLiteral("noniso-write expects the data of at least one track")};
+    const Jobs::Checked checked = Jobs::nonIsoWrite(s, densities, texts);
+    if (!checked.ok()) {
+        const int f = checked.refusal->field;
+        return said(*checked.refusal, f >= 0 && f < 3 ? QStringLiteral("track%1").arg(f + 1) : QString());
+    }
+    job.nonIsoWrite = checked.job.nonIsoWrite;
     return std::nullopt;
 }
 
@@ -287,7 +243,7 @@ ClientMessage parseClientMessage(const QByteArray &text, DialectId dialect)
             }
             m.job.eraseMask |= 1 << (*t - 1);
         }
-        if (!refused && m.job.eraseMask == 0)
+        if (!refused && !Jobs::erase(m.job.eraseMask).ok())
             refused = Refused{QStringLiteral("erase: the tracks to erase, e.g. [1, 3]")};
         break;
     case JobKind::Encode:

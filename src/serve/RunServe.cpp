@@ -6,7 +6,7 @@
 #include "device/QtSerialLink.h"
 #include "device/TraceLink.h"
 #include "dialect/Dialect.h"
-#include "sim/Simulator.h"
+#include "sim/SimulatedOperator.h"
 
 #include <QEventLoop>
 #include <QFileDevice>
@@ -15,46 +15,9 @@
 
 namespace {
 
-// The operator of --simulate: swipes one second after each prompt, the next sample card where
-// the encoder waits to read or erase, a blank card where it waits to write.
-class SimulatedOperator {
-public:
-    explicit SimulatedOperator(Simulator &sim) : sim_(sim) {}
-
-    void promptChanged(bool shown)
-    {
-        shown_ = shown;
-        if (shown) {
-            const quint64 prompt = ++prompt_;
-            QTimer::singleShot(1000, &timers_, [this, prompt] { attempt(prompt); });
-        }
-    }
-
-private:
-    void attempt(quint64 prompt)
-    {
-        if (prompt != prompt_ || !shown_)
-            return;
-        if (!sim_.awaitingSwipe()) {
-            QTimer::singleShot(100, &timers_, [this, prompt] { attempt(prompt); });
-            return;
-        }
-        const Simulator::Operation op = sim_.pendingOperation();
-        const bool writing = op == Simulator::Operation::Write || op == Simulator::Operation::NonIsoWrite;
-        const QList<SimCard> samples = Simulator::sampleStack();
-        sim_.setStack({writing ? Simulator::blankStack(1).first() : samples.at(int(next_++ % samples.size()))});
-        sim_.swipe();
-    }
-
-    Simulator &sim_;
-    QObject timers_;
-    quint64 prompt_ = 0;
-    quint64 next_ = 0;
-    bool shown_ = false;
-};
-
 struct SimulatedRig {
     std::unique_ptr<Simulator> sim;
+    QObject timers; // the simulated operator's swipes end with the rig
     std::unique_ptr<SimulatedOperator> op;
 };
 
@@ -79,7 +42,9 @@ RigMaker productionRig(const PortCatalog &ports, bool simulate, const QString &t
         if (simulate) {
             auto kept = std::make_shared<SimulatedRig>();
             kept->sim = std::make_unique<Simulator>(*rig.pacer);
-            kept->op = std::make_unique<SimulatedOperator>(*kept->sim);
+            kept->op = std::make_unique<SimulatedOperator>(*kept->sim, [t = &kept->timers](double s, std::function<void()> a) {
+                QTimer::singleShot(int(s * 1000), t, std::move(a));
+            });
             rig.links = kept->sim->links();
             rig.promptChanged = [op = kept->op.get()](bool shown) { op->promptChanged(shown); };
             rig.keep = kept;
