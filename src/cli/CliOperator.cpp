@@ -29,22 +29,7 @@ bool CliOutput::result(const QJsonObject &object, const QString &text)
 
 void CliOutput::note(const QString &text) { line(err_, text.toUtf8()); }
 
-QString resultWord(CardResult result)
-{
-    switch (result) {
-    case CardResult::Ok:
-        return QStringLiteral("ok");
-    case CardResult::ReadError:
-        return QStringLiteral("read-error");
-    case CardResult::WriteError:
-        return QStringLiteral("write-error");
-    case CardResult::EraseError:
-        return QStringLiteral("erase-error");
-    case CardResult::Skipped:
-        return QStringLiteral("skipped");
-    }
-    return {};
-}
+QString resultWord(CardResult result) { return QString::fromLatin1(cardResultName(result)); }
 
 void CliOperator::showPrompt(bool shown)
 {

@@ -27,6 +27,24 @@ enum class PromptPhase { Swipe, Source, Target };
 // How one card ended.
 enum class CardResult { Ok, ReadError, WriteError, EraseError, Skipped };
 
+// A result's name where programs read it (vnt410's result lines, the service's events).
+inline const char *cardResultName(CardResult result)
+{
+    switch (result) {
+    case CardResult::Ok:
+        return "ok";
+    case CardResult::ReadError:
+        return "read-error";
+    case CardResult::WriteError:
+        return "write-error";
+    case CardResult::EraseError:
+        return "erase-error";
+    case CardResult::Skipped:
+        return "skipped";
+    }
+    return "";
+}
+
 struct CardReport {
     qint64 card = 1;     // the card's number in the run
     CardResult result = CardResult::Ok;

@@ -11,23 +11,6 @@
 
 namespace {
 
-QString resultName(CardResult result)
-{
-    switch (result) {
-    case CardResult::Ok:
-        return QStringLiteral("ok");
-    case CardResult::ReadError:
-        return QStringLiteral("read-error");
-    case CardResult::WriteError:
-        return QStringLiteral("write-error");
-    case CardResult::EraseError:
-        return QStringLiteral("erase-error");
-    case CardResult::Skipped:
-        return QStringLiteral("skipped");
-    }
-    return {};
-}
-
 // The events of one job. Errors are acknowledged at once: the card is tried again, as after
 // the error window's OK.
 class JobOperator : public Operator {
@@ -156,7 +139,7 @@ struct EncoderWorker::Thread {
                                : QString::fromLatin1(t));
             if (std::all_of(tracks.begin(), tracks.end(), [](const QString &t) { return t.isEmpty(); }))
                 tracks.clear();
-            emit q.card(number, report.card, resultName(report.result), tracks, report.record);
+            emit q.card(number, report.card, QString::fromLatin1(cardResultName(report.result)), tracks, report.record);
         };
         if (request.kind == JobKind::Save)
             return end(QStringLiteral("invalid"), QString());
