@@ -4,6 +4,7 @@
 //   bench_datafile [records]     (default 100000)
 #include "card/Validators.h"
 #include "operation/EncodeDataFile.h"
+#include "operation/JobChecks.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -43,14 +44,15 @@ int main(int argc, char **argv)
         QElapsedTimer timer;
         timer.start();
         const Loaded loaded = ReadEncodeDataFile(path);
+        const Jobs::Checked checked = Jobs::encode(loaded.content, 1);
         const double checkedMs = timer.nsecsElapsed() / 1e6;
-        RecordTaker taker(loaded.content);
+        RecordTaker taker(checked.job.records);
         int taken = 0;
         while (taker.next())
             ++taken;
         const double totalMs = timer.nsecsElapsed() / 1e6;
-        if (!loaded.ok || taken != count) {
-            std::fprintf(stderr, "load failed: %s (%d records)\n", qPrintable(loaded.problem), taken);
+        if (!checked.ok() || taken != count) {
+            std::fprintf(stderr, "load failed: %s (%d records)\n", qPrintable(loaded.problem + checked.refusal.value_or(Refusal{}).text), taken);
             return 2;
         }
         best = std::min(best, totalMs);

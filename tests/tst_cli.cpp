@@ -622,7 +622,7 @@ private slots:
         CliRun appended;
         runIn(f, appended, withDialect(dialect, {"save", path, "--count", "1", "--append"}));
         QCOMPARE(appended.status, 0);
-        QCOMPARE(EncodeDataFile::ReadEncodeDataFile(path).records, 3);
+        QCOMPARE(EncodeDataFile::check(EncodeDataFile::ReadEncodeDataFile(path).content).records, 3);
     }
 
     // A full disk: the card that could not be saved says so in its own line and the file ends

@@ -74,8 +74,8 @@ void TestEncodeDataFile::roundTrip()
     QCOMPARE(fileBytes(path), expected);
 
     const Loaded loaded = ReadEncodeDataFile(path);
-    QVERIFY2(loaded.ok, qPrintable(loaded.problem));
-    QCOMPARE(loaded.records, 5);
+    QVERIFY2(loaded.ok(), qPrintable(loaded.problem));
+    QCOMPARE(check(loaded.content).records, 5);
     RecordTaker taker(loaded.content);
     for (const Record &r : records) {
         const auto back = taker.next();

@@ -140,9 +140,9 @@ private slots:
         QString got = "ok";
         if (operation == "read") {
             const EncodeDataFile::Loaded loaded = EncodeDataFile::ReadEncodeDataFile(path);
-            if (!loaded.ok)
+            if (!loaded.ok())
                 got = loaded.problem;
-            QCOMPARE(loaded.content.isEmpty(), !loaded.ok);
+            QCOMPARE(loaded.content.isEmpty(), !loaded.ok());
         } else if (operation == "trace") {
             VirtualPacer clock;
             TraceFile trace(clock);

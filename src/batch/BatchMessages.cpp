@@ -9,16 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace {
-QString withProblem(const QString &text, const QString &problem)
-{
-    return problem.isEmpty() ? text : text + QLatin1Char('\n') + problem;
-}
-} // namespace
-
-sfrmFormatError::sfrmFormatError(const QString &problem, QWidget *parent)
-    : MessageWindow(QStringLiteral("File Encode - File Format Error"),
-                    withProblem(QStringLiteral("Incorrect file format. Select ASCII format only."), problem), parent)
+sfrmFormatError::sfrmFormatError(const Refusal &refusal, QWidget *parent)
+    : MessageWindow(refusal.title, refusal.text, parent)
 {
     setObjectName("sfrmFormatError");
     Label1->setTextFormat(Qt::PlainText);

@@ -1,16 +1,17 @@
 #pragma once
 // The small windows of the two file buttons.
 #include "batch/SaveJournal.h"
+#include "operation/Job.h"
 #include "ui/common/MessageWindow.h"
 
 class QLineEdit;
 
-// "File Encode - File Format Error": the file was refused before the first card; `problem`
-// (one line: which record and why, or why the file could not be read) follows the text.
+// "File Encode - File Format Error": the encode job's check refused the file before the first
+// card; its text names the record and why.
 class sfrmFormatError : public MessageWindow {
     Q_OBJECT
 public:
-    explicit sfrmFormatError(const QString &problem, QWidget *parent = nullptr);
+    explicit sfrmFormatError(const Refusal &refusal, QWidget *parent = nullptr);
 };
 
 // "File Encode Complete (EOF)": the run wrote every record of its file.

@@ -2,6 +2,7 @@
 
 #include "batch/BatchMessages.h"
 #include "batch/SaveJournal.h"
+#include "operation/JobChecks.h"
 #include "ui/common/RecordView.h"
 
 #include <QFileDialog>
@@ -55,7 +56,7 @@ void FileButtons::EncodeFromFile()
     if (path.isEmpty())
         return;
     const Loaded loaded = ReadEncodeDataFile(path);
-    if (loaded.fault != OwnerOnlyFile::Fault::None) {
+    if (!loaded.ok()) {
         // The reason first: only a fault of the content is a format error.
         const QString text = loaded.fault == OwnerOnlyFile::Fault::Missing ? QStringLiteral("File not exists. ")
                                                                            : loaded.problem + QLatin1Char('\n') + path;
@@ -64,14 +65,15 @@ void FileButtons::EncodeFromFile()
         showModal(box);
         return;
     }
-    if (!loaded.ok) {
-        sfrmFormatError error(loaded.problem, main_);
+    const Jobs::Checked checked = Jobs::encode(loaded.content, 1);
+    if (!checked.ok()) {
+        sfrmFormatError error(*checked.refusal, main_);
         showModal(error);
         return;
     }
     if (!hooks_.encodeWindow)
         return;
-    const EncodeRun run = hooks_.encodeWindow(loaded.content);
+    const EncodeRun run = hooks_.encodeWindow(checked.job.records);
     if (run.end == EncodeRunEnd::EndOfFile) {
         sfrmRFOK done(main_);
         showModal(done);

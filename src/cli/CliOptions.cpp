@@ -208,23 +208,13 @@ CliRequest parseEncode(const QCommandLineParser &q, CliRequest r)
     }
     // Nothing goes to the encoder for a file that is refused; the reason it was not read first.
     const EncodeDataFile::Loaded loaded = EncodeDataFile::ReadEncodeDataFile(r.file);
-    if (loaded.fault != OwnerOnlyFile::Fault::None) {
-        QString why = loaded.problem.left(1).toLower() + loaded.problem.mid(1);
-        if (why.endsWith(QLatin1Char('.')))
-            why.chop(1);
-        return refusedLine(r.file + QStringLiteral(": ") + why);
-    }
-    if (!loaded.ok) {
-        // Which character where, when that is the fault; else the check's own reason.
-        QString why = fileCharacterFault(loaded.content);
-        if (why.isEmpty())
-            why = loaded.problem.left(1).toLower() + loaded.problem.mid(1);
-        return refusedLine(r.file + QStringLiteral(": ") + why);
-    }
+    if (!loaded.ok())
+        return refusedLine(r.file + QStringLiteral(": ") + readFault(loaded.problem));
     const Jobs::Checked checked = Jobs::encode(loaded.content, from, r.file);
-    if (!checked.ok())
-        return refusedLine(checked.refusal->title.isEmpty() ? checked.refusal->text
-                                                            : r.file + QStringLiteral(": ") + checked.refusal->text);
+    if (checked.refusal)
+        return refusedLine(checked.refusal->title.isEmpty()
+                               ? checked.refusal->text
+                               : r.file + QStringLiteral(": ") + contentFault(loaded.content, *checked.refusal));
     r.job = checked.job;
     return r;
 }

@@ -67,6 +67,30 @@ QString lowerFirst(QString text)
     return text;
 }
 
+QString fileCharacterFault(const QByteArray &content)
+{
+    EncodeDataFile::RecordTaker taker(content);
+    QByteArrayView line;
+    for (int record = 1; taker.nextLine(line); ++record) {
+        const QList<QByteArray> fields = line.toByteArray().split('|');
+        if (fields.size() != 3)
+            return {};
+        for (int t = 0; t < 3; ++t) {
+            const QString field = QString::fromLatin1(fields[t]);
+            if (!EncodeDataFile::fieldProblem(t, fields[t]).isEmpty()) {
+                const char kind = t == 0 ? '7' : '5';
+                const QString at = firstRefused(field, kind, false, false);
+                if (at == QLatin1String("a character"))
+                    return {}; // too long, not a character at fault
+                const QString where = record == taker.lineNumber() ? QStringLiteral("record %1").arg(record)
+                                                                   : QStringLiteral("record %1 (line %2)").arg(record).arg(taker.lineNumber());
+                return QStringLiteral("%1, track %2: %3 is refused: %4").arg(where).arg(t + 1).arg(at, setOf(kind));
+            }
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 CliRequest print(const QString &text)
@@ -130,28 +154,19 @@ QString optionError(const QCommandLineParser &parser)
     return text;
 }
 
-QString fileCharacterFault(const QByteArray &content)
+QString readFault(const QString &problem)
 {
-    EncodeDataFile::RecordTaker taker(content);
-    QByteArrayView line;
-    for (int record = 1; taker.nextLine(line); ++record) {
-        const QList<QByteArray> fields = line.toByteArray().split('|');
-        if (fields.size() != 3)
-            return {};
-        for (int t = 0; t < 3; ++t) {
-            const QString field = QString::fromLatin1(fields[t]);
-            if (!EncodeDataFile::fieldProblem(t, fields[t]).isEmpty()) {
-                const char kind = t == 0 ? '7' : '5';
-                const QString at = firstRefused(field, kind, false, false);
-                if (at == QLatin1String("a character"))
-                    return {}; // too long, not a character at fault
-                const QString where = record == taker.lineNumber() ? QStringLiteral("record %1").arg(record)
-                                                                   : QStringLiteral("record %1 (line %2)").arg(record).arg(taker.lineNumber());
-                return QStringLiteral("%1, track %2: %3 is refused: %4").arg(where).arg(t + 1).arg(at, setOf(kind));
-            }
-        }
-    }
-    return {};
+    QString why = lowerFirst(problem);
+    if (why.endsWith(QLatin1Char('.')))
+        why.chop(1);
+    return why;
+}
+
+QString contentFault(const QByteArray &content, const Refusal &refusal)
+{
+    const QString where = fileCharacterFault(content);
+    // Else the check's own reason: the refusal's line after the window's words.
+    return where.isEmpty() ? lowerFirst(refusal.text.section(QLatin1Char('\n'), 1)) : where;
 }
 
 } // namespace CliWords

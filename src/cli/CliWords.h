@@ -23,8 +23,10 @@ CliRequest refusedLine(const QString &text);
 CliRequest refused(const QString &where, const Refusal &refusal, const QString &given = {}, bool trimmed = false);
 // Why the parser refused the options: an unknown option with its dashes.
 QString optionError(const QCommandLineParser &parser);
-// Where a data file's content first holds a character its track cannot hold ("record 2,
-// track 2: "A" at position 3 ..."); empty when the fault lies elsewhere.
-QString fileCharacterFault(const QByteArray &content);
+// Why a data file could not be read, from the reader's sentence.
+QString readFault(const QString &problem);
+// Why the encode job's check refused a data file's content: where it first holds a character
+// its track cannot hold ("record 2, track 2: "A" at position 3 ..."), else the check's reason.
+QString contentFault(const QByteArray &content, const Refusal &refusal);
 
 } // namespace CliWords

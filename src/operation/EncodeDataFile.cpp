@@ -167,12 +167,7 @@ Loaded ReadEncodeDataFile(const QString &path)
         loaded.fault = file.fault;
         loaded.problem = file.problem;
         loaded.content.clear();
-        return loaded;
     }
-    const Check checked = check(loaded.content);
-    loaded.ok = checked.ok;
-    loaded.records = checked.records;
-    loaded.problem = checked.problem;
     return loaded;
 }
 

@@ -69,16 +69,15 @@ struct Check {
 };
 Check check(const QByteArray &content);
 
-// Reads the whole file as bytes and checks it: only a regular file of at most
-// OwnerOnlyFile::kReadLimit bytes is read.
+// Reads the whole file as bytes, unchecked (the encode job's check judges the content): only a
+// regular file of at most OwnerOnlyFile::kReadLimit bytes is read.
 struct Loaded {
-    bool ok = false;
-    QByteArray content; // as read, also when the check refused it (a message may quote it)
-    int records = 0;
+    QByteArray content;
     // Not None: the file was not read, and `problem` is the reason (no such file, permission
-    // denied, not a regular file, too large). None and not ok: `problem` is the content's fault.
+    // denied, not a regular file, too large).
     OwnerOnlyFile::Fault fault = OwnerOnlyFile::Fault::None;
     QString problem;
+    bool ok() const { return fault == OwnerOnlyFile::Fault::None; }
 };
 Loaded ReadEncodeDataFile(const QString &path);
 
