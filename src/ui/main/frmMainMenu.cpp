@@ -437,7 +437,7 @@ void frmMainMenu::Command1_Click(int index)
     case 7: { // Erase
         clearRecords();
         const StepAnswer tracks = runWindow(MainWindowStep::EraseTrackSelect);
-        if (tracks.eraseMask == 0)
+        if (!Jobs::erase(tracks.eraseMask).ok())
             return;
         runWindow(MainWindowStep::EraseCard, tracks);
         clearRecords();
