@@ -18,9 +18,7 @@ using Bytes = QList<QByteArray>;
 namespace {
 QByteArray hex(const char *text) { return SwipeFixture::hex(text); }
 
-const QByteArray kReset = hex("1B 61"), kSwipe = hex("1B 84"), kRead = hex("1B 72"), kErrOn = hex("1B 85"),
-                 kOff = hex("1B 81"), kIdle = hex("1B 83"), kAtt = hex("7F");
-const Bytes kHkdClose{kReset, kOff, kIdle};
+const QByteArray kReset = hex("1B 61"), kSwipe = hex("1B 84"), kRead = hex("1B 72");
 const QByteArray kBankT1 = "B4000123456789010^SAMPLE/CARD HOLDER^30121010000000000000";
 const QByteArray kBankT2 = "4000123456789010=30121010000000000";
 const QByteArray kBankT3 = "014000123456789010=724724100000000000030300000000000000000000000000000000000000000000000000000";
@@ -29,6 +27,13 @@ const QByteArray kBankT3 = "014000123456789010=724724100000000000030300000000000
 
 class ReadWindowTest : public QObject {
     Q_OBJECT
+
+    static void dialects()
+    {
+        QTest::addColumn<DialectId>("dialect");
+        for (const DialectEntry &d : kDialects)
+            QTest::newRow(d.name) << d.id;
+    }
 
 private slots:
     void windowControls()
@@ -60,38 +65,23 @@ private slots:
         QVERIFY(!w.findChild<QLabel *>("Label2")->isVisible());
     }
 
-    // One good read, the next attempt armed, then Cancel while it waits.
-    void goodReadThenCancel_data()
-    {
-        QTest::addColumn<DialectId>("dialect");
-        QTest::addColumn<Bytes>("expected");
-        QTest::addColumn<QString>("line");
-        const Bytes hkd = Bytes{kReset, kSwipe, kRead, kRead} + kHkdClose;
-        const Bytes vnt{kAtt, "L", "L", "P", "Q", "R", "S", "L", "P", kAtt};
-        // The full card's reply outlasts the fixed waits at the slower line rates.
-        for (const QString line : {"9600,n,8,1", "2400,n,8,1", "1200,n,8,1"})
-            for (const DialectEntry &d : kDialects)
-                QTest::addRow("%s %s", d.name, qPrintable(line)) << d.id << perDialect(d.id, hkd, vnt) << line;
-    }
+    // One good read, the next attempt armed, then Cancel while it waits (the bytes, their times
+    // and every line rate: tst_headless).
+    void goodReadThenCancel_data() { dialects(); }
     void goodReadThenCancel()
     {
         QFETCH(DialectId, dialect);
-        QFETCH(Bytes, expected);
-        QFETCH(QString, line);
         SwipeFixture f(dialect);
-        f.setLine(line);
         f.records.setTrackText(3, "old");
         cfrmReadCard w(f.connection, &f.records, &f.records);
         auto *label2 = w.findChild<QLabel *>("Label2");
         bool promptWhileWaiting = false;
         f.at(1.0, [&] { promptWhileWaiting = label2->isVisible(); });
         f.swipeAt(1.2);
-        const bool fast = line.startsWith("9600");
-        f.clickAt(fast ? 3.0 : 8.0, &w);
+        f.clickAt(3.0, &w);
         f.run(w);
 
         QVERIFY(!f.timedOut);
-        QCOMPARE(f.writes(), expected);
         QVERIFY(promptWhileWaiting);
         QCOMPARE(f.records.output(), (Bytes{kBankT1, kBankT2, kBankT3}));
         QCOMPARE(f.records.outputCounts(), (QStringList{"57", "34", "94"}));
@@ -99,47 +89,24 @@ private slots:
         QCOMPARE(w.findChild<QLabel *>("LC")->text(), QString("2"));
         QVERIFY(f.shown.isEmpty());
         QVERIFY(w.cancelled());
-        QCOMPARE(f.sim.indicator(), perDialect(dialect, QString("idle"), QString("swipe")));
-
-        const auto times = f.writeTimes();
-        if (!fast)
-            return;
-        if (dialect == DialectId::Hkd382) {
-            // 1B 61, 0.3 s, 1B 84 and at once 1B 72; after the swipe the reply is taken 1 s later.
-            QVERIFY(qAbs(times[1] - times[0] - 0.3) < 1e-6);
-            QVERIFY(qAbs(times[2] - times[1]) < 1e-6);
-            QVERIFY2(times[3] > 1.2 + 1.0 && times[3] < 1.2 + 1.06, qPrintable(f.timeline()));
-            QVERIFY(qAbs(times[4] - 3.0) < 0.015);
-        } else {
-            // Attention, 0.3 s after its answer "L"; Q, R, S 0.3, 0.2 and 0.3 s apart.
-            QVERIFY2(times[1] - times[0] >= 0.3 && times[1] - times[0] < 0.35, qPrintable(f.timeline()));
-            QVERIFY2(times[4] >= 1.2 && times[4] < 1.25, qPrintable(f.timeline()));
-            QVERIFY(qAbs(times[5] - times[4] - 0.3) < 0.011);
-            QVERIFY(qAbs(times[6] - times[5] - 0.2) < 0.011);
-            QVERIFY(qAbs(times[7] - times[6] - 0.3) < 0.011);
-        }
     }
 
-    // A failed read: "*" tracks, the error window framed by the error indication, the ready
-    // signal, and the next attempt; the card number stays and the start is not repeated.
+    // A failed read: "*" tracks, the error window framed by the error indication and the ready
+    // signal; the card number stays. Its bytes and times: tst_headless.
     void failedRead_data()
     {
         QTest::addColumn<DialectId>("dialect");
-        QTest::addColumn<Bytes>("expected");
         QTest::addColumn<int>("errorAfter");  // writes received when the error window appeared
-        QTest::newRow("HKD382 bad status") << DialectId::Hkd382
-                                           << (Bytes{kReset, kSwipe, kRead, kErrOn, kOff, kIdle, kRead} + kHkdClose) << 4;
-        // An encoder that stays silent after "P" fails the attempt after 0.5 s.
-        QTest::newRow("VNT-290B silent after P") << DialectId::Vnt290b << Bytes{kAtt, "L", "L", "P", "M", "m", "L", "L", "P", kAtt} << 5;
+        QTest::newRow("HKD382 bad status") << DialectId::Hkd382 << 4;
+        // An encoder that stays silent after "P" fails the attempt.
+        QTest::newRow("VNT-290B silent after P") << DialectId::Vnt290b << 5;
     }
     void failedRead()
     {
         QFETCH(DialectId, dialect);
-        QFETCH(Bytes, expected);
         QFETCH(int, errorAfter);
         SwipeFixture f(dialect);
         cfrmReadCard w(f.connection, &f.records, &f.records);
-        double pSent = -1;
         if (dialect == DialectId::Vnt290b) {
             // Silent from the first "P" until the error window has been answered.
             f.at(0.35, [&] { f.sim.setSilent(true); });
@@ -151,7 +118,6 @@ private slots:
         f.clickAt(6.0, &w);
         f.run(w);
 
-        QCOMPARE(f.writes(), expected);
         QCOMPARE(f.shown.size(), 1);
         QCOMPARE(f.shown[0].title, QString("Read Swipe Error"));
         QCOMPARE(f.shown[0].text, QString("Read error!  Please try again."));
@@ -160,33 +126,19 @@ private slots:
         QCOMPARE(f.records.outputCounts(), (QStringList{"0", "0", "0"}));
         QCOMPARE(w.findChild<QLabel *>("LC")->text(), QString("1"));
         QVERIFY(f.records.messages().startsWith(""));
-        if (dialect == DialectId::Vnt290b) {
-            pSent = f.writeTimes()[3];
-            QVERIFY2(f.writeTimes()[4] - pSent > 0.5 && f.writeTimes()[4] - pSent < 0.52, qPrintable(f.timeline()));
-        }
     }
 
     // A card with an unreadable track reads, shows its tracks, then the error window.
-    void unreadableTrack_data()
-    {
-        QTest::addColumn<DialectId>("dialect");
-        QTest::addColumn<Bytes>("expected");
-        const Bytes hkd = Bytes{kReset, kSwipe, kRead, kErrOn, kOff, kIdle, kRead} + kHkdClose;
-        const Bytes vnt{kAtt, "L", "L", "P", "Q", "R", "S", "M", "m", "L", "L", "P", kAtt};
-        for (const DialectEntry &d : kDialects)
-            QTest::newRow(d.name) << d.id << perDialect(d.id, hkd, vnt);
-    }
+    void unreadableTrack_data() { dialects(); }
     void unreadableTrack()
     {
         QFETCH(DialectId, dialect);
-        QFETCH(Bytes, expected);
         SwipeFixture f(dialect);
         f.sim.selectCard(3);  // track 2 damaged
         cfrmReadCard w(f.connection, &f.records, &f.records);
         f.swipeAt(1.0);
         f.clickAt(8.0, &w);
         f.run(w);
-        QCOMPARE(f.writes(), expected);
         QCOMPARE(f.records.output(), (Bytes{"B5500000000000004^DAMAGED/STRIPE^2805", "*", "0155000000000000004=2805"}));
         QCOMPARE(f.records.outputCounts(), (QStringList{"37", "1", "24"}));
         QCOMPARE(f.shown.size(), 1);

@@ -19,15 +19,18 @@ using Bytes = QList<QByteArray>;
 namespace {
 QByteArray hex(const char *text) { return SwipeFixture::hex(text); }
 
-const QByteArray kReset = hex("1B 61"), kSwipe = hex("1B 84"), kErrOn = hex("1B 85"), kOff = hex("1B 81"),
-                 kAtt = hex("7F"), kCodes = hex("1B 5A 3D 16 3D"), kBpi = hex("1B 6A D2 4B D2");
-const QByteArray kWriteB123 = hex("1B 77 1B 73 1B 01 42 31 32 33 1B 02 1B 03 3F 1C");
-const Bytes kHkdStart{kSwipe, kCodes, kBpi};
-const QByteArray kData = QByteArray("B123") + char(4);
+const QByteArray kReset = hex("1B 61"), kSwipe = hex("1B 84"), kAtt = hex("7F");
 } // namespace
 
 class WriteWindowTest : public QObject {
     Q_OBJECT
+
+    static void dialects()
+    {
+        QTest::addColumn<DialectId>("dialect");
+        for (const DialectEntry &d : kDialects)
+            QTest::newRow(d.name) << d.id;
+    }
 
 private slots:
     void windowControls()
@@ -41,22 +44,12 @@ private slots:
         QVERIFY(w.findChild<QLabel *>("Picture1"));
     }
 
-    // A good write, the next attempt, then Cancel while it waits for the swipe.
-    void goodWriteThenCancel_data()
-    {
-        QTest::addColumn<DialectId>("dialect");
-        QTest::addColumn<Bytes>("expected");
-        // HKD382: the closing sends nothing; the cancelled attempt resets the encoder.
-        const Bytes hkd = kHkdStart + Bytes{kWriteB123, kWriteB123, kReset};
-        // VNT-290B: "(" after every attempt; the closing 7F; the attempt's "l" finds the port closed.
-        const Bytes vnt{kAtt, "(", "A", kData, "@", "(", "A", kData, "@", kAtt};
-        for (const DialectEntry &d : kDialects)
-            QTest::newRow(d.name) << d.id << perDialect(d.id, hkd, vnt);
-    }
+    // A good write, the next attempt, then Cancel while it waits for the swipe (the bytes, their
+    // times and the card: tst_headless).
+    void goodWriteThenCancel_data() { dialects(); }
     void goodWriteThenCancel()
     {
         QFETCH(DialectId, dialect);
-        QFETCH(Bytes, expected);
         SwipeFixture f(dialect);
         f.records.setInput("B123", "", "");
         cfrmWriteCard w(f.connection, f.records.inputTracks(), &f.records, &f.records);
@@ -68,7 +61,6 @@ private slots:
         f.run(w);
 
         QVERIFY(!f.timedOut);
-        QCOMPARE(f.writes(), expected);
         QVERIFY(promptWhileWaiting);
         QVERIFY(!label2->isVisible());
         QCOMPARE(f.records.output(), (Bytes{"B123", "", ""}));
@@ -76,37 +68,20 @@ private slots:
         QCOMPARE(f.records.messages(), (QStringList{"\r\nWrite complete.  Verify data accuracy before continue.", ""}));
         QCOMPARE(w.findChild<QLabel *>("LC")->text(), QString("2"));
         QVERIFY(f.shown.isEmpty());
-        QCOMPARE(f.sim.cardInSlot().tracks[0].chars, QByteArray("B123"));
-        QVERIFY(!f.sim.awaitingSwipe());
-
-        const auto t = f.writeTimes();
-        if (dialect == DialectId::Hkd382) {
-            // The densities are set, then 0.5 s before each write command.
-            QVERIFY2(t[3] - t[2] >= 0.8 - 1e-6 && t[3] - t[2] < 0.83, qPrintable(f.timeline()));
-            QVERIFY2(t[4] - 1.5 >= 0.5 && t[4] - 1.5 < 0.55, qPrintable(f.timeline()));
-            QVERIFY(qAbs(t[5] - 3.0) < 0.015);
-        } else {
-            // "(" 0.3 s after the answer to 7F; the next attempt 0.3 s after the "(" that follows a write.
-            QVERIFY2(t[1] >= 0.3 && t[1] < 0.35, qPrintable(f.timeline()));
-            QVERIFY2(t[6] - t[5] >= 0.3 && t[6] - t[5] < 0.35, qPrintable(f.timeline()));
-        }
     }
 
     // A failed write: "*" in the output record, the error window framed by the error
-    // indication (VNT-290B: "L", "l" first), then the same record again.
+    // indication (VNT-290B: "L", "l" first); the start not repeated when it closes.
     void failedWrite_data()
     {
         QTest::addColumn<DialectId>("dialect");
-        QTest::addColumn<Bytes>("expected");
         QTest::addColumn<int>("errorAfter");
-        QTest::newRow("HKD382 reply 1B 31") << DialectId::Hkd382 << (kHkdStart + Bytes{kWriteB123, kErrOn, kOff, kWriteB123, kReset}) << 5;
-        QTest::newRow("VNT-290B card refused")
-            << DialectId::Vnt290b << Bytes{kAtt, "(", "A", kData, "@", "L", "l", "M", "m", "(", "A", kData, "@", kAtt} << 8;
+        QTest::newRow("HKD382 reply 1B 31") << DialectId::Hkd382 << 5;
+        QTest::newRow("VNT-290B card refused") << DialectId::Vnt290b << 8;
     }
     void failedWrite()
     {
         QFETCH(DialectId, dialect);
-        QFETCH(Bytes, expected);
         QFETCH(int, errorAfter);
         SwipeFixture f(dialect);
         f.records.setInput("B123", "", "");
@@ -119,7 +94,6 @@ private slots:
         f.clickAt(8.0, &w);
         f.run(w);
 
-        QCOMPARE(f.writes(), expected);
         QCOMPARE(f.shown.size(), 1);
         QCOMPARE(f.shown[0].title, QString("Write Swipe Error"));
         QCOMPARE(f.shown[0].text, QString("Write error!  Please try again."));
@@ -161,7 +135,7 @@ private slots:
         QCOMPARE(f.shown[0].title, title);
     }
 
-    // A track typed as "+" is left out of the block but shown with its length.
+    // A track typed as "+" is shown with its length (left out of the block: tst_headless).
     void plusTrackLeftOut()
     {
         SwipeFixture f(DialectId::Hkd382);
@@ -170,7 +144,6 @@ private slots:
         f.swipeAt(1.5);
         f.clickAt(2.5, &w);
         f.run(w);
-        QCOMPARE(f.writes()[3], hex("1B 77 1B 73 1B 01 1B 02 31 32 1B 03 3F 1C"));
         QCOMPARE(f.records.output(), (Bytes{"+", "12", ""}));
         QCOMPARE(f.records.outputCounts(), (QStringList{"1", "2", "0"}));
     }
@@ -184,7 +157,6 @@ private slots:
         f.at(0.35, [&] { f.sim.setNextReply("x"); });  // the answer to the track data
         f.run(w, 30.0);
         QVERIFY(!f.timedOut);
-        QCOMPARE(f.writes(), (Bytes{kAtt, "(", "A", kData, "L", "l", "M", "m", kAtt}));
         QCOMPARE(f.shown.size(), 1);
         QCOMPARE(f.shown[0].title, QString("Write Swipe Error"));
         QCOMPARE(f.records.output(), (Bytes{"*", "*", "*"}));
