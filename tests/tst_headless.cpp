@@ -1,8 +1,8 @@
 // Whole operations with no widget at all: a QCoreApplication, the operation layer, the simulated
 // encoder and a scripted operator, in every dialect. This suite links no Gui or Widgets module.
 #include "HeadlessBench.h"
+#include "JobWaits.h"
 #include "ScriptedOperator.h"
-#include "dialect/Commands.h"
 
 #include <QCoreApplication>
 #include <QSemaphore>
@@ -490,6 +490,85 @@ private slots:
         QCOMPARE(op.errors, errors);
         if (check)
             check(b);
+    }
+
+    void jobWaits_data()
+    {
+        QTest::addColumn<const JobRow *>("row");
+        QTest::addColumn<DialectId>("dialect");
+        QTest::addColumn<Wait>("wait"); // at < 0: the port cannot be opened
+        QTest::addColumn<bool>("portLost");
+        for (const JobRow &row : jobRows())
+            for (const DialectEntry &d : kDialects) {
+                QTest::addRow("%s %s no port", row.name, d.name) << &row << d.id << Wait{"no port", -1.0, {}, {}, {}} << true;
+                for (const Wait &wait : row.waits.value(d.id))
+                    for (bool lost : {false, true})
+                        QTest::addRow("%s %s %s, %s", row.name, d.name, wait.name, lost ? "port lost" : "Cancel")
+                            << &row << d.id << wait << lost;
+            }
+    }
+    // Every job in each of its waits (JobWaits.h). The port lost there: nothing more is sent.
+    // Cancel there: the closing sequence once and at once, nothing after it, the port closed and
+    // the encoder not left waiting for a swipe.
+    void jobWaits()
+    {
+        QFETCH(const JobRow *, row);
+        QFETCH(DialectId, dialect);
+        QFETCH(Wait, wait);
+        QFETCH(bool, portLost);
+        Bench b(dialect);
+        ScriptedOperator op;
+        Session session(b.connection, row->job, op);
+        if (wait.script)
+            wait.script(b.vp, b.sim);
+        if (wait.at < 0)
+            b.sim.vanishPort();
+        else if (portLost)
+            b.vp.at(wait.at, [&b] { b.sim.vanishPort(); });
+        else
+            b.cancelAt(wait.at, session);
+        const RunSummary run = session.run();
+        session.close();
+        if (portLost) {
+            QCOMPARE(run.end, OperationEnd::PortLost);
+            QVERIFY2(b.writes() == wait.before, timeline(b));
+            return;
+        }
+        QVERIFY2(b.writes() == wait.before + wait.closing, timeline(b));
+        QVERIFY(!row->portClosesWithRun || !session.portOpen());
+        QVERIFY(!b.sim.awaitingSwipe());
+        if (!wait.script) // closed before any swipe: the card as it was
+            QCOMPARE(b.sim.cardInSlot().tracks[0].chars, Simulator::defaultDeck().at(0).tracks[0].chars);
+        if (!wait.closing.isEmpty()) {
+            const double closedAt = b.writeTimes()[wait.before.size()];
+            QVERIFY2(closedAt >= wait.at - 1e-9 && closedAt < wait.at + 0.015, timeline(b));
+        }
+    }
+
+    void refusedStart_data()
+    {
+        QTest::addColumn<const JobRow *>("row");
+        QTest::addColumn<StartRefusal>("refusal");
+        for (const JobRow &row : jobRows())
+            for (const StartRefusal &refusal : row.refusals)
+                QTest::addRow("%s %s", row.name, refusal.fault) << &row << refusal;
+    }
+    // VNT-290B refusing the start (JobWaits.h): an error reported where one is due, nothing
+    // but the closing sequence after it.
+    void refusedStart()
+    {
+        QFETCH(const JobRow *, row);
+        QFETCH(StartRefusal, refusal);
+        Bench b(DialectId::Vnt290b);
+        ScriptedOperator op;
+        Session session(b.connection, row->job, op);
+        refuseStart(b.vp, b.sim, refusal.fault);
+        b.cancelAt(refusalCancelAt(refusal.fault), session);
+        b.vp.at(2.0, [&b] { b.sim.swipe(); });
+        session.run();
+        session.close();
+        QVERIFY2(b.writes() == refusal.expected, timeline(b));
+        QCOMPARE(op.errors.size(), refusal.errorAfter < 0 ? 0 : 1);
     }
 
     void encodeFile_data()
