@@ -9,6 +9,8 @@
 #include <QtTest>
 
 using Bytes = QList<QByteArray>;
+using Script = std::function<void(SwipeFixture &)>;
+Q_DECLARE_METATYPE(Script)
 
 namespace {
 const QByteArray kBankT1 = "B4000123456789010^SAMPLE/CARD HOLDER^30121010000000000000";
@@ -164,19 +166,41 @@ private slots:
         QVERIFY(f.records.messages().contains(cfrmCopyCard::kWriteComplete));
     }
 
-    void failedRead_data() { dialects(); }
-    // A bad source swipe: the input record emptied, the read error window with the copy window
-    // out of the way, then the copy window back.
-    void failedRead()
+    // A source not read: a bad swipe empties the input record; a card with an unreadable track
+    // shows its tracks; a track the VNT-290B encoder does not answer at all is no "no data"
+    // (copying the card without it would leave that track off the target and still say "Write
+    // complete"). Then the read error window with the copy window out of the way, the copy window
+    // back, no completion.
+    void sourceNotRead_data()
+    {
+        QTest::addColumn<DialectId>("dialect");
+        QTest::addColumn<Script>("fault");
+        QTest::addColumn<Bytes>("input");
+        QTest::addColumn<QStringList>("counts");
+        for (const DialectEntry &d : kDialects) {
+            QTest::addRow("%s bad swipe", d.name) << d.id << Script([](SwipeFixture &f) { f.sim.setBadSwipe(true); })
+                                                  << Bytes{"", "", ""} << QStringList{"0", "0", "0"};
+            QTest::addRow("%s unreadable track", d.name)
+                << d.id << Script([](SwipeFixture &f) { f.sim.selectCard(kDamagedCard); })
+                << Bytes{"B5500000000000004^DAMAGED/STRIPE^2805", "*", "0155000000000000004=2805"} << QStringList{"37", "1", "24"};
+        }
+        QTest::newRow("VNT-290B unanswered track")
+            << DialectId::Vnt290b << Script([](SwipeFixture &f) { f.sim.setCommandFault("R", Simulator::Fault::Ignore); })
+            << Bytes{kBankT1, "*", kBankT3} << QStringList{"57", "1", "94"};
+    }
+    void sourceNotRead()
     {
         QFETCH(DialectId, dialect);
+        QFETCH(Script, fault);
+        QFETCH(Bytes, input);
+        QFETCH(QStringList, counts);
         SwipeFixture f(dialect);
         f.records.setInput("old1", "old2", "old3");
+        fault(f);
         cfrmCopyCard w(f.connection, &f.records, &f.records);
         QList<bool> copyVisible;
         answerNoting(f, copyVisible, w);
         bool visibleAgain = false;
-        f.sim.setBadSwipe(true);
         f.swipeAt(2.0);
         f.at(3.5, [&] { visibleAgain = w.isVisible(); });
         f.clickAt(4.0, &w);
@@ -187,46 +211,8 @@ private slots:
         QCOMPARE(f.shown[0].text, QString("Read error!  Please try again."));
         QCOMPARE(copyVisible, QList<bool>{false});
         QVERIFY(visibleAgain);
-        QCOMPARE((Bytes{f.records.texts[0], f.records.texts[1], f.records.texts[2]}), (Bytes{"", "", ""}));
-        QCOMPARE((QStringList{f.records.counts[0], f.records.counts[1], f.records.counts[2]}), (QStringList{"0", "0", "0"}));
-    }
-
-    void unreadableSourceTrack_data() { dialects(); }
-    // A source with an unreadable track: its tracks shown, the read error window, no completion.
-    void unreadableSourceTrack()
-    {
-        QFETCH(DialectId, dialect);
-        SwipeFixture f(dialect);
-        f.sim.selectCard(kDamagedCard);
-        cfrmCopyCard w(f.connection, &f.records, &f.records);
-        QList<bool> copyVisible;
-        answerNoting(f, copyVisible, w);
-        f.swipeAt(2.0);
-        f.clickAt(5.0, &w);
-        f.run(w);
-
-        QCOMPARE(f.shown.size(), 1);
-        QCOMPARE(f.shown[0].title, QString("Read Swipe Error"));
-        QCOMPARE(copyVisible, QList<bool>{false});
-        QCOMPARE((Bytes{f.records.texts[0], f.records.texts[1], f.records.texts[2]}),
-                 (Bytes{"B5500000000000004^DAMAGED/STRIPE^2805", "*", "0155000000000000004=2805"}));
-        QCOMPARE((QStringList{f.records.counts[0], f.records.counts[1], f.records.counts[2]}), (QStringList{"37", "1", "24"}));
-        QVERIFY(!f.records.messages().contains(cfrmCopyCard::kWriteComplete));
-    }
-
-    // VNT-290B: a track the encoder does not answer at all is no "no data": copying the card
-    // without it would leave that track off the target and still say "Write complete".
-    void unansweredSourceTrack()
-    {
-        SwipeFixture f(DialectId::Vnt290b);
-        f.sim.setCommandFault("R", Simulator::Fault::Ignore);
-        cfrmCopyCard w(f.connection, &f.records, &f.records);
-        f.swipeAt(2.0);
-        f.clickAt(5.0, &w);
-        f.run(w);
-        QCOMPARE(f.shown.size(), 1);
-        QCOMPARE(f.shown[0].title, QString("Read Swipe Error"));
-        QCOMPARE(f.records.texts[1], QByteArray("*"));
+        QCOMPARE((Bytes{f.records.texts[0], f.records.texts[1], f.records.texts[2]}), input);
+        QCOMPARE((QStringList{f.records.counts[0], f.records.counts[1], f.records.counts[2]}), counts);
         QVERIFY(!f.records.messages().contains(cfrmCopyCard::kWriteComplete));
     }
 

@@ -82,6 +82,17 @@ void swipes(Bench &b, QList<double> times)
     for (double t : times)
         b.vp.at(t, [&b] { b.sim.swipe(); });
 }
+// A fault from the start, then swipes at the given times.
+Script swipesAfter(QList<double> times, std::function<void(Simulator &)> fault = {})
+{
+    return [times, fault](Bench &b, Session &) {
+        if (fault)
+            fault(b.sim);
+        swipes(b, times);
+    };
+}
+void bad(Simulator &sim) { sim.setBadSwipe(true); }
+void damaged(Simulator &sim) { sim.selectCard(kDamagedCard); }
 // Source swiped at 2 s, the blank target at 4 s.
 void sourceThenBlank(Bench &b)
 {
@@ -316,7 +327,7 @@ private slots:
         // Read: an unreadable card or a silent encoder fails the attempt, framed by the error
         // indication; the next attempt follows without a new start.
         row("read bad status", DialectId::Hkd382)
-            << read << Script([](Bench &b, Session &) { b.sim.setBadSwipe(true); swipes(b, {1.0}); }) << 6.0
+            << read << swipesAfter({1.0}, bad) << 6.0
             << Bytes{kReset, kSwipe, kRead, kErrOn, kOff, kIdle, kRead, kReset, kOff, kIdle} << QStringList{"read"} << none;
         // Silent from the first "P" until the error has been answered: the attempt fails 0.5 s after "P".
         row("read silent after P", DialectId::Vnt290b)
@@ -331,7 +342,7 @@ private slots:
                });
         for (const DialectEntry &d : kDialects)
             row("read unreadable track", d.id)
-                << read << Script([](Bench &b, Session &) { b.sim.selectCard(kDamagedCard); swipes(b, {1.0}); }) << 8.0
+                << read << swipesAfter({1.0}, damaged) << 8.0
                 << perDialect(d.id, Bytes{kReset, kSwipe, kRead, kErrOn, kOff, kIdle, kRead, kReset, kOff, kIdle},
                               Bytes{kAtt, "L", "L", "P", "Q", "R", "S", "M", "m", "L", "L", "P", kAtt})
                 << QStringList{"read"} << none;
@@ -339,18 +350,16 @@ private slots:
         // Write: a failed write, framed by the indication (VNT-290B: "L", "l" first), then the
         // same record again.
         row("write reply 1B 31", DialectId::Hkd382)
-            << write << Script([](Bench &b, Session &) { b.sim.setStatusByte('1'); swipes(b, {1.5}); }) << 8.0
+            << write << swipesAfter({1.5}, [](Simulator &sim) { sim.setStatusByte('1'); }) << 8.0
             << Bytes{kSwipe, kCodes, kBpi, kWriteB123, kErrOn, kOff, kWriteB123, kReset} << QStringList{"write"} << none;
         row("write card refused", DialectId::Vnt290b)
-            << write << Script([](Bench &b, Session &) { b.sim.setBadSwipe(true); swipes(b, {1.5}); }) << 8.0
+            << write << swipesAfter({1.5}, bad) << 8.0
             << Bytes{kAtt, "(", "A", kVntB123, "@", "L", "l", "M", "m", "(", "A", kVntB123, "@", kAtt} << QStringList{"write"} << none;
         // A track typed as "+" is left out of the block.
         row("write + left out", DialectId::Hkd382)
-            << Job{.kind = JobKind::Write, .tracks = {"+", "12", ""}} << Script([](Bench &b, Session &) { swipes(b, {1.5}); })
-            << 2.5
+            << Job{.kind = JobKind::Write, .tracks = {"+", "12", ""}} << swipesAfter({1.5}) << 2.5
             << Bytes{kSwipe, kCodes, kBpi, hex("1B 77 1B 73 1B 01 1B 02 31 32 1B 03 3F 1C"),
-                     hex("1B 77 1B 73 1B 01 1B 02 31 32 1B 03 3F 1C"), kReset}
-            << QStringList{} << none;
+                     hex("1B 77 1B 73 1B 01 1B 02 31 32 1B 03 3F 1C"), kReset} << QStringList{} << none;
         // Track data not acknowledged ends the run.
         row("write track refused", DialectId::Vnt290b)
             << write << Script(at(0.35, [](Simulator &sim) { sim.setNextReply("x"); })) << -1.0
@@ -409,7 +418,7 @@ private slots:
                 << Check([](Bench &b) { QCOMPARE(b.sim.deck()[kBlankCard].tracks[0].chars, kBankT1); });
             // A bad source swipe: the indication, then the next source read.
             row("copy failed read", id)
-                << copy << Script([](Bench &b, Session &) { b.sim.setBadSwipe(true); swipes(b, {2.0}); }) << 4.0
+                << copy << swipesAfter({2.0}, bad) << 4.0
                 << copyStart(id) + copyRead(id) + indication(id) + copyCancelledRead(id) + copyClosing(id)
                 << QStringList{"read"} << Check([](Bench &b) {
                        const bool vnt = b.connection.dialect == DialectId::Vnt290b;
@@ -419,11 +428,11 @@ private slots:
                    });
             // A source with an unreadable track: no indication, the next source read instead of a write.
             row("copy unreadable source track", id)
-                << copy << Script([](Bench &b, Session &) { b.sim.selectCard(kDamagedCard); swipes(b, {2.0}); }) << 5.0
+                << copy << swipesAfter({2.0}, damaged) << 5.0
                 << copyStart(id) + copyRead(id) + copyCancelledRead(id) + copyClosing(id) << QStringList{"read"} << none;
             // After a good copy, Cancel while the next target write waits: nothing after the closing.
             row("copy cancel in write wait", id)
-                << copy << Script([](Bench &b, Session &) { swipes(b, {2.0, 4.0, 6.0}); }) << 8.0
+                << copy << swipesAfter({2.0, 4.0, 6.0}) << 8.0
                 << copyStart(id) + copyRead(id) + copyWrite(id, kBank) + copyRead(id) + copyWrite(id, kBank) +
                        perDialect(id, Bytes{kReset}, Bytes{kAtt})
                 << QStringList{} << Check([](Bench &b) {
@@ -435,11 +444,7 @@ private slots:
             const QByteArray on = perDialect(id, Cmd::Hkd::IndicatorError, Cmd::Vnt::IndicatorError);
             const QByteArray off = perDialect(id, Cmd::Hkd::IndicatorOff, Cmd::Vnt::IndicatorOff);
             row("erase failed", id)
-                << Job{.kind = JobKind::Erase, .eraseMask = 2} << Script([](Bench &b, Session &) {
-                       b.vp.at(1.0, [&b] { b.sim.setBadSwipe(true); });
-                       swipes(b, {1.5});
-                   })
-                << 6.0
+                << Job{.kind = JobKind::Erase, .eraseMask = 2} << swipesAfter({1.5}, bad) << 6.0
                 << perDialect(id, Bytes{kReset, kSwipe, Cmd::Hkd::eraseTracks(2), on, off, Cmd::Hkd::eraseTracks(2), kReset},
                               Bytes{kAtt, "(", "[", "]", "L", "l", on, off, "L", "l", "(", "[", "]", kAtt})
                 << QStringList{"erase"} << Check([](Bench &b) {
@@ -461,11 +466,7 @@ private slots:
             << 4.0 << Bytes{kAtt, "(", "Z", "]", "L", kAtt} << QStringList{} << none;
         // A track the encoder does not answer at all is no "no data": no write follows.
         row("copy unanswered source track", DialectId::Vnt290b)
-            << copy << Script([](Bench &b, Session &) {
-                   b.sim.setCommandFault("R", Simulator::Fault::Ignore);
-                   swipes(b, {2.0});
-               })
-            << 5.0 << Bytes{kAtt, "L", "P", "Q", "R", "S", "L", "P", kAtt} << QStringList{"read"} << none;
+            << copy << swipesAfter({2.0}, [](Simulator &sim) { sim.setCommandFault("R", Simulator::Fault::Ignore); }) << 5.0 << Bytes{kAtt, "L", "P", "Q", "R", "S", "L", "P", kAtt} << QStringList{"read"} << none;
     }
     // One job under a script of swipes and faults, then Cancel: every byte, the errors
     // reported, and what the row checks besides.

@@ -14,6 +14,8 @@
 #include <QtTest>
 
 using Bytes = QList<QByteArray>;
+using Script = std::function<void(SwipeFixture &)>;
+Q_DECLARE_METATYPE(Script)
 
 namespace {
 QByteArray hex(const char *text) { return SwipeFixture::hex(text); }
@@ -91,70 +93,61 @@ private slots:
         QVERIFY(w.cancelled());
     }
 
-    // A failed read: "*" tracks, the error window framed by the error indication and the ready
-    // signal; the card number stays. Its bytes and times: tst_headless.
-    void failedRead_data()
+    // What a swipe shows: the tracks and their counts, "*" for a track not read ("+", count 0,
+    // for one without data); where a track was not read, the error window framed by the error
+    // indication and the ready signal, and the card number stays. Bytes and times: tst_headless.
+    void cardShown_data()
     {
         QTest::addColumn<DialectId>("dialect");
-        QTest::addColumn<int>("errorAfter");  // writes received when the error window appeared
-        QTest::newRow("HKD382 bad status") << DialectId::Hkd382 << 4;
-        // An encoder that stays silent after "P" fails the attempt.
-        QTest::newRow("VNT-290B silent after P") << DialectId::Vnt290b << 5;
+        QTest::addColumn<Script>("script");
+        QTest::addColumn<Bytes>("output");
+        QTest::addColumn<QStringList>("counts");
+        QTest::addColumn<int>("errorAfter"); // writes received when the error window appeared; -1: none
+        const Script bad = [](SwipeFixture &f) {
+            f.sim.setBadSwipe(true);
+            f.swipeAt(1.0);
+        };
+        const Bytes none{"*", "*", "*"};
+        QTest::newRow("HKD382 bad status") << DialectId::Hkd382 << bad << none << QStringList{"0", "0", "0"} << 4;
+        // Silent from the first "P" until the error window has been answered.
+        QTest::newRow("VNT-290B silent after P") << DialectId::Vnt290b << Script([](SwipeFixture &f) {
+            f.at(0.35, [&f] { f.sim.setSilent(true); });
+            f.at(3.0, [&f] { f.sim.setSilent(false); });
+        }) << none << QStringList{"0", "0", "0"} << 5;
+        for (const DialectEntry &d : kDialects)
+            QTest::addRow("%s unreadable track 2", d.name) << d.id << Script([](SwipeFixture &f) {
+                f.sim.selectCard(3);
+                f.swipeAt(1.0);
+            }) << Bytes{"B5500000000000004^DAMAGED/STRIPE^2805", "*", "0155000000000000004=2805"}
+                                                           << QStringList{"37", "1", "24"} << perDialect(d.id, 4, 8);
+        QTest::newRow("HKD382 blank tracks") << DialectId::Hkd382 << Script([](SwipeFixture &f) {
+            f.sim.selectCard(1); // track 2 only
+            f.swipeAt(1.0);
+        }) << Bytes{"+", "8024700042=3012", "+"} << QStringList{"0", "15", "0"} << -1;
     }
-    void failedRead()
+    void cardShown()
     {
         QFETCH(DialectId, dialect);
+        QFETCH(Script, script);
+        QFETCH(Bytes, output);
+        QFETCH(QStringList, counts);
         QFETCH(int, errorAfter);
         SwipeFixture f(dialect);
         cfrmReadCard w(f.connection, &f.records, &f.records);
-        if (dialect == DialectId::Vnt290b) {
-            // Silent from the first "P" until the error window has been answered.
-            f.at(0.35, [&] { f.sim.setSilent(true); });
-            f.at(3.0, [&] { f.sim.setSilent(false); });
-        } else {
-            f.sim.setBadSwipe(true);
-            f.swipeAt(1.0);
-        }
-        f.clickAt(6.0, &w);
+        script(f);
+        f.clickAt(8.0, &w);
         f.run(w);
 
-        QCOMPARE(f.shown.size(), 1);
+        QCOMPARE(f.records.output(), output);
+        QCOMPARE(f.records.outputCounts(), counts);
+        QCOMPARE(f.shown.size(), errorAfter < 0 ? 0 : 1);
+        QCOMPARE(w.findChild<QLabel *>("LC")->text(), errorAfter < 0 ? QString("2") : QString("1"));
+        if (errorAfter < 0)
+            return;
         QCOMPARE(f.shown[0].title, QString("Read Swipe Error"));
         QCOMPARE(f.shown[0].text, QString("Read error!  Please try again."));
         QCOMPARE(f.shown[0].receivedBefore, errorAfter);
-        QCOMPARE(f.records.output(), (Bytes{"*", "*", "*"}));
-        QCOMPARE(f.records.outputCounts(), (QStringList{"0", "0", "0"}));
-        QCOMPARE(w.findChild<QLabel *>("LC")->text(), QString("1"));
         QVERIFY(f.records.messages().startsWith(""));
-    }
-
-    // A card with an unreadable track reads, shows its tracks, then the error window.
-    void unreadableTrack_data() { dialects(); }
-    void unreadableTrack()
-    {
-        QFETCH(DialectId, dialect);
-        SwipeFixture f(dialect);
-        f.sim.selectCard(3);  // track 2 damaged
-        cfrmReadCard w(f.connection, &f.records, &f.records);
-        f.swipeAt(1.0);
-        f.clickAt(8.0, &w);
-        f.run(w);
-        QCOMPARE(f.records.output(), (Bytes{"B5500000000000004^DAMAGED/STRIPE^2805", "*", "0155000000000000004=2805"}));
-        QCOMPARE(f.records.outputCounts(), (QStringList{"37", "1", "24"}));
-        QCOMPARE(f.shown.size(), 1);
-        QCOMPARE(w.findChild<QLabel *>("LC")->text(), QString("1"));
-    }
-
-    void blankTrackShowsPlusWithCountZero()
-    {
-        SwipeFixture f(DialectId::Hkd382);
-        f.sim.selectCard(1);  // track 2 only
-        cfrmReadCard w(f.connection, &f.records, &f.records);
-        f.swipeAt(1.0);
-        f.clickAt(4.0, &w);
-        f.run(w);
-        QCOMPARE(f.records.output(), (Bytes{"+", "8024700042=3012", "+"}));
-        QCOMPARE(f.records.outputCounts(), (QStringList{"0", "15", "0"}));
     }
 
     // Two failed reads in a row: each error window's closing re-activates the window, which
