@@ -1,8 +1,14 @@
 // Whole operations with no widget at all: a QCoreApplication, the operation layer, the simulated
-// encoder and a scripted operator, in every dialect. This suite links no Gui or Widgets module.
+// encoder and a scripted operator, in every dialect: every byte the encoder receives, its times,
+// the cards. Also each operation's read and write attempt against a scripted far end. This suite
+// links no Gui or Widgets module.
 #include "HeadlessBench.h"
 #include "JobWaits.h"
+#include "ScriptedLink.h"
 #include "ScriptedOperator.h"
+#include "dialect/Dialect.h"
+#include "operation/BatchOperations.h"
+#include "operation/IsoOperations.h"
 
 #include <QCoreApplication>
 #include <QSemaphore>
@@ -570,6 +576,154 @@ private slots:
         session.close();
         QVERIFY2(b.writes() == refusal.expected, timeline(b));
         QCOMPARE(op.errors.size(), refusal.errorAfter < 0 ? 0 : 1);
+    }
+
+    // The read attempt in the copy and save-to-file forms, byte for byte.
+    void readSwipeForms_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<DialectId>("dialect");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<Bytes>("expected");
+        QTest::addColumn<double>("firstWriteAt");
+        const QByteArray reply = hex("1B 73 1B 01 25 2B 1B 02 3B 31 32 3F 1B 03 3B 2B 3F 1C 1B 30");
+        QTest::newRow("copy HKD382: pause, read, reset") << "copy" << DialectId::Hkd382 << 1 << Bytes{kRead, kReset} << 0.5;
+        QTest::newRow("save HKD382") << "save" << DialectId::Hkd382 << 1 << Bytes{kRead} << 0.0;
+        QTest::newRow("copy VNT-290B") << "copy" << DialectId::Vnt290b << 1 << Bytes{"P", "Q", "R", "S"} << 0.5;
+        QTest::newRow("save VNT-290B all unreadable") << "save*" << DialectId::Vnt290b << 0 << Bytes{"P", "Q", "R", "S"} << 0.0;
+        QTest::newRow("read window VNT-290B: P refused") << "refused" << DialectId::Vnt290b << 2 << Bytes{"P"} << 0.0;
+    }
+    void readSwipeForms()
+    {
+        QFETCH(QString, form);
+        QFETCH(DialectId, dialect);
+        QFETCH(int, outcome);
+        QFETCH(Bytes, expected);
+        QFETCH(double, firstWriteAt);
+        VirtualPacer vp;
+        Connection connection;
+        connection.dialect = dialect;
+        connection.pacer = &vp;
+        CancelToken token;
+        auto end = std::make_shared<ScriptedEnd>();
+        end->clock = &vp;
+        Device dev{token, connection, std::make_unique<ScriptedLink>(end)};
+        QVERIFY(dev.open());
+        const bool allBad = form == "save*";
+        end->onWrite = [&](const QByteArray &b) {
+            if (b == kRead)
+                end->reply(hex("1B 73 1B 01 25 2B 1B 02 3B 31 32 3F 1B 03 3B 2B 3F 1C 1B 30"), 1.0);
+            else if (b == "P")
+                end->reply(form == "refused" ? "x" : "^", 0.02), end->reply("^", 1.0);
+            else if (b == "Q" || b == "R" || b == "S")
+                end->reply(allBad ? "*" : "12", 0.05);
+        };
+        QList<bool> prompt;
+        const ReadProfile &profile = form.startsWith("copy")   ? CopyOperation::kRead
+                                     : form.startsWith("save") ? SaveOperation::kRead
+                                                               : ReadOperation::kRead;
+        const ReadResult got = dialectFor(dialect).readIso(dev, profile, [&](bool on) { prompt << on; });
+        QCOMPARE(int(got.outcome), outcome);
+        Bytes writes;
+        for (const auto &w : end->written)
+            writes << w.bytes;
+        QCOMPARE(writes, expected);
+        QVERIFY(qAbs(end->written.first().time - firstWriteAt) < 1e-6);
+        if (form == "copy" && dialect == DialectId::Hkd382)
+            QVERIFY(!dev.isOpen());  // the copy window's read leaves the port closed
+        if (outcome == 1 && dialect == DialectId::Hkd382)
+            QCOMPARE(got.tracks[1], QByteArray("12"));
+        // The copy window keeps its prompt up into the write phase.
+        QCOMPARE(prompt.last(), form.startsWith("copy"));
+    }
+
+    // The write attempt in the other windows' forms, byte for byte.
+    void writeSwipeForms_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<DialectId>("dialect");
+        QTest::addColumn<QString>("event");  // "ok", "cancel", "skip", "collect", "final^x", "letter^x"
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<Bytes>("expected");
+        const QByteArray w = hex("1B 77 1B 73 1B 01 31 1B 02 1B 03 3F 1C");
+        QTest::newRow("write window: stale input dropped after the command") << "write" << DialectId::Hkd382 << "ok" << 1 << Bytes{w};
+        QTest::newRow("copy: no discard after the command") << "copy" << DialectId::Hkd382 << "ok" << 0 << Bytes{w} ;
+        QTest::newRow("copy: StopCollecting ends the wait") << "copy" << DialectId::Hkd382 << "collect" << 0 << Bytes{w, kReset};
+        QTest::newRow("incremental: StopCollecting ends the wait") << "incremental" << DialectId::Hkd382 << "collect" << 0 << Bytes{w, kReset};
+        QTest::newRow("write window: StopCollecting ignored") << "write" << DialectId::Hkd382 << "collect" << 0 << Bytes{w, kReset};
+        QTest::newRow("encode file: Skip resets") << "file" << DialectId::Hkd382 << "skip" << 3 << Bytes{w, kReset};
+        QTest::newRow("encode file: Cancel resets too") << "file" << DialectId::Hkd382 << "cancel" << 3 << Bytes{w, kReset};
+        QTest::newRow("write window VNT: ^x accepted") << "write" << DialectId::Vnt290b << "final^x" << 1 << Bytes{"A", "1\x04", "@"};
+        QTest::newRow("copy VNT: ^x refused") << "copy" << DialectId::Vnt290b << "final^x" << 0 << Bytes{"A", "1\x04", "@"};
+        QTest::newRow("write window VNT: cancel aborts") << "write" << DialectId::Vnt290b << "cancel" << 0 << Bytes{"A", "1\x04", "@", "l"};
+        QTest::newRow("encode file VNT: cancel sends 7F") << "file" << DialectId::Vnt290b << "cancel" << 0 << Bytes{"A", "1\x04", "@", kAtt};
+        QTest::newRow("encode file VNT: skip resets") << "file" << DialectId::Vnt290b << "skip" << 3 << Bytes{"A", "1\x04", "@", kReset};
+        QTest::newRow("write window VNT: letter ^x accepted") << "write" << DialectId::Vnt290b << "letter^x" << 1 << Bytes{"A", "1\x04", "@"};
+        QTest::newRow("write window VNT: letter refused") << "write" << DialectId::Vnt290b << "letterx" << 2 << Bytes{"A"};
+        QTest::newRow("encode file VNT: letter ^x refused") << "file" << DialectId::Vnt290b << "letter^x" << 2 << Bytes{"A"};
+    }
+    void writeSwipeForms()
+    {
+        QFETCH(QString, form);
+        QFETCH(DialectId, dialect);
+        QFETCH(QString, event);
+        QFETCH(int, outcome);
+        QFETCH(Bytes, expected);
+        VirtualPacer vp;
+        Connection connection;
+        connection.dialect = dialect;
+        connection.pacer = &vp;
+        CancelToken token;
+        auto end = std::make_shared<ScriptedEnd>();
+        end->clock = &vp;
+        Device dev{token, connection, std::make_unique<ScriptedLink>(end)};
+        QVERIFY(dev.open());
+        std::atomic<bool> &skip = token.SkipRequested;
+        end->onWrite = [&](const QByteArray &b) {
+            if (b.startsWith(hex("1B 77"))) {
+                if (event == "ok") {
+                    end->reply("zz", 0.0);  // stale bytes that arrive with the command
+                    end->reply(hex("1B 30"), 2.0);
+                }
+            } else if (b == "A") {
+                end->reply(event == "letter^x" ? "^x" : event == "letterx" ? "x" : "^", 0.02);
+            } else if (b == "1\x04") {
+                end->reply("^", 0.02);
+            } else if (b == "@") {
+                end->reply("^", 0.02);
+                if (event == "final^x")
+                    end->reply("^x", 2.0);
+                else if (event == "letter^x")
+                    end->reply("^", 2.0);
+            } else if (b == "l" || b == kAtt) {
+                end->reply("^", 0.02);
+            }
+        };
+        if (event == "cancel")
+            vp.at(3.0, [&] { token.CancelRequested = true; });
+        else if (event == "collect")
+            vp.at(3.0, [&] { token.StopCollecting = true; });
+        else if (event == "skip")
+            vp.at(3.0, [&] { skip = true; });
+        if (event == "collect" && form == "write")
+            vp.at(3.5, [&] { token.CancelRequested = true; });
+        vp.at(50.0, [&] { token.CancelRequested = true; });  // a wait that never ends fails the row, not the run
+        const WriteProfile &profile = form == "copy"          ? CopyOperation::kWrite
+                                      : form == "incremental" ? IncrementalOperation::kWrite
+                                      : form == "file"        ? EncodeOperation::kWrite
+                                                              : WriteOperation::kWrite;
+        const int got = int(dialectFor(dialect).writeIso(dev, {"1", "", ""}, profile, {}));
+        Bytes writes;
+        for (const auto &w : end->written)
+            writes << w.bytes;
+        QCOMPARE(writes, expected);
+        QCOMPARE(got, outcome);
+        if (dialect == DialectId::Hkd382 && event != "ok")
+            QVERIFY(!dev.isOpen());  // the cancel path leaves the port closed
+        if (event == "collect" && form == "write")
+            QVERIFY2(vp.now() >= 3.5 - 1e-6, qPrintable(QString::number(vp.now())));
+        if (event == "skip")
+            QVERIFY(!skip);  // consumed
     }
 
     void encodeFile_data()

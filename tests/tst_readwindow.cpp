@@ -1,13 +1,7 @@
 // The ISO read window end to end against the simulated encoder, in both dialects, with a
-// scripted operator in virtual time; and the read attempt's other forms at the byte level.
-#include "operation/IsoOperations.h"
+// scripted operator in virtual time: what the operator sees (the bytes: tst_headless).
 #include "Dialects.h"
-#include "ScriptedLink.h"
 #include "SwipeFixture.h"
-#include "operation/BatchOperations.h"
-#include "dialect/Commands.h"
-#include "dialect/Dialect.h"
-#include "iso/cfrmCopyCard.h"
 #include "iso/cfrmReadCard.h"
 
 #include <QLabel>
@@ -24,7 +18,6 @@ const QByteArray kReset = hex("1B 61"), kSwipe = hex("1B 84"), kRead = hex("1B 7
 const QByteArray kBankT1 = "B4000123456789010^SAMPLE/CARD HOLDER^30121010000000000000";
 const QByteArray kBankT2 = "4000123456789010=30121010000000000";
 const QByteArray kBankT3 = "014000123456789010=724724100000000000030300000000000000000000000000000000000000000000000000000";
-
 } // namespace
 
 class ReadWindowTest : public QObject {
@@ -167,65 +160,6 @@ private slots:
         QCOMPARE(writes.first(), kReset);
         QCOMPARE(f.shown.size(), 2);
         QCOMPARE(writes.count(kRead), 3);
-    }
-
-    // The read attempt in the copy and save-to-file forms, byte for byte.
-    void readSwipeForms_data()
-    {
-        QTest::addColumn<QString>("form");
-        QTest::addColumn<DialectId>("dialect");
-        QTest::addColumn<int>("outcome");
-        QTest::addColumn<Bytes>("expected");
-        QTest::addColumn<double>("firstWriteAt");
-        const QByteArray reply = hex("1B 73 1B 01 25 2B 1B 02 3B 31 32 3F 1B 03 3B 2B 3F 1C 1B 30");
-        QTest::newRow("copy HKD382: pause, read, reset") << "copy" << DialectId::Hkd382 << 1 << Bytes{kRead, kReset} << 0.5;
-        QTest::newRow("save HKD382") << "save" << DialectId::Hkd382 << 1 << Bytes{kRead} << 0.0;
-        QTest::newRow("copy VNT-290B") << "copy" << DialectId::Vnt290b << 1 << Bytes{"P", "Q", "R", "S"} << 0.5;
-        QTest::newRow("save VNT-290B all unreadable") << "save*" << DialectId::Vnt290b << 0 << Bytes{"P", "Q", "R", "S"} << 0.0;
-        QTest::newRow("read window VNT-290B: P refused") << "refused" << DialectId::Vnt290b << 2 << Bytes{"P"} << 0.0;
-    }
-    void readSwipeForms()
-    {
-        QFETCH(QString, form);
-        QFETCH(DialectId, dialect);
-        QFETCH(int, outcome);
-        QFETCH(Bytes, expected);
-        QFETCH(double, firstWriteAt);
-        VirtualPacer vp;
-        Connection connection;
-        connection.dialect = dialect;
-        connection.pacer = &vp;
-        CancelToken token;
-        auto end = std::make_shared<ScriptedEnd>();
-        end->clock = &vp;
-        Device dev{token, connection, std::make_unique<ScriptedLink>(end)};
-        QVERIFY(dev.open());
-        const bool allBad = form == "save*";
-        end->onWrite = [&](const QByteArray &b) {
-            if (b == kRead)
-                end->reply(hex("1B 73 1B 01 25 2B 1B 02 3B 31 32 3F 1B 03 3B 2B 3F 1C 1B 30"), 1.0);
-            else if (b == "P")
-                end->reply(form == "refused" ? "x" : "^", 0.02), end->reply("^", 1.0);
-            else if (b == "Q" || b == "R" || b == "S")
-                end->reply(allBad ? "*" : "12", 0.05);
-        };
-        QList<bool> prompt;
-        const ReadProfile &profile = form.startsWith("copy")   ? CopyOperation::kRead
-                                     : form.startsWith("save") ? SaveOperation::kRead
-                                                               : ReadOperation::kRead;
-        const ReadResult got = dialectFor(dialect).readIso(dev, profile, [&](bool on) { prompt << on; });
-        QCOMPARE(int(got.outcome), outcome);
-        Bytes writes;
-        for (const auto &w : end->written)
-            writes << w.bytes;
-        QCOMPARE(writes, expected);
-        QVERIFY(qAbs(end->written.first().time - firstWriteAt) < 1e-6);
-        if (form == "copy" && dialect == DialectId::Hkd382)
-            QVERIFY(!dev.isOpen());  // the copy window's read leaves the port closed
-        if (outcome == 1 && dialect == DialectId::Hkd382)
-            QCOMPARE(got.tracks[1], QByteArray("12"));
-        // The copy window keeps its prompt up into the write phase.
-        QCOMPARE(prompt.last(), form.startsWith("copy"));
     }
 };
 
