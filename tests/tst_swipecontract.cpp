@@ -2,7 +2,8 @@
 // of its waits, the window closed in each wait (Cancel, Escape, the close box), a refused start,
 // and the line's faults (silence, garbage, slow pieces, a wrong status, an unreadable card, the
 // device vanishing, noise), each followed by a normal operation.
-// A new window adds one entry to windows().
+// A new window adds its job to jobRows() (JobWaits.h: the waits, with the bytes the headless
+// suite checks) and one entry to windows().
 #include "Dialects.h"
 #include "JobWaits.h"
 #include "SwipeFixture.h"
