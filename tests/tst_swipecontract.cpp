@@ -245,12 +245,15 @@ private slots:
         QVERIFY(!w.isVisible());
         if (!wait.script)  // closed before any swipe: the message box empty
             QCOMPARE(r.f.records.message(), QString());
-        // Escape and the close box send what Cancel sends, as soon (Cancel's bytes: tst_headless).
-        if (how != CloseBy::Cancel)
+        // Escape and the close box do what Cancel does, as soon (Cancel's own: tst_headless).
+        if (how != CloseBy::Cancel) {
             QVERIFY2(r.f.writes() == wait.before + wait.closing, qPrintable(r.f.timeline()));
-        if (how != CloseBy::Cancel && !wait.closing.isEmpty()) {
-            const double closedAt = r.f.writeTimes()[wait.before.size()];
-            QVERIFY2(closedAt >= wait.at - 1e-9 && closedAt < wait.at + 0.015, qPrintable(r.f.timeline()));
+            QVERIFY(!window.job->portClosesWithRun || !w.session().portOpen());
+            QVERIFY(!r.f.sim.awaitingSwipe());
+            if (!wait.closing.isEmpty()) {
+                const double closedAt = r.f.writeTimes()[wait.before.size()];
+                QVERIFY2(closedAt >= wait.at - 1e-9 && closedAt < wait.at + 0.015, qPrintable(r.f.timeline()));
+            }
         }
         const double gone = wait.closedWithin < 0 ? wait.within : wait.closedWithin;
         QVERIFY2(r.f.vp.now() < wait.at + gone, qPrintable(QString::number(r.f.vp.now() - wait.at) + "\n" + r.f.timeline()));
