@@ -1,53 +1,24 @@
 // The copy window end to end against the simulated encoder, in both dialects, with a scripted
-// operator in virtual time: source read, target write, their failures, closing and start.
+// operator in virtual time: what the operator sees of the source read, the target write and
+// their failures (their bytes and the cards: tst_headless).
 #include "Dialects.h"
 #include "SwipeFixture.h"
-#include "card/TrackBlock.h"
-#include "dialect/Commands.h"
 #include "iso/cfrmCopyCard.h"
 
 #include <QLabel>
 #include <QtTest>
 
 using Bytes = QList<QByteArray>;
+using Script = std::function<void(SwipeFixture &)>;
+Q_DECLARE_METATYPE(Script)
 
 namespace {
-QByteArray hex(const char *text) { return SwipeFixture::hex(text); }
-
-const QByteArray kReset = hex("1B 61"), kRead = hex("1B 72"), kErrOn = hex("1B 85"), kOff = hex("1B 81"),
-                 kAtt = hex("7F");
-const Bytes kHkdStart{kReset, hex("1B 5A 3D 16 3D"), hex("1B 6A D2 4B D2")};
 const QByteArray kBankT1 = "B4000123456789010^SAMPLE/CARD HOLDER^30121010000000000000";
 const QByteArray kBankT2 = "4000123456789010=30121010000000000";
 const QByteArray kBankT3 = "014000123456789010=724724100000000000030300000000000000000000000000000000000000000000000000000";
 const Bytes kBank{kBankT1, kBankT2, kBankT3};
 constexpr int kBlankCard = 2;
 constexpr int kDamagedCard = 3;
-
-Bytes start(DialectId d) { return perDialect(d, kHkdStart, Bytes{kAtt}); }
-Bytes closing(DialectId d) { return perDialect(d, Bytes{}, Bytes{kAtt}); }
-// A source read that gets its swipe; one that is cancelled in its swipe wait.
-Bytes read(DialectId d) { return perDialect(d, Bytes{kRead, kReset}, Bytes{"L", "P", "Q", "R", "S"}); }
-Bytes cancelledRead(DialectId d) { return perDialect(d, Bytes{kRead, kReset}, Bytes{"L", "P"}); }
-// The target write of three tracks, up to the swipe.
-Bytes write(DialectId d, const Bytes &t)
-{
-    Bytes vnt;
-    for (int i = 0; i < 3; ++i)
-        if (Iso::HasData(t[i]))
-            vnt << Cmd::Vnt::WriteTrack[size_t(i + 1)] << t[i] + Cmd::Vnt::EndOfTrack;
-    vnt << "@";
-    return perDialect(d, Bytes{hex("1B 77") + Iso::BuildWriteBlock(t[0], t[1], t[2])}, vnt);
-}
-Bytes indication(DialectId d) { return perDialect(d, Bytes{kErrOn, kOff}, Bytes{"M", "m"}); }
-
-double timeOfWrite(const SwipeFixture &f, const QByteArray &bytes, int occurrence = 0)
-{
-    for (const auto &r : f.sim.received())
-        if (r.bytes == bytes && occurrence-- == 0)
-            return r.time;
-    return -1;
-}
 
 // What the operator sees of the copy window at one moment.
 struct Look {
@@ -85,8 +56,8 @@ class CopyWindowTest : public QObject {
 
 private slots:
     void cycle_data() { dialects(); }
-    // Source swiped at 2 s, blank target at 4 s, Cancel in the next source read: the bytes in
-    // order, the target really carries the source's data, the records, titles and prompts.
+    // Source swiped at 2 s, blank target at 4 s, Cancel in the next source read: the records,
+    // titles and prompts.
     void cycle()
     {
         QFETCH(DialectId, dialect);
@@ -97,10 +68,8 @@ private slots:
         Bytes input, output;
         QStringList inputCounts, outputCounts;
         QString message;
-        bool closedBetween = false;
         f.at(1.5, [&] { reading = lookAt(w); });
         f.swipeAt(2.0);
-        f.at(2.8, [&] { closedBetween = !w.session().portOpen(); });
         f.at(3.5, [&] {
             writing = lookAt(w);
             f.sim.selectCard(kBlankCard);
@@ -118,13 +87,7 @@ private slots:
         f.run(w);
 
         QVERIFY(!f.timedOut);
-        const Bytes expected =
-            start(dialect) + read(dialect) + write(dialect, kBank) + cancelledRead(dialect) + closing(dialect);
-        QVERIFY2(f.writes() == expected, qPrintable(f.timeline()));
         QVERIFY(f.shown.isEmpty());
-        const SimCard &target = f.sim.deck()[kBlankCard];
-        for (int t = 0; t < 3; ++t)
-            QCOMPARE(target.tracks[size_t(t)].chars, kBank[t]);
 
         const QColor buttonText = w.palette().color(QPalette::ButtonText);
         QCOMPARE(reading, (Look{"Copy Swipe Prompt - Read Source", true, "Please swipe a card to read.", buttonText}));
@@ -141,22 +104,10 @@ private slots:
         QCOMPARE(f.records.outputCounts(), (QStringList{"0", "0", "0"}));
         QCOMPARE(f.records.message(), QString());
         QCOMPARE(f.records.texts[0], kBankT1);
-
-        if (dialect == DialectId::Hkd382) {
-            // Every read ends with a reset on a port closed behind it; the write opens it again.
-            QVERIFY(closedBetween);
-            const double reset = timeOfWrite(f, kReset, 1);
-            QVERIFY2(reset > 2.5 && reset < 2.56, qPrintable(f.timeline()));  // 0.5 s settle after the reply
-            const double written = timeOfWrite(f, expected[5]);
-            QVERIFY2(qAbs(written - reset - 0.5) < 1e-6, qPrintable(f.timeline()));
-            QVERIFY2(qAbs(timeOfWrite(f, kRead) - (0.3 + 0.3 + 0.5)) < 0.03, qPrintable(f.timeline()));
-        } else {
-            QVERIFY2(qAbs(timeOfWrite(f, "P") - timeOfWrite(f, "L") - 0.52) < 0.015, qPrintable(f.timeline()));
-        }
     }
 
     void blankSourceTrack_data() { dialects(); }
-    // A source whose track 2 reads "+": shown with count 0, left out of the target write.
+    // A source whose track 2 reads "+": shown with count 0.
     void blankSourceTrack()
     {
         QFETCH(DialectId, dialect);
@@ -174,24 +125,14 @@ private slots:
         f.clickAt(6.0, &w);
         f.run(w);
 
-        const Bytes source{kBankT1, "+", kBankT3};
-        QVERIFY2(f.writes() == start(dialect) + read(dialect) + write(dialect, source) + cancelledRead(dialect) +
-                                   closing(dialect),
-                 qPrintable(f.timeline()));
-        if (dialect == DialectId::Hkd382)
-            QVERIFY(f.receivedBytes().contains(hex("1B 02 1B 03")));
-        else
-            QVERIFY(!f.writes().contains("B"));
         QCOMPARE(inputCounts, (QStringList{"57", "0", "94"}));
         // "+" is the no-data mark: it counts 0 in the output record too, as in the input record.
         QCOMPARE(outputCounts, (QStringList{"57", "0", "94"}));
-        QVERIFY(f.sim.deck()[kBlankCard].tracks[1].isBlank());
-        QCOMPARE(f.sim.deck()[kBlankCard].tracks[2].chars, kBankT3);
     }
 
     void failedWrite_data() { dialects(); }
-    // A bad target swipe: "*" output, the write error window framed by the indication, then the
-    // same record written again without a new source read.
+    // A bad target swipe: "*" output, the write error window framed by the indication with the
+    // copy window out of the way.
     void failedWrite()
     {
         QFETCH(DialectId, dialect);
@@ -216,100 +157,68 @@ private slots:
         f.clickAt(7.0, &w);
         f.run(w);
 
-        const Bytes expected = start(dialect) + read(dialect) + write(dialect, kBank) + indication(dialect) +
-                               write(dialect, kBank) + cancelledRead(dialect) + closing(dialect);
-        QVERIFY2(f.writes() == expected, qPrintable(f.timeline()));
         QCOMPARE(f.shown.size(), 1);
         QCOMPARE(f.shown[0].title, QString("Write Swipe Error"));
-        QVERIFY(f.writes().mid(0, f.shown[0].receivedBefore).last() == indication(dialect).first());
+        QVERIFY(f.writes().mid(0, f.shown[0].receivedBefore).last() == perDialect(dialect, SwipeFixture::hex("1B 85"), QByteArray("M")));
         QCOMPARE(copyVisible, QList<bool>{false});
         QCOMPARE(outputAfterError, (Bytes{"*", "*", "*"}));
         QCOMPARE(countsAfterError, (QStringList{"0", "0", "0"}));
-        QCOMPARE(f.sim.deck()[kBlankCard].tracks[0].chars, kBankT1);
         QVERIFY(f.records.messages().contains(cfrmCopyCard::kWriteComplete));
     }
 
-    void failedRead_data() { dialects(); }
-    // A bad source swipe: the input record emptied, the read error window framed by the
-    // indication with the copy window out of the way, then the next source read.
-    void failedRead()
+    // A source not read: a bad swipe empties the input record; a card with an unreadable track
+    // shows its tracks; a track the VNT-290B encoder does not answer at all is no "no data"
+    // (copying the card without it would leave that track off the target and still say "Write
+    // complete"). Then the read error window with the copy window out of the way, the copy window
+    // back, no completion.
+    void sourceNotRead_data()
+    {
+        QTest::addColumn<DialectId>("dialect");
+        QTest::addColumn<Script>("fault");
+        QTest::addColumn<Bytes>("input");
+        QTest::addColumn<QStringList>("counts");
+        for (const DialectEntry &d : kDialects) {
+            QTest::addRow("%s bad swipe", d.name) << d.id << Script([](SwipeFixture &f) { f.sim.setBadSwipe(true); })
+                                                  << Bytes{"", "", ""} << QStringList{"0", "0", "0"};
+            QTest::addRow("%s unreadable track", d.name)
+                << d.id << Script([](SwipeFixture &f) { f.sim.selectCard(kDamagedCard); })
+                << Bytes{"B5500000000000004^DAMAGED/STRIPE^2805", "*", "0155000000000000004=2805"} << QStringList{"37", "1", "24"};
+        }
+        QTest::newRow("VNT-290B unanswered track")
+            << DialectId::Vnt290b << Script([](SwipeFixture &f) { f.sim.setCommandFault("R", Simulator::Fault::Ignore); })
+            << Bytes{kBankT1, "*", kBankT3} << QStringList{"57", "1", "94"};
+    }
+    void sourceNotRead()
     {
         QFETCH(DialectId, dialect);
+        QFETCH(Script, fault);
+        QFETCH(Bytes, input);
+        QFETCH(QStringList, counts);
         SwipeFixture f(dialect);
         f.records.setInput("old1", "old2", "old3");
+        fault(f);
         cfrmCopyCard w(f.connection, &f.records, &f.records);
         QList<bool> copyVisible;
         answerNoting(f, copyVisible, w);
         bool visibleAgain = false;
-        f.sim.setBadSwipe(true);
         f.swipeAt(2.0);
         f.at(3.5, [&] { visibleAgain = w.isVisible(); });
         f.clickAt(4.0, &w);
         f.run(w);
 
-        const Bytes expected =
-            start(dialect) + read(dialect) + indication(dialect) + cancelledRead(dialect) + closing(dialect);
-        QVERIFY2(f.writes() == expected, qPrintable(f.timeline()));
         QCOMPARE(f.shown.size(), 1);
         QCOMPARE(f.shown[0].title, QString("Read Swipe Error"));
         QCOMPARE(f.shown[0].text, QString("Read error!  Please try again."));
         QCOMPARE(copyVisible, QList<bool>{false});
         QVERIFY(visibleAgain);
-        QCOMPARE((Bytes{f.records.texts[0], f.records.texts[1], f.records.texts[2]}), (Bytes{"", "", ""}));
-        QCOMPARE((QStringList{f.records.counts[0], f.records.counts[1], f.records.counts[2]}), (QStringList{"0", "0", "0"}));
-        QCOMPARE(f.sim.indicator(), perDialect(dialect, QString("off"), QString("swipe")));
-        if (dialect == DialectId::Vnt290b) {
-            // The track collection leaves StopCollecting set: the indication does not wait for its answer.
-            QVERIFY2(timeOfWrite(f, "m") - timeOfWrite(f, "M") < 0.015, qPrintable(f.timeline()));
-        }
-    }
-
-    void unreadableSourceTrack_data() { dialects(); }
-    // A source with an unreadable track: its tracks shown, the read error window without
-    // indication, and the next source read instead of a write.
-    void unreadableSourceTrack()
-    {
-        QFETCH(DialectId, dialect);
-        SwipeFixture f(dialect);
-        f.sim.selectCard(kDamagedCard);
-        cfrmCopyCard w(f.connection, &f.records, &f.records);
-        QList<bool> copyVisible;
-        answerNoting(f, copyVisible, w);
-        f.swipeAt(2.0);
-        f.clickAt(5.0, &w);
-        f.run(w);
-
-        QVERIFY2(f.writes() == start(dialect) + read(dialect) + cancelledRead(dialect) + closing(dialect),
-                 qPrintable(f.timeline()));
-        QCOMPARE(f.shown.size(), 1);
-        QCOMPARE(f.shown[0].title, QString("Read Swipe Error"));
-        QCOMPARE(copyVisible, QList<bool>{false});
-        QCOMPARE((Bytes{f.records.texts[0], f.records.texts[1], f.records.texts[2]}),
-                 (Bytes{"B5500000000000004^DAMAGED/STRIPE^2805", "*", "0155000000000000004=2805"}));
-        QCOMPARE((QStringList{f.records.counts[0], f.records.counts[1], f.records.counts[2]}), (QStringList{"37", "1", "24"}));
-        QVERIFY(!f.records.messages().contains(cfrmCopyCard::kWriteComplete));
-    }
-
-    // VNT-290B: a track the encoder does not answer at all is no "no data": copying the card
-    // without it would leave that track off the target and still say "Write complete".
-    void unansweredSourceTrack()
-    {
-        SwipeFixture f(DialectId::Vnt290b);
-        f.sim.setCommandFault("R", Simulator::Fault::Ignore);
-        cfrmCopyCard w(f.connection, &f.records, &f.records);
-        f.swipeAt(2.0);
-        f.clickAt(5.0, &w);
-        f.run(w);
-        QCOMPARE(f.shown.size(), 1);
-        QCOMPARE(f.shown[0].title, QString("Read Swipe Error"));
-        QCOMPARE(f.records.texts[1], QByteArray("*"));
-        QVERIFY(!f.writes().contains("A"));
+        QCOMPARE((Bytes{f.records.texts[0], f.records.texts[1], f.records.texts[2]}), input);
+        QCOMPARE((QStringList{f.records.counts[0], f.records.counts[1], f.records.counts[2]}), counts);
         QVERIFY(!f.records.messages().contains(cfrmCopyCard::kWriteComplete));
     }
 
     void cancelDuringWrite_data() { dialects(); }
     // After a good copy, Cancel while the next target write waits: output record and message
-    // box emptied before the window closes; nothing reaches the encoder after its closing.
+    // box emptied before the window closes.
     void cancelDuringWrite()
     {
         QFETCH(DialectId, dialect);
@@ -321,13 +230,6 @@ private slots:
         f.clickAt(8.0, &w);
         f.run(w);
 
-        Bytes expected =
-            start(dialect) + read(dialect) + write(dialect, kBank) + read(dialect) + write(dialect, kBank);
-        // HKD382: the write's cancel path resets the encoder.
-        expected += perDialect(dialect, Bytes{kReset}, Bytes{kAtt});
-        QVERIFY2(f.writes() == expected, qPrintable(f.timeline()));
-        QVERIFY2(f.writeTimes().last() > 8.0 - 1e-6, qPrintable(f.timeline()));
-        QVERIFY(!f.sim.awaitingSwipe());
         QCOMPARE(f.records.output(), (Bytes{"", "", ""}));
         QCOMPARE(f.records.message(), QString());
         // The last changes are the finish's, made after the Cancel.

@@ -12,19 +12,8 @@
 #include <QTimer>
 #include <QtTest>
 
-using Bytes = QList<QByteArray>;
 
 namespace {
-const QByteArray kAtt = SwipeFixture::hex("7F");
-
-double timeOfWrite(const SwipeFixture &f, const QByteArray &bytes, int occurrence = 0)
-{
-    for (const auto &r : f.sim.received())
-        if (r.bytes == bytes && occurrence-- == 0)
-            return r.time;
-    return -1;
-}
-
 // What the encoder had received when the i-th message window appeared.
 QByteArray receivedBefore(const SwipeFixture &f, int i)
 {
@@ -99,11 +88,11 @@ private slots:
 
     // ---- Erase loop ---------------------------------------------------------------------------
 
-    // Two good erases then Cancel, every byte and the card erased: tst_headless, on the operation.
+    // Two good erases then Cancel, every byte, their times and the card erased: tst_headless.
 
     void goodErase_data() { dialects(); }
-    // The start's pauses; the message after an empty first line, the card number 1 -> 2, the
-    // next attempt 2 s later with the message box cleared; the swipe prompt only while waiting.
+    // The message after an empty first line, the card number 1 -> 2, the message box cleared
+    // 2 s later; the swipe prompt only while waiting.
     void goodErase()
     {
         QFETCH(DialectId, dialect);
@@ -128,16 +117,6 @@ private slots:
         f.run(w);
 
         QVERIFY(linesHiddenAtStart);
-        if (dialect == DialectId::Vnt290b) {
-            const double prepare = timeOfWrite(f, "(") - timeOfWrite(f, kAtt);  // after the 0.02 s answer to Attention
-            QVERIFY2(prepare >= 0.32 - 1e-6 && prepare < 0.36, qPrintable(f.timeline()));
-        } else {
-            const double reset = timeOfWrite(f, Cmd::Hkd::Reset);
-            const double swipe = timeOfWrite(f, Cmd::Hkd::IndicatorSwipe);
-            const double erase = timeOfWrite(f, Cmd::Hkd::eraseTracks(5));
-            QVERIFY2(swipe - reset >= 0.3 - 1e-6 && swipe - reset < 0.32, qPrintable(f.timeline()));
-            QVERIFY2(erase - swipe >= 0.5 - 1e-6 && erase - swipe < 0.52, qPrintable(f.timeline()));
-        }
         QCOMPARE(lineWhileWaiting, QString("You are erasing card #                   . Please swipe a card."));
         QCOMPARE(numberWhileWaiting, QString("1"));
         QVERIFY(promptWhileWaiting);
@@ -159,15 +138,11 @@ private slots:
         QCOMPARE(changes[2].value, QString());
         const double gap = changes[2].time - changes[1].time;
         QVERIFY2(gap >= 2.0 - 1e-6 && gap < perDialect(dialect, 2.02, 2.15), qPrintable(QString::number(gap)));
-        // The next erase command follows the cleared box (HKD382 after its half second).
-        const double next = timeOfWrite(f, perDialect(dialect, Cmd::Hkd::eraseTracks(5), QByteArray("Z")), 1);
-        QVERIFY(next >= changes[2].time);
-        QVERIFY(next - changes[2].time < perDialect(dialect, 0.52, 0.05));
     }
 
     void failedErase_data() { dialects(); }
-    // A bad swipe: the card number stays, the error window framed by the error indication,
-    // the next attempt 2 s after its OK.
+    // A bad swipe: the card number stays, the error window framed by the error indication (the
+    // bytes, their times and the card kept: tst_headless).
     void failedErase()
     {
         QFETCH(DialectId, dialect);
@@ -185,27 +160,13 @@ private slots:
         QVERIFY(!f.records.messages().isEmpty());
         for (const QString &m : f.records.messages())
             QCOMPARE(m, QString());
-        QCOMPARE(f.sim.cardInSlot().tracks[1].chars, Simulator::defaultDeck().at(0).tracks[1].chars);
-
-        const QByteArray on = perDialect(dialect, Cmd::Hkd::IndicatorError, Cmd::Vnt::IndicatorError);
-        const QByteArray off = perDialect(dialect, Cmd::Hkd::IndicatorOff, Cmd::Vnt::IndicatorOff);
         // Before the window: (VNT-290B "L", "l", then) the error indication on.
+        const QByteArray on = perDialect(dialect, Cmd::Hkd::IndicatorError, Cmd::Vnt::IndicatorError);
         QVERIFY(receivedBefore(f, 0).endsWith(perDialect(dialect, on, QByteArray("Ll") + on)));
-        Bytes expected;
-        if (dialect == DialectId::Vnt290b)
-            expected << kAtt << "(" << "[" << "]" << "L" << "l" << on << off << "L" << "l" << "(" << "[" << "]" << kAtt;
-        else
-            expected << Cmd::Hkd::Reset << Cmd::Hkd::IndicatorSwipe << Cmd::Hkd::eraseTracks(2) << on << off
-                     << Cmd::Hkd::eraseTracks(2) << Cmd::Hkd::Reset;
-        QVERIFY2(f.writes() == expected, qPrintable(f.timeline()));
-        const double offAt = timeOfWrite(f, off);
-        const double nextAt = timeOfWrite(f, perDialect(dialect, Cmd::Hkd::eraseTracks(2), QByteArray("[")), 1);
-        QVERIFY2(nextAt - offAt >= 2.0 - 1e-6 && nextAt - offAt < perDialect(dialect, 2.52, 2.15),
-                 qPrintable(f.timeline()));
     }
 
     // VNT-290B: a failed erase, then an encoder that stops answering while the window re-arms
-    // it; Cancel closes the window without an error window after it.
+    // it; Cancel closes the window without an error window after it (its bytes: tst_headless).
     void cancelWhileRearming()
     {
         SwipeFixture f(DialectId::Vnt290b);
@@ -218,7 +179,7 @@ private slots:
         f.clickAt(4.0, &w);
         f.run(w);
         QVERIFY(f.shown.isEmpty());
-        QVERIFY2(f.writes() == (Bytes{kAtt, "(", "Z", "]", "L", kAtt}), qPrintable(f.timeline()));
+        QVERIFY(!w.isVisible());
     }
 
     // The card number sits in the blank run of its line.

@@ -1,13 +1,7 @@
 // The ISO write window end to end against the simulated encoder, in both dialects, with a
-// scripted operator in virtual time; and the write attempt's other forms at the byte level.
-#include "operation/IsoOperations.h"
+// scripted operator in virtual time: what the operator sees (the bytes: tst_headless).
 #include "Dialects.h"
-#include "ScriptedLink.h"
 #include "SwipeFixture.h"
-#include "operation/BatchOperations.h"
-#include "dialect/Commands.h"
-#include "dialect/Dialect.h"
-#include "iso/cfrmCopyCard.h"
 #include "iso/cfrmWriteCard.h"
 #include "ui/common/MessageWindow.h"
 
@@ -17,17 +11,18 @@
 using Bytes = QList<QByteArray>;
 
 namespace {
-QByteArray hex(const char *text) { return SwipeFixture::hex(text); }
-
-const QByteArray kReset = hex("1B 61"), kSwipe = hex("1B 84"), kErrOn = hex("1B 85"), kOff = hex("1B 81"),
-                 kAtt = hex("7F"), kCodes = hex("1B 5A 3D 16 3D"), kBpi = hex("1B 6A D2 4B D2");
-const QByteArray kWriteB123 = hex("1B 77 1B 73 1B 01 42 31 32 33 1B 02 1B 03 3F 1C");
-const Bytes kHkdStart{kSwipe, kCodes, kBpi};
-const QByteArray kData = QByteArray("B123") + char(4);
+const QByteArray kSwipe = SwipeFixture::hex("1B 84");
 } // namespace
 
 class WriteWindowTest : public QObject {
     Q_OBJECT
+
+    static void dialects()
+    {
+        QTest::addColumn<DialectId>("dialect");
+        for (const DialectEntry &d : kDialects)
+            QTest::newRow(d.name) << d.id;
+    }
 
 private slots:
     void windowControls()
@@ -41,22 +36,12 @@ private slots:
         QVERIFY(w.findChild<QLabel *>("Picture1"));
     }
 
-    // A good write, the next attempt, then Cancel while it waits for the swipe.
-    void goodWriteThenCancel_data()
-    {
-        QTest::addColumn<DialectId>("dialect");
-        QTest::addColumn<Bytes>("expected");
-        // HKD382: the closing sends nothing; the cancelled attempt resets the encoder.
-        const Bytes hkd = kHkdStart + Bytes{kWriteB123, kWriteB123, kReset};
-        // VNT-290B: "(" after every attempt; the closing 7F; the attempt's "l" finds the port closed.
-        const Bytes vnt{kAtt, "(", "A", kData, "@", "(", "A", kData, "@", kAtt};
-        for (const DialectEntry &d : kDialects)
-            QTest::newRow(d.name) << d.id << perDialect(d.id, hkd, vnt);
-    }
+    // A good write, the next attempt, then Cancel while it waits for the swipe (the bytes, their
+    // times and the card: tst_headless).
+    void goodWriteThenCancel_data() { dialects(); }
     void goodWriteThenCancel()
     {
         QFETCH(DialectId, dialect);
-        QFETCH(Bytes, expected);
         SwipeFixture f(dialect);
         f.records.setInput("B123", "", "");
         cfrmWriteCard w(f.connection, f.records.inputTracks(), &f.records, &f.records);
@@ -68,7 +53,6 @@ private slots:
         f.run(w);
 
         QVERIFY(!f.timedOut);
-        QCOMPARE(f.writes(), expected);
         QVERIFY(promptWhileWaiting);
         QVERIFY(!label2->isVisible());
         QCOMPARE(f.records.output(), (Bytes{"B123", "", ""}));
@@ -76,37 +60,20 @@ private slots:
         QCOMPARE(f.records.messages(), (QStringList{"\r\nWrite complete.  Verify data accuracy before continue.", ""}));
         QCOMPARE(w.findChild<QLabel *>("LC")->text(), QString("2"));
         QVERIFY(f.shown.isEmpty());
-        QCOMPARE(f.sim.cardInSlot().tracks[0].chars, QByteArray("B123"));
-        QVERIFY(!f.sim.awaitingSwipe());
-
-        const auto t = f.writeTimes();
-        if (dialect == DialectId::Hkd382) {
-            // The densities are set, then 0.5 s before each write command.
-            QVERIFY2(t[3] - t[2] >= 0.8 - 1e-6 && t[3] - t[2] < 0.83, qPrintable(f.timeline()));
-            QVERIFY2(t[4] - 1.5 >= 0.5 && t[4] - 1.5 < 0.55, qPrintable(f.timeline()));
-            QVERIFY(qAbs(t[5] - 3.0) < 0.015);
-        } else {
-            // "(" 0.3 s after the answer to 7F; the next attempt 0.3 s after the "(" that follows a write.
-            QVERIFY2(t[1] >= 0.3 && t[1] < 0.35, qPrintable(f.timeline()));
-            QVERIFY2(t[6] - t[5] >= 0.3 && t[6] - t[5] < 0.35, qPrintable(f.timeline()));
-        }
     }
 
     // A failed write: "*" in the output record, the error window framed by the error
-    // indication (VNT-290B: "L", "l" first), then the same record again.
+    // indication (VNT-290B: "L", "l" first); the start not repeated when it closes.
     void failedWrite_data()
     {
         QTest::addColumn<DialectId>("dialect");
-        QTest::addColumn<Bytes>("expected");
         QTest::addColumn<int>("errorAfter");
-        QTest::newRow("HKD382 reply 1B 31") << DialectId::Hkd382 << (kHkdStart + Bytes{kWriteB123, kErrOn, kOff, kWriteB123, kReset}) << 5;
-        QTest::newRow("VNT-290B card refused")
-            << DialectId::Vnt290b << Bytes{kAtt, "(", "A", kData, "@", "L", "l", "M", "m", "(", "A", kData, "@", kAtt} << 8;
+        QTest::newRow("HKD382 reply 1B 31") << DialectId::Hkd382 << 5;
+        QTest::newRow("VNT-290B card refused") << DialectId::Vnt290b << 8;
     }
     void failedWrite()
     {
         QFETCH(DialectId, dialect);
-        QFETCH(Bytes, expected);
         QFETCH(int, errorAfter);
         SwipeFixture f(dialect);
         f.records.setInput("B123", "", "");
@@ -119,7 +86,6 @@ private slots:
         f.clickAt(8.0, &w);
         f.run(w);
 
-        QCOMPARE(f.writes(), expected);
         QCOMPARE(f.shown.size(), 1);
         QCOMPARE(f.shown[0].title, QString("Write Swipe Error"));
         QCOMPARE(f.shown[0].text, QString("Write error!  Please try again."));
@@ -161,7 +127,7 @@ private slots:
         QCOMPARE(f.shown[0].title, title);
     }
 
-    // A track typed as "+" is left out of the block but shown with its length.
+    // A track typed as "+" is shown with its length (left out of the block: tst_headless).
     void plusTrackLeftOut()
     {
         SwipeFixture f(DialectId::Hkd382);
@@ -170,7 +136,6 @@ private slots:
         f.swipeAt(1.5);
         f.clickAt(2.5, &w);
         f.run(w);
-        QCOMPARE(f.writes()[3], hex("1B 77 1B 73 1B 01 1B 02 31 32 1B 03 3F 1C"));
         QCOMPARE(f.records.output(), (Bytes{"+", "12", ""}));
         QCOMPARE(f.records.outputCounts(), (QStringList{"1", "2", "0"}));
     }
@@ -184,100 +149,10 @@ private slots:
         f.at(0.35, [&] { f.sim.setNextReply("x"); });  // the answer to the track data
         f.run(w, 30.0);
         QVERIFY(!f.timedOut);
-        QCOMPARE(f.writes(), (Bytes{kAtt, "(", "A", kData, "L", "l", "M", "m", kAtt}));
         QCOMPARE(f.shown.size(), 1);
         QCOMPARE(f.shown[0].title, QString("Write Swipe Error"));
         QCOMPARE(f.records.output(), (Bytes{"*", "*", "*"}));
         QVERIFY(!w.isVisible());
-    }
-
-    // The write attempt in the other windows' forms, byte for byte.
-    void writeSwipeForms_data()
-    {
-        QTest::addColumn<QString>("form");
-        QTest::addColumn<DialectId>("dialect");
-        QTest::addColumn<QString>("event");  // "ok", "cancel", "skip", "collect", "final^x", "letter^x"
-        QTest::addColumn<int>("outcome");
-        QTest::addColumn<Bytes>("expected");
-        const QByteArray w = hex("1B 77 1B 73 1B 01 31 1B 02 1B 03 3F 1C");
-        QTest::newRow("write window: stale input dropped after the command") << "write" << DialectId::Hkd382 << "ok" << 1 << Bytes{w};
-        QTest::newRow("copy: no discard after the command") << "copy" << DialectId::Hkd382 << "ok" << 0 << Bytes{w} ;
-        QTest::newRow("copy: StopCollecting ends the wait") << "copy" << DialectId::Hkd382 << "collect" << 0 << Bytes{w, kReset};
-        QTest::newRow("incremental: StopCollecting ends the wait") << "incremental" << DialectId::Hkd382 << "collect" << 0 << Bytes{w, kReset};
-        QTest::newRow("write window: StopCollecting ignored") << "write" << DialectId::Hkd382 << "collect" << 0 << Bytes{w, kReset};
-        QTest::newRow("encode file: Skip resets") << "file" << DialectId::Hkd382 << "skip" << 3 << Bytes{w, kReset};
-        QTest::newRow("encode file: Cancel resets too") << "file" << DialectId::Hkd382 << "cancel" << 3 << Bytes{w, kReset};
-        QTest::newRow("write window VNT: ^x accepted") << "write" << DialectId::Vnt290b << "final^x" << 1 << Bytes{"A", "1\x04", "@"};
-        QTest::newRow("copy VNT: ^x refused") << "copy" << DialectId::Vnt290b << "final^x" << 0 << Bytes{"A", "1\x04", "@"};
-        QTest::newRow("write window VNT: cancel aborts") << "write" << DialectId::Vnt290b << "cancel" << 0 << Bytes{"A", "1\x04", "@", "l"};
-        QTest::newRow("encode file VNT: cancel sends 7F") << "file" << DialectId::Vnt290b << "cancel" << 0 << Bytes{"A", "1\x04", "@", kAtt};
-        QTest::newRow("encode file VNT: skip resets") << "file" << DialectId::Vnt290b << "skip" << 3 << Bytes{"A", "1\x04", "@", kReset};
-        QTest::newRow("write window VNT: letter ^x accepted") << "write" << DialectId::Vnt290b << "letter^x" << 1 << Bytes{"A", "1\x04", "@"};
-        QTest::newRow("write window VNT: letter refused") << "write" << DialectId::Vnt290b << "letterx" << 2 << Bytes{"A"};
-        QTest::newRow("encode file VNT: letter ^x refused") << "file" << DialectId::Vnt290b << "letter^x" << 2 << Bytes{"A"};
-    }
-    void writeSwipeForms()
-    {
-        QFETCH(QString, form);
-        QFETCH(DialectId, dialect);
-        QFETCH(QString, event);
-        QFETCH(int, outcome);
-        QFETCH(Bytes, expected);
-        VirtualPacer vp;
-        Connection connection;
-        connection.dialect = dialect;
-        connection.pacer = &vp;
-        CancelToken token;
-        auto end = std::make_shared<ScriptedEnd>();
-        end->clock = &vp;
-        Device dev{token, connection, std::make_unique<ScriptedLink>(end)};
-        QVERIFY(dev.open());
-        std::atomic<bool> &skip = token.SkipRequested;
-        end->onWrite = [&](const QByteArray &b) {
-            if (b.startsWith(hex("1B 77"))) {
-                if (event == "ok") {
-                    end->reply("zz", 0.0);  // stale bytes that arrive with the command
-                    end->reply(hex("1B 30"), 2.0);
-                }
-            } else if (b == "A") {
-                end->reply(event == "letter^x" ? "^x" : event == "letterx" ? "x" : "^", 0.02);
-            } else if (b == "1\x04") {
-                end->reply("^", 0.02);
-            } else if (b == "@") {
-                end->reply("^", 0.02);
-                if (event == "final^x")
-                    end->reply("^x", 2.0);
-                else if (event == "letter^x")
-                    end->reply("^", 2.0);
-            } else if (b == "l" || b == kAtt) {
-                end->reply("^", 0.02);
-            }
-        };
-        if (event == "cancel")
-            vp.at(3.0, [&] { token.CancelRequested = true; });
-        else if (event == "collect")
-            vp.at(3.0, [&] { token.StopCollecting = true; });
-        else if (event == "skip")
-            vp.at(3.0, [&] { skip = true; });
-        if (event == "collect" && form == "write")
-            vp.at(3.5, [&] { token.CancelRequested = true; });
-        vp.at(50.0, [&] { token.CancelRequested = true; });  // a wait that never ends fails the row, not the run
-        const WriteProfile &profile = form == "copy"          ? CopyOperation::kWrite
-                                      : form == "incremental" ? IncrementalOperation::kWrite
-                                      : form == "file"        ? EncodeOperation::kWrite
-                                                              : WriteOperation::kWrite;
-        const int got = int(dialectFor(dialect).writeIso(dev, {"1", "", ""}, profile, {}));
-        Bytes writes;
-        for (const auto &w : end->written)
-            writes << w.bytes;
-        QCOMPARE(writes, expected);
-        QCOMPARE(got, outcome);
-        if (dialect == DialectId::Hkd382 && event != "ok")
-            QVERIFY(!dev.isOpen());  // the cancel path leaves the port closed
-        if (event == "collect" && form == "write")
-            QVERIFY2(vp.now() >= 3.5 - 1e-6, qPrintable(QString::number(vp.now())));
-        if (event == "skip")
-            QVERIFY(!skip);  // consumed
     }
 };
 

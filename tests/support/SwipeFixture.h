@@ -103,8 +103,8 @@ public:
     QList<double> writeTimes() const;
     QByteArray receivedBytes() const { return sim.receivedBytes(); }
     // After a run that lost its port: the window closed in time after one "Communications
-    // Error", with `writesBefore` writes reaching the encoder. Check QTest::currentTestFailed().
-    void verifyPortFailureReport(const QWidget &window, int writesBefore, double endsBefore) const;
+    // Error". Check QTest::currentTestFailed().
+    void verifyPortFailureReport(const QWidget &window, double endsBefore) const;
     // "0.300 1B 84" lines, for failure messages.
     QString timeline() const;
     // When a swipe window last went out of sight, and when a window was next shown after it
