@@ -229,6 +229,7 @@ private slots:
         QFETCH(Bytes, writes);
         Bench b(dialect);
         setup(b);
+        const qsizetype stacked = b.sim.stack().size();
         ScriptedOperator op;
         Session session(b.connection, job, op);
         for (const QString &act : acts) {
@@ -274,6 +275,7 @@ private slots:
             }
         QVERIFY2(matches(b.writes(), writes), qPrintable(b.writes().join(' ').toHex(' ')));
         QVERIFY(!b.sim.awaitingSwipe());
+        QCOMPARE(b.sim.stack().size(), stacked - b.sim.swipedCards().size()); // the others wait their turn
     }
 };
 

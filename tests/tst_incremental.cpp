@@ -1,5 +1,6 @@
-// The incremental series: the base record entry's refusals and rules, and the series written
-// onto a stack of blank simulated cards in both dialects, checked on the cards themselves.
+// The incremental series: the base record entry's refusals and rules, and the series window in
+// both dialects: the card shown, its counter and prompt, its error windows and how it ends. The
+// bytes and the cards a series writes are the headless suite's.
 #include "Dialects.h"
 #include "ModalAnswerer.h"
 #include "SwipeFixture.h"
@@ -23,7 +24,6 @@ using Fields = QMap<int, QString>; // base record field index -> text, as pasted
 using End = cfrmWriteIncr::End;
 
 namespace {
-QByteArray hex(const char *text) { return SwipeFixture::hex(text); }
 
 // Fills the base record entry and presses OK; the series when it was accepted.
 std::optional<IncrementSeries> enter(int track, const Fields &fields)
@@ -263,7 +263,6 @@ private slots:
 
         QVERIFY2(!f.timedOut, qPrintable(f.timeline()));
         QCOMPARE(w.end(), End::Completed);
-        QCOMPARE(cardsOf(f.sim), cards);
         QCOMPARE(inputs, cards); // the main window showed each card
         QCOMPARE(counters, (QStringList{"1", "2", "3"}));
         const QString prompt = "You are writing card #                 of  3. Please swipe a card.";
@@ -271,17 +270,6 @@ private slots:
         QVERIFY(f.shown.isEmpty());
         QCOMPARE(f.records.output(), cards.last());
         QCOMPARE(f.records.message(), QString());
-        // After the last card no re-arming: the closing follows (VNT-290B 7F; HKD382 nothing).
-        const Bytes writes = f.writes();
-        if (dialect == DialectId::Vnt290b) {
-            QCOMPARE(writes.last(), hex("7F"));
-            QCOMPARE(writes.mid(writes.size() - 2), (Bytes{"@", hex("7F")}));
-            QCOMPARE(writes.count("("), 3); // the start and after cards 1 and 2
-            QCOMPARE(writes.count("L"), 2);
-        } else {
-            QCOMPARE(writes.first(), hex("1B 84"));
-            QVERIFY(writes.last().startsWith(hex("1B 77")));
-        }
     }
 
     // A failed second card: the error window with the incremental title, then the same number
@@ -314,8 +302,6 @@ private slots:
         QCOMPARE(f.shown[0].title, QString("Incremental Encode Write Error"));
         QCOMPARE(f.shown[0].text, QString("Write error!  Please try again."));
         QCOMPARE(counters, QStringList{"2"});
-        QCOMPARE(cardsOf(f.sim), (QList<Bytes>{{"ABC", "125", ""}, {"ABC", "126", ""}}));
-        QCOMPARE(w.series().CurrentNumber, 7);
 
         cfrmWriteCard later(f.connection, f.records.inputTracks(), &f.records, &f.records);
         QCOMPARE(later.writeErrorTitle(), QString("Write Swipe Error"));
@@ -328,17 +314,14 @@ private slots:
         QTest::addColumn<QString>("fault"); // "cancel", "refuse B", "refuse (", "attention"
         QTest::addColumn<int>("end");
         QTest::addColumn<QString>("shownTitle");
-        QTest::addColumn<qint64>("number");
-        QTest::addColumn<QByteArray>("lastWrite");
         for (const DialectEntry &d : kDialects)
-            QTest::addRow("%s cancel in 2nd wait", d.name)
-                << d.id << "cancel" << int(End::Cancelled) << "" << 6LL << perDialect(d.id, hex("1B 61"), hex("7F"));
+            QTest::addRow("%s cancel in 2nd wait", d.name) << d.id << "cancel" << int(End::Cancelled) << "";
         QTest::newRow("VNT-290B track refused") << DialectId::Vnt290b << "refuse B" << int(End::Refused)
-                                                << "Incremental Encode Write Error" << 5LL << hex("7F");
+                                                << "Incremental Encode Write Error";
         QTest::newRow("VNT-290B arming refused") << DialectId::Vnt290b << "refuse (" << int(End::StartFailed)
-                                                 << "Read Swipe Error" << 5LL << hex("7F");
+                                                 << "Read Swipe Error";
         QTest::newRow("VNT-290B attention answered !") << DialectId::Vnt290b << "attention" << int(End::StartFailed)
-                                                       << "Incremental Encode Write Error" << 5LL << hex("7F");
+                                                       << "Incremental Encode Write Error";
     }
     void seriesEndsEarly()
     {
@@ -346,8 +329,6 @@ private slots:
         QFETCH(QString, fault);
         QFETCH(int, end);
         QFETCH(QString, shownTitle);
-        QFETCH(qint64, number);
-        QFETCH(QByteArray, lastWrite);
         SwipeFixture f(dialect);
         const auto s = enter(2, {{6, "5"}, {7, "1"}, {8, "3"}});
         QVERIFY(s);
@@ -367,11 +348,6 @@ private slots:
         QCOMPARE(f.shown.size(), shownTitle.isEmpty() ? 0 : 1);
         if (!shownTitle.isEmpty())
             QCOMPARE(f.shown[0].title, shownTitle);
-        QCOMPARE(w.series().CurrentNumber, number);
-        QCOMPARE(f.writes().last(), lastWrite);
-        QCOMPARE(f.sim.swipedCards().size(), fault == "cancel" ? 1 : 0);
-        QVERIFY(f.sim.stack().size() >= 2);
-        QVERIFY(!f.sim.awaitingSwipe());
     }
 
     // The main window's chain: each step only after the one before was confirmed; the
