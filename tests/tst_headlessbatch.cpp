@@ -63,6 +63,16 @@ bool matches(const Bytes &writes, const Bytes &shape)
     }
     return !writes.isEmpty() && writes.first() == shape.first() && matches(writes.mid(1), shape.mid(1));
 }
+
+// One row of the table below.
+void row(const QByteArray &name, DialectId d, const Job &job, const Setup &setup, const QStringList &acts,
+         OperationEnd end, const QStringList &errors, const Bytes &cards, const Bytes &writes, qint64 number = 0)
+{
+    QTest::newRow(name.constData()) << d << job << setup << acts << end << errors << cards << writes << number;
+}
+
+const auto F = OperationEnd::Finished, C = OperationEnd::Cancelled;
+const QStringList none, W{"write"}, R{"read"};
 } // namespace
 
 class HeadlessBatchTest : public QObject {
@@ -77,12 +87,11 @@ private slots:
         QTest::addColumn<QStringList>("acts");   // "t act": swipe, bad (a swipe that fails), skip, cancel
         QTest::addColumn<OperationEnd>("end");
         QTest::addColumn<QStringList>("errors"); // reported, in order
-        QTest::addColumn<Bytes>("cards");        // every card swiped well (read, for a non-ISO read), "t1|t2|t3"
-        QTest::addColumn<qint64>("number");      // where the series stands
+        QTest::addColumn<Bytes>("cards");        // written well (read, for a non-ISO read), "t1|t2|t3" each
         QTest::addColumn<Bytes>("writes");       // in order; "..." stands for any run of writes
+        QTest::addColumn<qint64>("number");      // where the series stands
 
-        const auto F = OperationEnd::Finished, C = OperationEnd::Cancelled;
-        // A file of three records; the operator acts every 3.5 s from 1.5 s.
+        // A file of three records onto blank cards; the operator acts every 3.5 s from 1.5 s.
         const Job file{.kind = JobKind::Encode, .records = "B1111^ONE^1|1111=1|\r\n|2222=2|+\r\nTHREE||333\r\n"};
         const QByteArray one = "B1111^ONE^1|1111=1|", two = "|2222=2|", three = "THREE||333";
         const auto acts = [](const QStringList &what) {
@@ -93,128 +102,106 @@ private slots:
         };
         const Bytes end{"...", kAtt};
         for (const DialectEntry &d : kDialects) {
+            const QByteArray n = d.name;
             // A failed card: HKD382 turns the indication off before the error; VNT-290B disarms the write first.
-            const Bytes failed = perDialect(d.id, Bytes{"...", hex("1B 81"), hex("1B 85"), hex("1B 81"), "...", kAtt},
+            const Bytes failed = perDialect(d.id, Bytes{"...", kOff, hex("1B 85"), kOff, "...", kAtt},
                                             Bytes{"...", "L", "l", "M", "m", "...", kAtt});
-            QTest::addRow("%s file, three cards", d.name) << d.id << file << blank(5) << acts({"swipe", "swipe", "swipe"})
-                                                          << F << QStringList{} << Bytes{one, two, three} << 0LL << end;
-            QTest::addRow("%s file, failed card retried", d.name)
-                << d.id << file << blank(5) << acts({"bad", "swipe", "swipe", "swipe"}) << F << QStringList{"write"}
-                << Bytes{one, two, three} << 0LL << failed;
-            QTest::addRow("%s file, skip at the first attempt", d.name) << d.id << file << blank(5) << acts({"skip", "swipe", "swipe"})
-                                                                        << F << QStringList{} << Bytes{two, three} << 0LL << end;
-            QTest::addRow("%s file, skip after a failure", d.name)
-                << d.id << file << blank(5) << acts({"bad", "skip", "swipe", "swipe"}) << F << QStringList{"write"}
-                << Bytes{two, three} << 0LL << failed;
-            QTest::addRow("%s file, cancel in the middle", d.name) << d.id << file << blank(5) << acts({"swipe", "cancel"}) << C
-                                                                   << QStringList{} << Bytes{one} << 0LL
-                                                                   << Bytes{"...", kAtt, perDialect(d.id, kReset, kAtt)};
+            row(n + " file, three cards", d.id, file, blank(5), acts({"swipe", "swipe", "swipe"}), F, none, {one, two, three}, end);
+            row(n + " file, failed card retried", d.id, file, blank(5), acts({"bad", "swipe", "swipe", "swipe"}), F, W,
+                {one, two, three}, failed);
+            row(n + " file, skip at the first attempt", d.id, file, blank(5), acts({"skip", "swipe", "swipe"}), F, none,
+                {two, three}, end);
+            row(n + " file, skip after a failure", d.id, file, blank(5), acts({"bad", "skip", "swipe", "swipe"}), F, W,
+                {two, three}, failed);
+            row(n + " file, cancel in the middle", d.id, file, blank(5), acts({"swipe", "cancel"}), C, none, {one},
+                {"...", kAtt, perDialect(d.id, kReset, kAtt)});
         }
         // The encoder refuses the track data, or will not arm at the start: the records stay unwritten.
-        QTest::addRow("VNT-290B file, refused write") << DialectId::Vnt290b << file << blank(5, "A") << QStringList{}
-                                                      << OperationEnd::Refused << QStringList{"write"} << Bytes{} << 0LL
-                                                      << Bytes{"...", "L", "l", "M", "m", kAtt};
-        QTest::addRow("VNT-290B file, start refused") << DialectId::Vnt290b << file << blank(5, "(") << QStringList{}
-                                                      << OperationEnd::StartRefused << QStringList{"read"} << Bytes{} << 0LL << end;
+        const DialectId vnt = DialectId::Vnt290b, hkd = DialectId::Hkd382;
+        row("VNT-290B file, refused write", vnt, file, blank(5, "A"), none, OperationEnd::Refused, W, {},
+            {"...", "L", "l", "M", "m", kAtt});
+        row("VNT-290B file, start refused", vnt, file, blank(5, "("), none, OperationEnd::StartRefused, R, {}, end);
 
         // A series onto blank cards, swiped at 2, 5 and 8 s: after the last card no re-arming, the closing.
         const QStringList threeSwipes{"2 swipe", "5 swipe", "8 swipe"};
         const Bytes c125{"ABC|125|", "ABC|126|", "ABC|127|"}, c98{"|98|", "|99|", "|100|"},
                     cWide{"||2147483646=", "||2147483647=", "||2147483648="}, cSame{"N0||77", "N0||77", "N0||77"};
+        const Job from5 = series(2, {"", "", ""}, "", 5, 1, 3);
         for (const DialectEntry &d : kDialects) {
-            QTest::addRow("%s series 125..127", d.name) << d.id << series(2, {"ABC", "12", ""}, "", 5, 1, 3) << blank(3)
-                                                        << threeSwipes << F << QStringList{} << c125 << 8LL << seriesWrites(d.id, c125);
-            QTest::addRow("%s series 98..100", d.name) << d.id << series(2, {"", "", ""}, "", 98, 1, 3) << blank(3)
-                                                       << threeSwipes << F << QStringList{} << c98 << 101LL << seriesWrites(d.id, c98);
-            QTest::addRow("%s series past 32 bits", d.name) << d.id << series(3, {"", "", ""}, "=", 2147483646, 1, 3) << blank(3)
-                                                            << threeSwipes << F << QStringList{} << cWide << 2147483649LL
-                                                            << seriesWrites(d.id, cWide);
-            QTest::addRow("%s series, increment empty", d.name) << d.id << series(1, {"N", "", "77"}, "", 0, 0, 3) << blank(3)
-                                                                << threeSwipes << F << QStringList{} << cSame << 0LL
-                                                                << seriesWrites(d.id, cSame);
-            QTest::addRow("%s series, failed card retried", d.name) << d.id << series(2, {"ABC", "12", ""}, "", 5, 1, 2) << blank(3)
-                                                                    << QStringList{"2 swipe", "5 bad", "10 swipe"} << F << QStringList{"write"}
-                                                                    << c125.mid(0, 2) << 7LL << Bytes{"..."};
-            QTest::addRow("%s series, cancel in 2nd wait", d.name) << d.id << series(2, {"", "", ""}, "", 5, 1, 3) << blank(3)
-                                                                   << QStringList{"2 swipe", "4 cancel"} << C << QStringList{} << Bytes{"|5|"}
-                                                                   << 6LL << Bytes{"...", perDialect(d.id, kReset, kAtt)};
+            const QByteArray n = d.name;
+            row(n + " series 125..127", d.id, series(2, {"ABC", "12", ""}, "", 5, 1, 3), blank(3), threeSwipes, F, none, c125,
+                seriesWrites(d.id, c125), 8);
+            row(n + " series 98..100", d.id, series(2, {"", "", ""}, "", 98, 1, 3), blank(3), threeSwipes, F, none, c98,
+                seriesWrites(d.id, c98), 101);
+            row(n + " series past 32 bits", d.id, series(3, {"", "", ""}, "=", 2147483646, 1, 3), blank(3), threeSwipes, F,
+                none, cWide, seriesWrites(d.id, cWide), 2147483649);
+            row(n + " series, increment empty", d.id, series(1, {"N", "", "77"}, "", 0, 0, 3), blank(3), threeSwipes, F, none,
+                cSame, seriesWrites(d.id, cSame));
+            row(n + " series, failed card retried", d.id, series(2, {"ABC", "12", ""}, "", 5, 1, 2), blank(3),
+                {"2 swipe", "5 bad", "10 swipe"}, F, W, c125.mid(0, 2), {"..."}, 7);
+            row(n + " series, cancel in 2nd wait", d.id, from5, blank(3), {"2 swipe", "4 cancel"}, C, none, {"|5|"},
+                {"...", perDialect(d.id, kReset, kAtt)}, 6);
         }
-        const Job fiveOnward = series(2, {"", "", ""}, "", 5, 1, 3);
-        QTest::newRow("VNT-290B series, track refused") << DialectId::Vnt290b << fiveOnward << blank(3, "B") << QStringList{"2 swipe"}
-                                                        << OperationEnd::Refused << QStringList{"write"} << Bytes{} << 5LL << end;
-        QTest::newRow("VNT-290B series, arming refused") << DialectId::Vnt290b << fiveOnward << blank(3, "(") << QStringList{"2 swipe"}
-                                                         << OperationEnd::StartRefused << QStringList{"read"} << Bytes{} << 5LL << end;
-        QTest::newRow("VNT-290B series, attention answered !")
-            << DialectId::Vnt290b << fiveOnward << Setup([](Bench &b) { blank(3)(b); b.sim.setNextReply("!"); })
-            << QStringList{"2 swipe"} << OperationEnd::StartRefused << QStringList{"write"} << Bytes{} << 5LL << end;
+        row("VNT-290B series, track refused", vnt, from5, blank(3, "B"), {"2 swipe"}, OperationEnd::Refused, W, {}, end, 5);
+        row("VNT-290B series, arming refused", vnt, from5, blank(3, "("), {"2 swipe"}, OperationEnd::StartRefused, R, {}, end, 5);
+        row("VNT-290B series, attention answered !", vnt, from5, [](Bench &b) { blank(3)(b); b.sim.setNextReply("!"); },
+            {"2 swipe"}, OperationEnd::StartRefused, W, {}, end, 5);
 
-        // Non-ISO: written, or read on a 2400 baud line, where the fixed waits end before a long track is in.
+        // Non-ISO, written onto the card in the slot (its tracks 2 and 3 kept), or read.
         const SimCard slot = Simulator::defaultDeck().at(0);
-        const QByteArray untouched = slot.tracks[0].chars + '|' + slot.tracks[1].chars + '|' + slot.tracks[2].chars;
-        const QByteArray rest = untouched.mid(untouched.indexOf('|')); // tracks 2 and 3, not written
+        const QByteArray rest = '|' + slot.tracks[1].chars + '|' + slot.tracks[2].chars, untouched = slot.tracks[0].chars + rest;
         const QByteArray raw7 = rawValues(76, 7), raw5 = rawValues(39, 5), raw106 = rawValues(106, 5);
-        const QStringList swipeThenCancel{"2 swipe", "6 cancel"}, failedThenCancel{"2 bad", "5 swipe", "8 cancel"};
         const auto write = [](const WriteJob &w) { return Job{.kind = JobKind::NonIsoWrite, .nonIsoWrite = w}; };
         const auto read = [](const Selection &s) { return Job{.kind = JobKind::NonIsoRead, .selection = s}; };
-        const Setup none = [](Bench &) {};
-        const auto slowCard = [](const std::array<SimTrack, 3> &tracks) {
+        const Setup as = [](Bench &) {};
+        const QStringList writeOne{"2 swipe", "6 cancel"}, readOne{"1.5 swipe", "5 cancel"}, failedOne{"2 bad", "5 swipe", "8 cancel"};
+        row("VNT-290B non-ISO custom 7-bit 210 BPI, 76 values", vnt, write(oneTrack(false, 1, Raw7Item, Density::Bpi210, raw7)),
+            as, writeOne, C, none, {raw7 + rest}, {"..."});
+        row("VNT-290B non-ISO custom 5-bit 75 BPI", vnt, write(oneTrack(false, 1, Raw5Item, Density::Bpi75, raw5)), as, writeOne,
+            C, none, {raw5 + rest}, {"..."});
+        // At 2400 baud the fixed waits end before a long track has arrived.
+        const auto slowLine = [](const std::array<SimTrack, 3> &tracks) {
             return Setup([tracks](Bench &b) {
                 b.connection.baud = "2400";
                 b.sim.insertCard({"long", tracks});
             });
         };
-        QTest::newRow("VNT-290B non-ISO custom 7-bit 210 BPI, 76 values") << DialectId::Vnt290b
-            << write(oneTrack(false, 1, Raw7Item, Density::Bpi210, raw7)) << none << swipeThenCancel << C << QStringList{}
-            << Bytes{raw7 + rest} << 0LL << Bytes{"..."};
-        QTest::newRow("VNT-290B non-ISO custom 5-bit 75 BPI") << DialectId::Vnt290b
-            << write(oneTrack(false, 1, Raw5Item, Density::Bpi75, raw5)) << none << swipeThenCancel << C << QStringList{}
-            << Bytes{raw5 + rest} << 0LL << Bytes{"..."};
-        QTest::newRow("VNT-290B non-ISO custom 106 values, 2400 baud") << DialectId::Vnt290b << read(select(false, 1, Raw5Item))
-            << slowCard({SimTrack{raw106, 5, true, false, true}, {}, {}}) << QStringList{"1.5 swipe", "5 cancel"} << C << QStringList{}
-            << Bytes{raw106 + "|+|+"} << 0LL << Bytes{"..."};
+        row("VNT-290B non-ISO custom 106 values, 2400 baud", vnt, read(select(false, 1, Raw5Item)),
+            slowLine({SimTrack{raw106, 5, true, false, true}, {}, {}}), readOne, C, none, {raw106 + "|+|+"}, {"..."});
         const QByteArray t1(76, 'A'), t2(106, '7'), t3(106, '3');
-        QTest::newRow("HKD382 non-ISO three long tracks, 2400 baud") << DialectId::Hkd382 << read(Selection{})
-            << slowCard({SimTrack{t1, 7, true, false, false}, {t2, 5, true, false, false}, {t3, 5, true, false, false}})
-            << QStringList{"1.5 swipe", "5 cancel"} << C << QStringList{} << Bytes{t1 + '|' + t2 + '|' + t3} << 0LL << Bytes{"..."};
+        row("HKD382 non-ISO three long tracks, 2400 baud", hkd, read(Selection{}),
+            slowLine({SimTrack{t1, 7, true, false, false}, {t2, 5, true, false, false}, {t3, 5, true, false, false}}), readOne,
+            C, none, {t1 + '|' + t2 + '|' + t3}, {"..."});
         const QByteArray hkdAB = hex("1B 57 1B 73 1B 11 41 42 1B 12 1B 13 3F 1C");
+        const WriteJob ab210 = oneTrack(true, 1, StdT1Item, Density::Bpi210, "AB"), ab75 = oneTrack(true, 1, StdT1Item, Density::Bpi75, "AB"),
+                       raw75 = oneTrack(false, 1, Raw5Item, Density::Bpi75, hex("01 1F"));
         for (const DialectEntry &d : kDialects) {
-            QTest::addRow("%s non-ISO standard 5-bit on track 1", d.name) << d.id
-                << write(oneTrack(true, 1, StdT2Item, Density::Bpi210, "1234567890")) << none << swipeThenCancel << C
-                << QStringList{} << Bytes{"1234567890" + rest} << 0LL << Bytes{"..."};
+            const QByteArray n = d.name;
+            row(n + " non-ISO standard 5-bit on track 1", d.id, write(oneTrack(true, 1, StdT2Item, Density::Bpi210, "1234567890")),
+                as, writeOne, C, none, {"1234567890" + rest}, {"..."});
             // Cancel while the encoder waits for the swipe: the last bytes.
-            QTest::addRow("%s non-ISO read, cancel while waiting", d.name)
-                << d.id << read(Selection{}) << none << QStringList{"3 cancel"} << C << QStringList{} << Bytes{} << 0LL
-                << perDialect(d.id, Bytes{"...", hex("1B 52 11 02 03"), kReset, kOff, kIdle}, Bytes{"...", "P", kAtt});
-            QTest::addRow("%s non-ISO write, cancel while waiting", d.name)
-                << d.id << write(oneTrack(true, 1, StdT1Item, Density::Bpi210, "AB")) << none << QStringList{"3 cancel"} << C
-                << QStringList{} << Bytes{untouched} << 0LL
-                << perDialect(d.id, Bytes{"...", hkdAB, kReset}, Bytes{"...", "AB\x04", "@", kAtt});
+            row(n + " non-ISO read, cancel while waiting", d.id, read(Selection{}), as, {"3 cancel"}, C, none, {},
+                perDialect(d.id, Bytes{"...", hex("1B 52 11 02 03"), kReset, kOff, kIdle}, Bytes{"...", "P", kAtt}));
+            row(n + " non-ISO write, cancel while waiting", d.id, write(ab210), as, {"3 cancel"}, C, none, {untouched},
+                perDialect(d.id, Bytes{"...", hkdAB, kReset}, Bytes{"...", "AB\x04", "@", kAtt}));
         }
         // A bad swipe, then the same data on the next card.
-        QTest::newRow("HKD382 non-ISO failed swipe") << DialectId::Hkd382 << write(oneTrack(true, 1, StdT1Item, Density::Bpi75, "AB"))
-            << none << failedThenCancel << C << QStringList{"write"} << Bytes{"AB" + rest} << 0LL
-            << Bytes{"...", hkdAB, "...", hkdAB, "..."};
-        QTest::newRow("VNT-290B non-ISO standard failed swipe") << DialectId::Vnt290b << write(oneTrack(true, 1, StdT1Item, Density::Bpi75, "AB"))
-            << none << failedThenCancel << C << QStringList{"write"} << Bytes{"AB" + rest} << 0LL
-            << Bytes{"...", "AB\x04", "...", "AB\x04", "..."};
-        QTest::newRow("VNT-290B non-ISO custom failed swipe") << DialectId::Vnt290b << write(oneTrack(false, 1, Raw5Item, Density::Bpi75, hex("01 1F")))
-            << none << failedThenCancel << C << QStringList{"write"} << Bytes{hex("01 1F") + rest} << 0LL
-            << Bytes{"...", hex("01 1F 04"), "...", hex("01 1F 04"), "..."};
+        row("HKD382 non-ISO failed swipe", hkd, write(ab75), as, failedOne, C, W, {"AB" + rest}, {"...", hkdAB, "...", hkdAB, "..."});
+        row("VNT-290B non-ISO standard failed swipe", vnt, write(ab75), as, failedOne, C, W, {"AB" + rest},
+            {"...", "AB\x04", "...", "AB\x04", "..."});
+        row("VNT-290B non-ISO custom failed swipe", vnt, write(raw75), as, failedOne, C, W, {hex("01 1F") + rest},
+            {"...", hex("01 1F 04"), "...", hex("01 1F 04"), "..."});
         // HKD382: a density command that gets no answer, and the custom format it does not have:
         // one error, nothing written, the run ends by itself.
         const QByteArray bpi75 = hex("1B 6A 4B 4B D2"), codes75 = hex("1B 5A 16 16 3D");
         const Bytes failedStart{kReset, hex("1B 85"), kOff, kIdle};
-        for (const QByteArray &ignored : {hex("1B 6A"), hex("1B 5A")})
-            QTest::addRow("HKD382 non-ISO %s not answered", ignored.toHex(' ').constData())
-                << DialectId::Hkd382 << write(oneTrack(true, 1, StdT1Item, Density::Bpi75, "AB"))
-                << Setup([ignored](Bench &b) { b.sim.setCommandFault(ignored, Simulator::Fault::Ignore); }) << QStringList{} << F
-                << QStringList{"write"} << Bytes{untouched} << 0LL
-                << Bytes{kSwipe, bpi75} + (ignored == codes75.left(2) ? Bytes{codes75} : Bytes{}) + failedStart;
-        QTest::newRow("HKD382 non-ISO custom read") << DialectId::Hkd382 << read(select(false, 1, Raw5Item)) << none << QStringList{}
-            << F << QStringList{"read"} << Bytes{} << 0LL << Bytes{kReset, kIdle, hex("1B 85"), kOff, kReset, kOff, kIdle};
-        QTest::newRow("HKD382 non-ISO custom write") << DialectId::Hkd382 << write(oneTrack(false, 1, Raw5Item, Density::Bpi75, hex("01 1F")))
-            << none << QStringList{} << F << QStringList{"write"} << Bytes{untouched} << 0LL
-            << Bytes{kSwipe, bpi75, codes75} + failedStart;
+        for (const QByteArray &ignored : {bpi75.left(2), codes75.left(2)})
+            row("HKD382 non-ISO " + ignored.toHex(' ') + " not answered", hkd, write(ab75),
+                [ignored](Bench &b) { b.sim.setCommandFault(ignored, Simulator::Fault::Ignore); }, none, F, W, {untouched},
+                Bytes{kSwipe, bpi75} + (ignored == codes75.left(2) ? Bytes{codes75} : Bytes{}) + failedStart);
+        row("HKD382 non-ISO custom read", hkd, read(select(false, 1, Raw5Item)), as, none, F, R, {},
+            {kReset, kIdle, hex("1B 85"), kOff, kReset, kOff, kIdle});
+        row("HKD382 non-ISO custom write", hkd, write(raw75), as, none, F, W, {untouched}, Bytes{kSwipe, bpi75, codes75} + failedStart);
     }
     void run()
     {
@@ -225,8 +212,8 @@ private slots:
         QFETCH(OperationEnd, end);
         QFETCH(QStringList, errors);
         QFETCH(Bytes, cards);
-        QFETCH(qint64, number);
         QFETCH(Bytes, writes);
+        QFETCH(qint64, number);
         Bench b(dialect);
         setup(b);
         const qsizetype stacked = b.sim.stack().size();
@@ -257,8 +244,6 @@ private slots:
             seen.clear();
         for (const Iso::Tracks &t : op.nonIsoCards)
             seen << t[0] + '|' + t[1] + '|' + t[2];
-        if (qEnvironmentVariableIsSet("SHOW"))
-            qDebug() << int(run.end) << op.errors << seen << run.series.CurrentNumber << b.writes();
         QCOMPARE(run.end, end);
         QCOMPARE(op.errors, errors);
         QCOMPARE(seen, cards);
