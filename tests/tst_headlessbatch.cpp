@@ -106,13 +106,15 @@ private slots:
             // A failed card: HKD382 turns the indication off before the error; VNT-290B disarms the write first.
             const Bytes failed = perDialect(d.id, Bytes{"...", kOff, hex("1B 85"), kOff, "...", kAtt},
                                             Bytes{"...", "L", "l", "M", "m", "...", kAtt});
+            // A skipped card: VNT-290B calls the encoder's attention and arms the next write.
+            const Bytes skipped = perDialect(d.id, end, Bytes{"...", "@", "...", kAtt, "(", "...", kAtt});
             row(n + " file, three cards", d.id, file, blank(5), acts({"swipe", "swipe", "swipe"}), F, none, {one, two, three}, end);
             row(n + " file, failed card retried", d.id, file, blank(5), acts({"bad", "swipe", "swipe", "swipe"}), F, W,
                 {one, two, three}, failed);
             row(n + " file, skip at the first attempt", d.id, file, blank(5), acts({"skip", "swipe", "swipe"}), F, none,
-                {two, three}, end);
+                {two, three}, skipped);
             row(n + " file, skip after a failure", d.id, file, blank(5), acts({"bad", "skip", "swipe", "swipe"}), F, W,
-                {two, three}, failed);
+                {two, three}, failed.mid(0, failed.size() - 1) + skipped);
             row(n + " file, cancel in the middle", d.id, file, blank(5), acts({"swipe", "cancel"}), C, none, {one},
                 {"...", kAtt, perDialect(d.id, kReset, kAtt)});
         }
