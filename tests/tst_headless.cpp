@@ -601,7 +601,6 @@ private slots:
         QTest::addColumn<int>("outcome");
         QTest::addColumn<Bytes>("expected");
         QTest::addColumn<double>("firstWriteAt");
-        const QByteArray reply = hex("1B 73 1B 01 25 2B 1B 02 3B 31 32 3F 1B 03 3B 2B 3F 1C 1B 30");
         QTest::newRow("copy HKD382: pause, read, reset") << "copy" << DialectId::Hkd382 << 1 << Bytes{kRead, kReset} << 0.5;
         QTest::newRow("save HKD382") << "save" << DialectId::Hkd382 << 1 << Bytes{kRead} << 0.0;
         QTest::newRow("copy VNT-290B") << "copy" << DialectId::Vnt290b << 1 << Bytes{"P", "Q", "R", "S"} << 0.5;
