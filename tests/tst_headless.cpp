@@ -105,6 +105,25 @@ void sourceThenBlank(Bench &b)
     swipes(b, {2.0, 4.0});
     b.vp.at(3.5, [&b] { b.sim.selectCard(kBlankCard); });
 }
+// One attempt's device on a scripted far end, in virtual time.
+struct ScriptedDevice {
+    explicit ScriptedDevice(DialectId dialect)
+        : connection([&] {
+              Connection c;
+              c.dialect = dialect;
+              c.pacer = &vp;
+              return c;
+          }()),
+          end(std::make_shared<ScriptedEnd>()), dev{token, connection, std::make_unique<ScriptedLink>(end)}
+    {
+        end->clock = &vp;
+    }
+    VirtualPacer vp;
+    Connection connection;
+    CancelToken token;
+    std::shared_ptr<ScriptedEnd> end;
+    Device dev;
+};
 } // namespace
 
 Q_DECLARE_METATYPE(Job)
@@ -614,14 +633,8 @@ private slots:
         QFETCH(int, outcome);
         QFETCH(Bytes, expected);
         QFETCH(double, firstWriteAt);
-        VirtualPacer vp;
-        Connection connection;
-        connection.dialect = dialect;
-        connection.pacer = &vp;
-        CancelToken token;
-        auto end = std::make_shared<ScriptedEnd>();
-        end->clock = &vp;
-        Device dev{token, connection, std::make_unique<ScriptedLink>(end)};
+        ScriptedDevice scripted(dialect);
+        auto &[vp, connection, token, end, dev] = scripted;
         QVERIFY(dev.open());
         const bool allBad = form == "save*";
         end->onWrite = [&](const QByteArray &b) {
@@ -683,14 +696,8 @@ private slots:
         QFETCH(QString, event);
         QFETCH(int, outcome);
         QFETCH(Bytes, expected);
-        VirtualPacer vp;
-        Connection connection;
-        connection.dialect = dialect;
-        connection.pacer = &vp;
-        CancelToken token;
-        auto end = std::make_shared<ScriptedEnd>();
-        end->clock = &vp;
-        Device dev{token, connection, std::make_unique<ScriptedLink>(end)};
+        ScriptedDevice scripted(dialect);
+        auto &[vp, connection, token, end, dev] = scripted;
         QVERIFY(dev.open());
         std::atomic<bool> &skip = token.SkipRequested;
         end->onWrite = [&](const QByteArray &b) {
